@@ -1,0 +1,64 @@
+// One closed triangulated model, and the build procedure shared by every model.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "geometry/vec3.h"
+
+namespace vorlane {
+
+// An edge as two vertex indices; stored edge arrays hold from < to, ascending.
+struct IndexPair {
+    int32_t from = 0;
+    int32_t to = 0;
+};
+inline bool operator==(const IndexPair& a, const IndexPair& b) { return a.from == b.from && a.to == b.to; }
+inline bool operator!=(const IndexPair& a, const IndexPair& b) { return !(a == b); }
+inline bool operator<(const IndexPair& a, const IndexPair& b)
+{
+    return a.from < b.from || (a.from == b.from && a.to < b.to);
+}
+
+using Triangle = std::array<int32_t, 3>;
+
+struct Polyhedron {
+    // Built fields.
+    int32_t vertexCount = 0;
+    // Merge fields: the counts keep their last values after a merge.
+    int32_t mappedCount = 0;
+    int32_t crossingCount = 0;
+    int32_t faceCount = 0;
+    int32_t edgeCount = 0;
+    int32_t intactEdgeCount = 0;
+    int32_t endSegmentCount = 0;
+    int32_t innerSegmentCount = 0;
+    uint8_t red = 0;  // colour, set by the caller of a builder
+    uint8_t green = 0;
+    uint8_t blue = 0;
+    Vec3 centre;                          // in table coordinates
+    std::vector<Vec3> vertices;           // table position minus centre
+    std::vector<Vec3> mappedVertices;     // merge: the other model's vertices on this surface
+    std::vector<Vec3> crossingVertices;   // merge: crossings on this surface
+    std::vector<Vec3> spherePoints;       // vertices projected onto the common sphere
+    std::vector<Triangle> faces;          // counter-clockwise seen from outside
+    std::vector<IndexPair> edges;         // distinct edges, from < to, ascending
+    std::vector<IndexPair> intactEdges;   // merge: own edges that no crossing cuts
+    std::vector<IndexPair> endSegments;   // merge: (end vertex, nearest crossing)
+    std::vector<IndexPair> innerSegments; // merge: (crossing, next crossing)
+};
+
+// A model's own tables, in table coordinates.
+struct ModelTable {
+    std::vector<Vec3> vertices;
+    std::vector<Triangle> triangles;
+};
+
+// Builds a model about centre: vertices relative to it, their sphere points,
+// the triangles as given and every distinct edge once, ascending. A vertex at
+// the centre itself gets the zero vector as its sphere point. Uses the shared
+// EdgeList, which must be empty and is empty again on return.
+Polyhedron BuildPolyhedron(const ModelTable& table, const Vec3& centre);
+
+}  // namespace vorlane
