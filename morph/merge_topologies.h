@@ -29,6 +29,10 @@ void SplitEdges(Polyhedron& model, int32_t lower, int32_t higher, int32_t first,
 // never swap equal keys.
 void OrderAlongEdge(CrossingKey* keys, int32_t count, float direction);
 
+// The merged vertices whose end position shares its 1/1000 cell with an
+// earlier vertex: those the merge folded away.
+int32_t CountFoldedVertices(const MorphMesh& mesh);
+
 // Releases the merge arrays of mesh's source and target; the counts stay.
 void ReleaseMergeScratch(Polyhedron& source, Polyhedron& target);
 
