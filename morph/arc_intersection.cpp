@@ -37,14 +37,6 @@ bool InsideChordCircle(const Arc& arc, const Vec3& c)
     return !(half < distance);
 }
 
-bool Coplanar(const Vec3& nA, const Vec3& nB)
-{
-    auto grain = [](float v) { return static_cast<int32_t>(static_cast<double>(v) * NormalGrain); };
-    const int32_t ax = grain(nA.x), ay = grain(nA.y), az = grain(nA.z);
-    const int32_t bx = grain(nB.x), by = grain(nB.y), bz = grain(nB.z);
-    return (ax == bx && ay == by && az == bz) || (ax == -bx && ay == -by && az == -bz);
-}
-
 int32_t CoplanarCrossing(const Arc& first, const Arc& second, Vec3 q[2])
 {
     const int32_t c1 = PointOnArc(second, first.start);
@@ -84,6 +76,14 @@ int32_t HalfSign(float a0, float a1, float b0, float b1)
 
 }  // namespace
 
+bool CoplanarNormals(const Vec3& nA, const Vec3& nB)
+{
+    auto grain = [](float v) { return static_cast<int32_t>(static_cast<double>(v) * NormalGrain); };
+    const int32_t ax = grain(nA.x), ay = grain(nA.y), az = grain(nA.z);
+    const int32_t bx = grain(nB.x), by = grain(nB.y), bz = grain(nB.z);
+    return (ax == bx && ay == by && az == bz) || (ax == -bx && ay == -by && az == -bz);
+}
+
 int32_t PointOnArc(const Arc& arc, const Vec3& point)
 {
     const double mx = (static_cast<double>(arc.start.x) + arc.end.x) / 2.0;
@@ -100,7 +100,7 @@ int32_t FindArcIntersect(const Arc& first, const Arc& second, Vec3& p, Vec3 q[2]
     Vec3 nB;
     TriangleNormal({SphereCentre, first.start, first.end}, nA);
     TriangleNormal({SphereCentre, second.start, second.end}, nB);
-    if (Coplanar(nA, nB)) return CoplanarCrossing(first, second, q);
+    if (CoplanarNormals(nA, nB)) return CoplanarCrossing(first, second, q);
 
     const float dA = DotProduct(nA, SphereCentre);
     const float dB = DotProduct(nB, SphereCentre);
