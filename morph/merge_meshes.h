@@ -1,0 +1,45 @@
+// The merge for real meshes: any two closed meshes, each star-shaped about
+// its centre, overlaid exactly on the projection sphere.
+//
+// Unlike MergeTopologies, nothing here depends on tolerances: every decision
+// about topology is an exact sign, coincident directions are snapped into one
+// vertex, and the result is always a closed, consistently oriented mesh.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "geometry/polyhedron.h"
+#include "morph/morph_mesh.h"
+
+namespace vorlane {
+
+// Called now and then with the phase running and its fraction done (0..1).
+using MergeProgress = std::function<void(const char* phase, double fraction)>;
+
+struct MeshMergeResult {
+    // Empty on success; otherwise why a model was refused, naming the model
+    // ("source" or "target") and its first offending triangle or edge.
+    std::string error;
+    // Vertices in use only (none folded), edges of the overlay without the
+    // triangulation's diagonals, triangles counter-clockwise seen from outside.
+    MorphMesh mesh;
+    // The overlay's faces before triangulation, outward.
+    std::vector<MeshFace> polygons;
+    // Vertices made where an edge of one model crosses an edge of the other.
+    int32_t crossingCount = 0;
+};
+
+// Refuses a model that is not closed (an edge not in exactly two triangles),
+// not consistently oriented, or not star-shaped about its centre (a triangle
+// seen edge-on or from behind from the centre, or projected triangles that
+// overlap). Returns an empty string for a sound model.
+std::string ValidateStarShaped(const Polyhedron& model);
+
+// Merges source (start positions) into target (end positions). Both models
+// are validated first; a refused model gives an error and an empty mesh.
+MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress = {});
+
+}  // namespace vorlane
