@@ -1,0 +1,26 @@
+// Star-shaped test meshes of any size: icospheres, cube-spheres, and their
+// radially perturbed and rotated variants.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/polyhedron.h"
+
+namespace vorlane {
+
+// The icosahedron split level times into four, on a sphere of radius:
+// 20 * 4^level triangles.
+ModelTable Icosphere(int level, float radius);
+
+// A cube with n x n squares per face, each cut in two, pushed onto a sphere
+// of radius: 12 n^2 triangles.
+ModelTable CubeSphere(int n, float radius);
+
+// Scales every vertex's distance from the origin by a factor drawn from
+// [1 - amount, 1 + amount]; triangles keep facing outwards.
+void PerturbRadially(ModelTable& table, float amount, uint32_t seed);
+
+// Turns the table by a rotation drawn from seed.
+void Rotate(ModelTable& table, uint32_t seed);
+
+}  // namespace vorlane

@@ -1,0 +1,173 @@
+#include "morph/exact_predicates.h"
+
+#include <gmpxx.h>
+
+#include <cmath>
+#include <limits>
+
+namespace vorlane {
+namespace {
+
+// A double with a bound on its absolute error. Each operation adds the
+// rounding of its own result; the tiny absolute term covers underflow.
+struct Approx {
+    double v;
+    double err;
+};
+
+constexpr double Eps = std::numeric_limits<double>::epsilon() / 2;
+constexpr double Tiny = 1e-300;
+
+Approx operator+(const Approx& a, const Approx& b)
+{
+    const double v = a.v + b.v;
+    return {v, a.err + b.err + std::fabs(v) * Eps + Tiny};
+}
+
+Approx operator-(const Approx& a, const Approx& b)
+{
+    const double v = a.v - b.v;
+    return {v, a.err + b.err + std::fabs(v) * Eps + Tiny};
+}
+
+Approx operator*(const Approx& a, const Approx& b)
+{
+    const double v = a.v * b.v;
+    return {v, std::fabs(a.v) * b.err + std::fabs(b.v) * a.err + a.err * b.err + std::fabs(v) * Eps + Tiny};
+}
+
+// 0 when the bound cannot tell; callers then ask the exact evaluation.
+int FilteredSign(const Approx& x, bool& decided)
+{
+    // The bound's own roundings are relative errors of order Eps; the factor covers them.
+    decided = std::fabs(x.v) > x.err * 1.000001;
+    return decided ? (x.v > 0 ? 1 : -1) : 0;
+}
+
+int ExactSign(const mpz_class& x)
+{
+    return sgn(x);
+}
+
+template <class T>
+struct V3 {
+    T x, y, z;
+};
+
+// Floats are exact in double; every float times 2^149 is an integer.
+V3<Approx> ToApprox(const Vec3& p)
+{
+    return {{p.x, 0.0}, {p.y, 0.0}, {p.z, 0.0}};
+}
+
+V3<mpz_class> ToExact(const Vec3& p)
+{
+    auto integer = [](float f) { return mpz_class(std::ldexp(static_cast<double>(f), 149)); };
+    return {integer(p.x), integer(p.y), integer(p.z)};
+}
+
+template <class T>
+T Dot(const V3<T>& a, const V3<T>& b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+template <class T>
+V3<T> Cross(const V3<T>& a, const V3<T>& b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+template <class T>
+T Det(const V3<T>& a, const V3<T>& b, const V3<T>& c)
+{
+    return Dot(Cross(a, b), c);
+}
+
+template <class T>
+T Cosine(const V3<T>& v, const V3<T>& w1, const V3<T>& w2)
+{
+    return Dot(w1, w2) * Dot(v, v) - Dot(v, w1) * Dot(v, w2);
+}
+
+// The plane values A = n.p and B = n.q of an event; t = A / (A - B).
+template <class T>
+void EventValues(const V3<T>& p, const V3<T>& q, const ArcEvent& e, V3<T> (*convert)(const Vec3&), T& a, T& b)
+{
+    if (e.isVertex) {
+        // n = v x (p x q) = p (v.q) - q (v.p)
+        const V3<T> v = convert(e.c);
+        const T vq = Dot(v, q);
+        const T vp = Dot(v, p);
+        const T pq = Dot(p, q);
+        a = Dot(p, p) * vq - pq * vp;
+        b = pq * vq - Dot(q, q) * vp;
+    } else {
+        const V3<T> n = Cross(convert(e.c), convert(e.d));
+        a = Dot(n, p);
+        b = Dot(n, q);
+    }
+}
+
+template <class T>
+int SignOf(const T& x, bool& decided);
+
+template <>
+int SignOf<Approx>(const Approx& x, bool& decided)
+{
+    return FilteredSign(x, decided);
+}
+
+template <>
+int SignOf<mpz_class>(const mpz_class& x, bool& decided)
+{
+    decided = true;
+    return ExactSign(x);
+}
+
+template <class T>
+int CompareAlongArcWith(const Vec3& p, const Vec3& q, const ArcEvent& e1, const ArcEvent& e2, V3<T> (*convert)(const Vec3&),
+                        bool& decided)
+{
+    const V3<T> pp = convert(p);
+    const V3<T> qq = convert(q);
+    T a1, b1, a2, b2;
+    EventValues(pp, qq, e1, convert, a1, b1);
+    EventValues(pp, qq, e2, convert, a2, b2);
+    // t2 - t1 = (A1 B2 - A2 B1) / ((A1 - B1)(A2 - B2)), and A - B has the sign of A
+    // for an event strictly inside the arc.
+    bool d1, d2, d3;
+    const int s1 = SignOf(a1, d1);
+    const int s2 = SignOf(a2, d2);
+    const int s3 = SignOf(T(a1 * b2 - a2 * b1), d3);
+    decided = d1 && d2 && d3;
+    return s1 * s2 * s3;
+}
+
+}  // namespace
+
+int Orient3(const Vec3& a, const Vec3& b, const Vec3& c)
+{
+    bool decided = false;
+    const int sign = FilteredSign(Det(ToApprox(a), ToApprox(b), ToApprox(c)), decided);
+    if (decided) return sign;
+    return ExactSign(Det(ToExact(a), ToExact(b), ToExact(c)));
+}
+
+int TangentCosine(const Vec3& v, const Vec3& w1, const Vec3& w2)
+{
+    bool decided = false;
+    const int sign = FilteredSign(Cosine(ToApprox(v), ToApprox(w1), ToApprox(w2)), decided);
+    if (decided) return sign;
+    return ExactSign(Cosine(ToExact(v), ToExact(w1), ToExact(w2)));
+}
+
+int CompareAlongArc(const Vec3& p, const Vec3& q, const ArcEvent& e1, const ArcEvent& e2)
+{
+    bool decided = false;
+    const int sign = CompareAlongArcWith<Approx>(p, q, e1, e2, ToApprox, decided);
+    if (decided) return sign;
+    return CompareAlongArcWith<mpz_class>(p, q, e1, e2, ToExact, decided);
+}
+
+}  // namespace vorlane

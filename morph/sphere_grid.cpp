@@ -1,0 +1,110 @@
+#include "morph/sphere_grid.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vorlane {
+namespace {
+
+void Unit(const Vec3& p, double out[3])
+{
+    const double x = p.x, y = p.y, z = p.z;
+    const double length = std::sqrt(x * x + y * y + z * z);
+    out[0] = x / length;
+    out[1] = y / length;
+    out[2] = z / length;
+}
+
+// Slack for the rounding of the directions themselves.
+constexpr double Rounding = 1e-9;
+
+}  // namespace
+
+SphereGrid::SphereGrid(std::size_t itemCount)
+{
+    // The sphere meets about 6 g^2 cells of a g^3 grid.
+    const double g = std::sqrt(static_cast<double>(itemCount) / 6.0);
+    size_ = static_cast<int32_t>(std::clamp(g, 1.0, 1024.0));
+}
+
+int32_t SphereGrid::CellIndex(double coordinate) const
+{
+    const double cell = std::floor((coordinate + 1.0) * 0.5 * size_);
+    return static_cast<int32_t>(std::clamp(cell, 0.0, static_cast<double>(size_ - 1)));
+}
+
+CellBox SphereGrid::BoxAround(const double lo[3], const double hi[3], double margin) const
+{
+    CellBox box;
+    for (int k = 0; k < 3; ++k) {
+        box.lo[k] = CellIndex(lo[k] - margin - Rounding);
+        box.hi[k] = CellIndex(hi[k] + margin + Rounding);
+    }
+    return box;
+}
+
+CellBox SphereGrid::ArcBox(const Vec3& a, const Vec3& b) const
+{
+    double u[3], v[3], lo[3], hi[3];
+    Unit(a, u);
+    Unit(b, v);
+    double half = 0.0;  // |u + v| / 2 = cos of half the arc's angle
+    for (int k = 0; k < 3; ++k) {
+        lo[k] = std::min(u[k], v[k]);
+        hi[k] = std::max(u[k], v[k]);
+        half += (u[k] + v[k]) * (u[k] + v[k]);
+    }
+    // Every point of the arc lies within its sagitta of the chord.
+    return BoxAround(lo, hi, 1.0 - std::sqrt(half) * 0.5);
+}
+
+CellBox SphereGrid::TriangleBox(const Vec3& a, const Vec3& b, const Vec3& c) const
+{
+    double u[3][3], lo[3], hi[3];
+    Unit(a, u[0]);
+    Unit(b, u[1]);
+    Unit(c, u[2]);
+    for (int k = 0; k < 3; ++k) {
+        lo[k] = std::min({u[0][k], u[1][k], u[2][k]});
+        hi[k] = std::max({u[0][k], u[1][k], u[2][k]});
+    }
+    // Normalising a point of the flat triangle moves it by at most one less
+    // the distance from the origin to the triangle's plane.
+    const double e1[3] = {u[1][0] - u[0][0], u[1][1] - u[0][1], u[1][2] - u[0][2]};
+    const double e2[3] = {u[2][0] - u[0][0], u[2][1] - u[0][1], u[2][2] - u[0][2]};
+    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    double bulge = 1.0;
+    if (length > 0.0) {
+        const double distance = std::fabs(n[0] * u[0][0] + n[1] * u[0][1] + n[2] * u[0][2]) / length;
+        bulge = 1.0 - std::min(distance, 1.0);
+    }
+    return BoxAround(lo, hi, bulge);
+}
+
+uint64_t SphereGrid::CellOf(const Vec3& direction) const
+{
+    double u[3];
+    Unit(direction, u);
+    return Key(CellIndex(u[0]), CellIndex(u[1]), CellIndex(u[2]));
+}
+
+void SphereGrid::Insert(const CellBox& box, uint32_t item, std::vector<std::pair<uint64_t, uint32_t>>& entries) const
+{
+    for (int32_t x = box.lo[0]; x <= box.hi[0]; ++x) {
+        for (int32_t y = box.lo[1]; y <= box.hi[1]; ++y) {
+            for (int32_t z = box.lo[2]; z <= box.hi[2]; ++z) entries.push_back({Key(x, y, z), item});
+        }
+    }
+}
+
+bool FirstCommonCell(const CellBox& a, const CellBox& b, int32_t cell[3])
+{
+    for (int k = 0; k < 3; ++k) {
+        cell[k] = std::max(a.lo[k], b.lo[k]);
+        if (cell[k] > std::min(a.hi[k], b.hi[k])) return false;
+    }
+    return true;
+}
+
+}  // namespace vorlane
