@@ -227,7 +227,7 @@ private:
                 grid_->Insert(side->arcBoxes.back(), offset + static_cast<uint32_t>(i), entries);
             }
         }
-        std::sort(entries.begin(), entries.end());
+        SortEntries(entries, *grid_);
         const uint32_t sourceArcs = static_cast<uint32_t>(source_.arcs.size());
         std::vector<uint32_t> here;
         for (size_t i = 0; i < entries.size();) {
@@ -271,7 +271,7 @@ private:
             const Triangle& f = side.model.faces[t];
             grid_->Insert(grid_->TriangleBox(side.Point(f[0]), side.Point(f[1]), side.Point(f[2])), static_cast<uint32_t>(t), entries);
         }
-        std::sort(entries.begin(), entries.end());
+        SortEntries(entries, *grid_);
         return entries;
     }
 
@@ -341,7 +341,16 @@ private:
                 points.push_back({where.index, targetVertex_[v], {true, target_.Point(static_cast<int32_t>(v)), {}}});
             }
         }
-        std::stable_sort(points.begin(), points.end(), [](const ArcPoint& a, const ArcPoint& b) { return a.arc < b.arc; });
+        {
+            // Group by arc with a counting sort.
+            const size_t arcs = source_.arcs.size() + target_.arcs.size();
+            std::vector<size_t> first(arcs + 1, 0);
+            for (const ArcPoint& point : points) ++first[static_cast<size_t>(point.arc) + 1];
+            std::partial_sum(first.begin(), first.end(), first.begin());
+            std::vector<ArcPoint> grouped(points.size());
+            for (const ArcPoint& point : points) grouped[first[static_cast<size_t>(point.arc)]++] = point;
+            points.swap(grouped);
+        }
 
         halfEdges_.reserve((source_.arcs.size() + target_.arcs.size() + points.size()) * 2);
         const int32_t arcCount = sourceArcs + static_cast<int32_t>(target_.arcs.size());
@@ -409,30 +418,39 @@ private:
                 targetDirection_[static_cast<size_t>(targetVertex_[v])] = target_.Point(static_cast<int32_t>(v));
             }
         }
-        std::sort(halfEdges_.begin(), halfEdges_.end(), [](const HalfEdge& a, const HalfEdge& b) {
-            return a.from != b.from ? a.from < b.from : a.to < b.to;
-        });
-        // Pieces of two arcs on one circle between the same two vertices are one edge.
-        halfEdges_.erase(std::unique(halfEdges_.begin(), halfEdges_.end(),
-                                     [](const HalfEdge& a, const HalfEdge& b) { return a.from == b.from && a.to == b.to; }),
-                         halfEdges_.end());
+        // Group by vertex with a counting sort.
+        std::vector<int32_t> first(static_cast<size_t>(vertexCount_) + 1, 0);
+        for (const HalfEdge& h : halfEdges_) ++first[static_cast<size_t>(h.from) + 1];
+        std::partial_sum(first.begin(), first.end(), first.begin());
+        std::vector<HalfEdge> grouped(halfEdges_.size());
+        {
+            std::vector<int32_t> fill(first.begin(), first.end() - 1);
+            for (const HalfEdge& h : halfEdges_) grouped[static_cast<size_t>(fill[static_cast<size_t>(h.from)]++)] = h;
+        }
+        // Pieces of two arcs on one circle between the same two vertices are
+        // one edge: keep the first of each neighbour.
+        halfEdges_.clear();
         firstEdge_.assign(static_cast<size_t>(vertexCount_) + 1, 0);
-        for (const HalfEdge& h : halfEdges_) ++firstEdge_[static_cast<size_t>(h.from) + 1];
-        std::partial_sum(firstEdge_.begin(), firstEdge_.end(), firstEdge_.begin());
         for (int32_t v = 0; v < vertexCount_; ++v) {
-            auto begin = halfEdges_.begin() + firstEdge_[static_cast<size_t>(v)];
-            auto end = halfEdges_.begin() + firstEdge_[static_cast<size_t>(v) + 1];
-            if (begin == end) continue;
+            const size_t begin = halfEdges_.size();
+            for (int32_t i = first[static_cast<size_t>(v)]; i < first[static_cast<size_t>(v) + 1]; ++i) {
+                const HalfEdge& h = grouped[static_cast<size_t>(i)];
+                bool repeat = false;
+                for (size_t j = begin; j < halfEdges_.size() && !repeat; ++j) repeat = halfEdges_[j].to == h.to;
+                if (!repeat) halfEdges_.push_back(h);
+            }
+            firstEdge_[static_cast<size_t>(v) + 1] = static_cast<int32_t>(halfEdges_.size());
+            auto from = halfEdges_.begin() + static_cast<std::ptrdiff_t>(begin);
             if (v >= crossingBase_) {
-                std::sort(begin, end, [](const HalfEdge& a, const HalfEdge& b) { return a.slot < b.slot; });
-            } else {
-                SortByAngle(DirectionOf(v), begin, end);
+                std::sort(from, halfEdges_.end(), [](const HalfEdge& a, const HalfEdge& b) { return a.slot < b.slot; });
+            } else if (halfEdges_.size() - begin > 2) {
+                SortByAngle(DirectionOf(v), from, halfEdges_.end());
             }
         }
     }
 
-    template <class It>
-    static void SortByAngle(const Vec3& v, It begin, It end)
+    // Insertion by exact comparisons: degrees are small.
+    void SortByAngle(const Vec3& v, std::vector<HalfEdge>::iterator begin, std::vector<HalfEdge>::iterator end)
     {
         const Vec3 reference = begin->toward;
         // 0: the reference, 1: left of it, 2: opposite, 3: right of it.
@@ -442,13 +460,19 @@ private:
             if (side < 0) return 3;
             return TangentCosine(v, reference, w) > 0 ? 0 : 2;
         };
-        std::vector<std::pair<int, HalfEdge>> keyed;
-        for (It it = begin; it != end; ++it) keyed.push_back({quarter(it->toward), *it});
-        std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-            if (a.first != b.first) return a.first < b.first;
-            return Orient3(v, a.second.toward, b.second.toward) > 0;
-        });
-        for (size_t i = 0; i < keyed.size(); ++i) *(begin + static_cast<std::ptrdiff_t>(i)) = keyed[i].second;
+        const size_t n = static_cast<size_t>(end - begin);
+        quarters_.resize(n);
+        for (size_t i = 0; i < n; ++i) quarters_[i] = quarter((begin + static_cast<std::ptrdiff_t>(i))->toward);
+        auto before = [&](size_t a, size_t b) {
+            if (quarters_[a] != quarters_[b]) return quarters_[a] < quarters_[b];
+            return Orient3(v, (begin + static_cast<std::ptrdiff_t>(a))->toward, (begin + static_cast<std::ptrdiff_t>(b))->toward) > 0;
+        };
+        for (size_t i = 1; i < n; ++i) {
+            for (size_t j = i; j > 0 && before(j, j - 1); --j) {
+                std::swap(*(begin + static_cast<std::ptrdiff_t>(j)), *(begin + static_cast<std::ptrdiff_t>(j) - 1));
+                std::swap(quarters_[j], quarters_[j - 1]);
+            }
+        }
     }
 
     size_t Twin(size_t h) const
@@ -467,24 +491,27 @@ private:
     // half-edge just before its twin in counter-clockwise order.
     void WalkFaces(MeshMergeResult& result)
     {
-        std::vector<size_t> twin(halfEdges_.size());
-        for (size_t h = 0; h < halfEdges_.size(); ++h) twin[h] = Twin(h);
-        std::vector<bool> seen(halfEdges_.size(), false);
+        // A triangulated sphere has V - E + F = 2 and F = 2V - 4.
+        const size_t edges = halfEdges_.size() / 2;
+        result.polygons.reserve(edges - static_cast<size_t>(vertexCount_) + 2);
+        result.mesh.faces.reserve(2 * static_cast<size_t>(vertexCount_));
+        std::vector<uint8_t> seen(halfEdges_.size(), 0);
         std::vector<size_t> cycle;
         for (size_t start = 0; start < halfEdges_.size(); ++start) {
             if (seen[start]) continue;
             cycle.clear();
             for (size_t h = start; !seen[h];) {
-                seen[h] = true;
+                seen[h] = 1;
                 cycle.push_back(h);
-                const size_t t = twin[h];
+                const size_t t = Twin(h);
                 const size_t begin = static_cast<size_t>(firstEdge_[static_cast<size_t>(halfEdges_[t].from)]);
                 const size_t end = static_cast<size_t>(firstEdge_[static_cast<size_t>(halfEdges_[t].from) + 1]);
                 h = t == begin ? end - 1 : t - 1;
             }
             MeshFace polygon;
             polygon.vertexCount = static_cast<int32_t>(cycle.size());
-            for (size_t h : cycle) polygon.indices.push_back(halfEdges_[h].from);
+            polygon.indices.resize(cycle.size());
+            for (size_t i = 0; i < cycle.size(); ++i) polygon.indices[i] = halfEdges_[cycle[i]].from;
             Triangulate(cycle, result.mesh.faces);
             result.polygons.push_back(std::move(polygon));
         }
@@ -495,6 +522,8 @@ private:
     bool Straight(const HalfEdge& in, const HalfEdge& out) const
     {
         if (in.arc == out.arc) return true;
+        // Around a crossing every turn is a corner.
+        if (in.to >= crossingBase_) return false;
         const IndexPair& a = ArcOf(in.arc);
         const IndexPair& b = ArcOf(out.arc);
         const Side& sa = SideOf(in.arc);
@@ -505,30 +534,36 @@ private:
 
     // Faces are convex on the sphere; clipping only strict corners never
     // makes a triangle with three points on one great circle.
-    void Triangulate(const std::vector<size_t>& cycle, std::vector<MeshFace>& triangles) const
+    void Triangulate(const std::vector<size_t>& cycle, std::vector<MeshFace>& triangles)
     {
         const size_t n = cycle.size();
-        std::vector<int32_t> ring(n);
-        std::vector<bool> corner(n);
+        ring_.resize(n);
+        corner_.resize(n);
+        bool allCorners = true;
         for (size_t i = 0; i < n; ++i) {
-            ring[i] = halfEdges_[cycle[i]].from;
-            corner[i] = !Straight(halfEdges_[cycle[(i + n - 1) % n]], halfEdges_[cycle[i]]);
+            ring_[i] = halfEdges_[cycle[i]].from;
+            corner_[i] = !Straight(halfEdges_[cycle[(i + n - 1) % n]], halfEdges_[cycle[i]]);
+            allCorners = allCorners && corner_[i];
         }
-        while (ring.size() > 3) {
+        if (allCorners) {
+            for (size_t i = 1; i + 1 < n; ++i) triangles.push_back({3, {ring_[0], ring_[i], ring_[i + 1]}});
+            return;
+        }
+        while (ring_.size() > 3) {
             size_t i = 0;
-            while (i < ring.size() && !corner[i]) ++i;
-            assert(i < ring.size());
-            const size_t m = ring.size();
+            while (i < ring_.size() && !corner_[i]) ++i;
+            assert(i < ring_.size());
+            const size_t m = ring_.size();
             const size_t before = (i + m - 1) % m;
             const size_t after = (i + 1) % m;
-            triangles.push_back({3, {ring[before], ring[i], ring[after]}});
+            triangles.push_back({3, {ring_[before], ring_[i], ring_[after]}});
             // The cut's ends become strict corners of what is left.
-            corner[before] = true;
-            corner[after] = true;
-            ring.erase(ring.begin() + static_cast<std::ptrdiff_t>(i));
-            corner.erase(corner.begin() + static_cast<std::ptrdiff_t>(i));
+            corner_[before] = 1;
+            corner_[after] = 1;
+            ring_.erase(ring_.begin() + static_cast<std::ptrdiff_t>(i));
+            corner_.erase(corner_.begin() + static_cast<std::ptrdiff_t>(i));
         }
-        triangles.push_back({3, {ring[0], ring[1], ring[2]}});
+        triangles.push_back({3, {ring_[0], ring_[1], ring_[2]}});
     }
 
     void Assemble(MeshMergeResult& result)
@@ -608,6 +643,10 @@ private:
     int32_t crossingBase_ = 0;
     std::vector<HalfEdge> halfEdges_;
     std::vector<int32_t> firstEdge_;
+    // Scratch reused from face to face and vertex to vertex.
+    std::vector<int> quarters_;
+    std::vector<int32_t> ring_;
+    std::vector<uint8_t> corner_;
 };
 
 }  // namespace

@@ -38,12 +38,21 @@ public:
     // Appends (cell key, item) for every cell of box.
     void Insert(const CellBox& box, uint32_t item, std::vector<std::pair<uint64_t, uint32_t>>& entries) const;
 
+    uint64_t CellCount() const
+    {
+        return static_cast<uint64_t>(size_) * static_cast<uint64_t>(size_) * static_cast<uint64_t>(size_);
+    }
+
 private:
     CellBox BoxAround(const double lo[3], const double hi[3], double margin) const;
     int32_t CellIndex(double coordinate) const;
 
     int32_t size_;
 };
+
+// Sorts entries by cell key, then by item: a radix sort, since keys are
+// bounded by the grid's cell count.
+void SortEntries(std::vector<std::pair<uint64_t, uint32_t>>& entries, const SphereGrid& grid);
 
 // The first cell two boxes share, or false when they share none. Testing a
 // pair only in this cell reports every pair once.
