@@ -512,58 +512,17 @@ private:
             polygon.vertexCount = static_cast<int32_t>(cycle.size());
             polygon.indices.resize(cycle.size());
             for (size_t i = 0; i < cycle.size(); ++i) polygon.indices[i] = halfEdges_[cycle[i]].from;
-            Triangulate(cycle, result.mesh.faces);
+            Triangulate(polygon.indices, result.mesh.faces);
             result.polygons.push_back(std::move(polygon));
         }
     }
 
-    // Whether the face runs straight on at the head of in: both half-edges
-    // lie on one great circle.
-    bool Straight(const HalfEdge& in, const HalfEdge& out) const
+    // Every corner of a face is strict: it lies inside a corner of a triangle
+    // of each model (both less than a half turn) or between two different
+    // great circles. So a fan never makes a triangle on one great circle.
+    static void Triangulate(const std::vector<int32_t>& ring, std::vector<MeshFace>& triangles)
     {
-        if (in.arc == out.arc) return true;
-        // Around a crossing every turn is a corner.
-        if (in.to >= crossingBase_) return false;
-        const IndexPair& a = ArcOf(in.arc);
-        const IndexPair& b = ArcOf(out.arc);
-        const Side& sa = SideOf(in.arc);
-        const Side& sb = SideOf(out.arc);
-        return Orient3(sa.Point(a.from), sa.Point(a.to), sb.Point(b.from)) == 0 &&
-               Orient3(sa.Point(a.from), sa.Point(a.to), sb.Point(b.to)) == 0;
-    }
-
-    // Faces are convex on the sphere; clipping only strict corners never
-    // makes a triangle with three points on one great circle.
-    void Triangulate(const std::vector<size_t>& cycle, std::vector<MeshFace>& triangles)
-    {
-        const size_t n = cycle.size();
-        ring_.resize(n);
-        corner_.resize(n);
-        bool allCorners = true;
-        for (size_t i = 0; i < n; ++i) {
-            ring_[i] = halfEdges_[cycle[i]].from;
-            corner_[i] = !Straight(halfEdges_[cycle[(i + n - 1) % n]], halfEdges_[cycle[i]]);
-            allCorners = allCorners && corner_[i];
-        }
-        if (allCorners) {
-            for (size_t i = 1; i + 1 < n; ++i) triangles.push_back({3, {ring_[0], ring_[i], ring_[i + 1]}});
-            return;
-        }
-        while (ring_.size() > 3) {
-            size_t i = 0;
-            while (i < ring_.size() && !corner_[i]) ++i;
-            assert(i < ring_.size());
-            const size_t m = ring_.size();
-            const size_t before = (i + m - 1) % m;
-            const size_t after = (i + 1) % m;
-            triangles.push_back({3, {ring_[before], ring_[i], ring_[after]}});
-            // The cut's ends become strict corners of what is left.
-            corner_[before] = 1;
-            corner_[after] = 1;
-            ring_.erase(ring_.begin() + static_cast<std::ptrdiff_t>(i));
-            corner_.erase(corner_.begin() + static_cast<std::ptrdiff_t>(i));
-        }
-        triangles.push_back({3, {ring_[0], ring_[1], ring_[2]}});
+        for (size_t i = 1; i + 1 < ring.size(); ++i) triangles.push_back({3, {ring[0], ring[i], ring[i + 1]}});
     }
 
     void Assemble(MeshMergeResult& result)
@@ -643,10 +602,7 @@ private:
     int32_t crossingBase_ = 0;
     std::vector<HalfEdge> halfEdges_;
     std::vector<int32_t> firstEdge_;
-    // Scratch reused from face to face and vertex to vertex.
-    std::vector<int> quarters_;
-    std::vector<int32_t> ring_;
-    std::vector<uint8_t> corner_;
+    std::vector<int> quarters_;  // scratch of the angular sort
 };
 
 }  // namespace

@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/mesh_generator.h"
+#include "geometry/model_catalogue.h"
+#include "morph/merge_meshes.h"
+#include "morph/merge_topologies.h"
+#include "test_support.h"
+
+namespace vorlane {
+namespace {
+
+// Two vertices are the same when both positions agree within the merge's
+// grain of 1/1000 (cells alone would split values that straddle a cell edge).
+bool SamePlace(const MorphMesh& a, int32_t u, const MorphMesh& b, int32_t v)
+{
+    auto near = [](const Vec3& p, const Vec3& q) {
+        return std::fabs(p.x - q.x) <= 1e-3f && std::fabs(p.y - q.y) <= 1e-3f && std::fabs(p.z - q.z) <= 1e-3f;
+    };
+    return near(a.startPositions[static_cast<size_t>(u)], b.startPositions[static_cast<size_t>(v)]) &&
+           near(a.endPositions[static_cast<size_t>(u)], b.endPositions[static_cast<size_t>(v)]);
+}
+
+std::set<int32_t> UsedVertices(const MorphMesh& mesh)
+{
+    std::set<int32_t> used;
+    for (const IndexPair& e : mesh.edges) used.insert({e.from, e.to});
+    return used;
+}
+
+std::vector<int32_t> Canonical(std::vector<int32_t> ring)
+{
+    std::rotate(ring.begin(), std::min_element(ring.begin(), ring.end()), ring.end());
+    return ring;
+}
+
+// Expects the robust network to be the original one vertex for vertex,
+// edge for edge and polygon for polygon.
+void ExpectSameNetwork(const MorphMesh& original, const std::vector<std::vector<int32_t>>& originalPolygons,
+                       const MorphMesh& robust, const std::vector<std::vector<int32_t>>& robustPolygons)
+{
+    const std::set<int32_t> used = UsedVertices(original);
+    ASSERT_EQ(UsedVertices(robust).size(), used.size());
+    std::map<int32_t, int32_t> match;  // robust vertex -> original vertex
+    for (int32_t v : UsedVertices(robust)) {
+        for (int32_t u : used) {
+            if (SamePlace(robust, v, original, u)) {
+                EXPECT_EQ(match.count(v), 0u) << "two original vertices at one place";
+                match[v] = u;
+            }
+        }
+        ASSERT_EQ(match.count(v), 1u) << "robust vertex " << v << " has no original counterpart";
+    }
+    std::set<std::pair<int32_t, int32_t>> edges;
+    for (const IndexPair& e : robust.edges) {
+        const int32_t a = match[e.from], b = match[e.to];
+        edges.insert({std::min(a, b), std::max(a, b)});
+    }
+    std::set<std::pair<int32_t, int32_t>> expectedEdges;
+    for (const IndexPair& e : original.edges) expectedEdges.insert({e.from, e.to});
+    EXPECT_EQ(edges, expectedEdges);
+    std::set<std::vector<int32_t>> polygons;
+    for (const std::vector<int32_t>& polygon : robustPolygons) {
+        std::vector<int32_t> ring;
+        for (int32_t v : polygon) ring.push_back(match[v]);
+        polygons.insert(Canonical(ring));
+    }
+    std::set<std::vector<int32_t>> expectedPolygons;
+    for (const std::vector<int32_t>& polygon : originalPolygons) expectedPolygons.insert(Canonical(polygon));
+    EXPECT_EQ(polygons, expectedPolygons);
+}
+
+// The oriented polygons MergeTopologies wrote before triangulating.
+std::vector<std::vector<int32_t>> ReadPolygons(const std::string& dump)
+{
+    std::vector<std::vector<int32_t>> polygons;
+    std::istringstream lines(dump);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line.substr(line.find(':') + 1));
+        std::vector<int32_t> polygon;
+        int32_t v;
+        while (fields >> v) polygon.push_back(v);
+        polygons.push_back(polygon);
+    }
+    return polygons;
+}
+
+std::vector<std::vector<int32_t>> PolygonsOf(const MeshMergeResult& result)
+{
+    std::vector<std::vector<int32_t>> polygons;
+    for (const MeshFace& f : result.polygons) polygons.push_back(f.indices);
+    return polygons;
+}
+
+double Det(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& o)
+{
+    const double ax = a.x - o.x, ay = a.y - o.y, az = a.z - o.z;
+    const double bx = b.x - o.x, by = b.y - o.y, bz = b.z - o.z;
+    const double cx = c.x - o.x, cy = c.y - o.y, cz = c.z - o.z;
+    return ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx);
+}
+
+// Distance from p to the surface of model along the ray from its centre,
+// by casting against every triangle.
+double OffSurface(const Polyhedron& model, const Vec3& tablePoint)
+{
+    const double px = tablePoint.x - model.centre.x, py = tablePoint.y - model.centre.y, pz = tablePoint.z - model.centre.z;
+    double best = INFINITY;
+    for (const Triangle& t : model.faces) {
+        const Vec3& a = model.vertices[static_cast<size_t>(t[0])];
+        const Vec3& b = model.vertices[static_cast<size_t>(t[1])];
+        const Vec3& c = model.vertices[static_cast<size_t>(t[2])];
+        const Vec3 o{0, 0, 0};
+        const Vec3 p{static_cast<float>(px), static_cast<float>(py), static_cast<float>(pz)};
+        if (Det(a, b, p, o) < 0 || Det(b, c, p, o) < 0 || Det(c, a, p, o) < 0) continue;
+        const double ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z, wx = c.x - a.x, wy = c.y - a.y, wz = c.z - a.z;
+        const double nx = uy * wz - uz * wy, ny = uz * wx - ux * wz, nz = ux * wy - uy * wx;
+        const double t0 = (nx * a.x + ny * a.y + nz * a.z) / (nx * px + ny * py + nz * pz);
+        best = std::min(best, std::fabs(t0 - 1.0) * std::sqrt(px * px + py * py + pz * pz));
+    }
+    return best;
+}
+
+// The contract of a merge for real meshes.
+void ExpectSoundMerge(const Polyhedron& source, const Polyhedron& target, const MeshMergeResult& result, int samples)
+{
+    ASSERT_EQ(result.error, "");
+    const MorphMesh& mesh = result.mesh;
+    ASSERT_EQ(mesh.startPositions.size(), static_cast<size_t>(mesh.vertexCount));
+    for (size_t i = 0; i < mesh.edges.size(); ++i) {
+        ASSERT_LT(mesh.edges[i].from, mesh.edges[i].to);
+        if (i > 0) {
+            ASSERT_TRUE(mesh.edges[i - 1] < mesh.edges[i]);
+        }
+    }
+    std::map<std::pair<int32_t, int32_t>, int> sides;
+    std::set<int32_t> used;
+    for (const MeshFace& f : mesh.faces) {
+        ASSERT_EQ(f.indices.size(), 3u);
+        for (int i = 0; i < 3; ++i) {
+            const int32_t u = f.indices[static_cast<size_t>(i)], v = f.indices[static_cast<size_t>((i + 1) % 3)];
+            ++sides[{std::min(u, v), std::max(u, v)}];
+            used.insert(u);
+        }
+        const Vec3& s0 = mesh.startPositions[static_cast<size_t>(f.indices[0])];
+        const Vec3& s1 = mesh.startPositions[static_cast<size_t>(f.indices[1])];
+        const Vec3& s2 = mesh.startPositions[static_cast<size_t>(f.indices[2])];
+        const Vec3& e0 = mesh.endPositions[static_cast<size_t>(f.indices[0])];
+        const Vec3& e1 = mesh.endPositions[static_cast<size_t>(f.indices[1])];
+        const Vec3& e2 = mesh.endPositions[static_cast<size_t>(f.indices[2])];
+        // Counter-clockwise seen from outside, with area, on both surfaces.
+        ASSERT_GT(Det(s0, s1, s2, source.centre), 0.0) << f.indices[0] << " " << f.indices[1] << " " << f.indices[2];
+        ASSERT_GT(Det(e0, e1, e2, target.centre), 0.0) << f.indices[0] << " " << f.indices[1] << " " << f.indices[2];
+    }
+    for (const auto& side : sides) ASSERT_EQ(side.second, 2);
+    for (const IndexPair& e : mesh.edges) ASSERT_EQ((sides.count({e.from, e.to})), 1u);
+    EXPECT_EQ(static_cast<int32_t>(used.size()), mesh.vertexCount);
+    EXPECT_EQ(static_cast<int64_t>(used.size()) - static_cast<int64_t>(sides.size()) + mesh.faceCount, 2);
+    std::mt19937 random(1);
+    for (int i = 0; i < samples; ++i) {
+        const size_t v = std::uniform_int_distribution<size_t>(0, used.size() - 1)(random);
+        const Vec3& s = mesh.startPositions[v];
+        const Vec3& e = mesh.endPositions[v];
+        const float scale = std::max({std::fabs(s.x), std::fabs(s.y), std::fabs(s.z), std::fabs(e.x), std::fabs(e.y), std::fabs(e.z)});
+        EXPECT_LT(OffSurface(source, s), 1e-5 * scale) << "start of vertex " << v;
+        EXPECT_LT(OffSurface(target, e), 1e-5 * scale) << "end of vertex " << v;
+    }
+}
+
+TEST(MergeMeshes, AgreesWithTheOriginalMergeOnEveryCataloguePair)
+{
+    test::ScratchDirectory scratch;
+    for (const CatalogueEntry& a : Catalogue()) {
+        for (const CatalogueEntry& b : Catalogue()) {
+            SCOPED_TRACE(std::string(a.name) + " into " + b.name);
+            Polyhedron source = a.build({0, 0, 0});
+            Polyhedron target = b.build({0, 0, 0});
+            const MeshMergeResult robust = MergeMeshes(source, target);
+            ASSERT_EQ(robust.error, "");
+            const MorphMesh original = MergeTopologies(source, target);
+            ExpectSameNetwork(original, ReadPolygons(test::ReadFile("facelist1.txt")), robust.mesh, PolygonsOf(robust));
+            EXPECT_EQ(robust.mesh.vertexCount, original.vertexCount - CountFoldedVertices(original));
+            EXPECT_EQ(robust.mesh.faceCount, original.faceCount);
+            ExpectSoundMerge(source, target, robust, 10);
+        }
+    }
+}
+
+ModelTable RandomStarMesh(std::mt19937& random, int sizeLimit)
+{
+    std::uniform_int_distribution<int> kind(0, 1);
+    ModelTable table;
+    if (kind(random) == 0) {
+        const int levels = sizeLimit >= 20480 ? 5 : sizeLimit >= 5120 ? 4 : 3;
+        table = Icosphere(std::uniform_int_distribution<int>(0, levels)(random), 40.0f);
+    } else {
+        const int n = std::uniform_int_distribution<int>(1, std::max(1, static_cast<int>(std::sqrt(sizeLimit / 12.0))))(random);
+        table = CubeSphere(n, 55.0f);
+    }
+    PerturbRadially(table, std::uniform_real_distribution<float>(0.0f, 0.4f)(random), static_cast<uint32_t>(random()));
+    Rotate(table, static_cast<uint32_t>(random()));
+    return table;
+}
+
+Polyhedron Placed(ModelTable table, const Vec3& centre)
+{
+    for (Vec3& v : table.vertices) v = {v.x + centre.x, v.y + centre.y, v.z + centre.z};
+    return BuildPolyhedron(table, centre);
+}
+
+// VORLANE_SOAK_PAIRS=1000 turns this into the soak run.
+TEST(MergeMeshes, RandomStarShapedPairsGiveClosedOrientedMeshes)
+{
+    const char* soak = std::getenv("VORLANE_SOAK_PAIRS");
+    const int pairs = soak ? std::atoi(soak) : 50;
+    std::mt19937 random(2026);
+    std::uniform_real_distribution<float> offset(-50.0f, 50.0f);
+    for (int pair = 0; pair < pairs; ++pair) {
+        SCOPED_TRACE("pair " + std::to_string(pair));
+        // Mostly small pairs, a few near 20,000 triangles.
+        const int limit = pair % 10 == 9 ? 20000 : 1500;
+        const Polyhedron source = Placed(RandomStarMesh(random, limit), {offset(random), offset(random), offset(random)});
+        const Polyhedron target = Placed(RandomStarMesh(random, limit), {offset(random), offset(random), offset(random)});
+        ExpectSoundMerge(source, target, MergeMeshes(source, target), pair % 10 == 9 ? 20 : 100);
+    }
+}
+
+TEST(MergeMeshes, MeshWithItselfGivesItselfBack)
+{
+    const Polyhedron a = Placed(Icosphere(2, 30.0f), {1, 2, 3});
+    const MeshMergeResult result = MergeMeshes(a, a);
+    ExpectSoundMerge(a, a, result, 50);
+    EXPECT_EQ(result.crossingCount, 0);
+    EXPECT_EQ(result.mesh.vertexCount, a.vertexCount);
+    EXPECT_EQ(result.mesh.faceCount, a.faceCount);
+    ASSERT_EQ(result.mesh.edges.size(), a.edges.size());
+    for (size_t i = 0; i < a.edges.size(); ++i) EXPECT_EQ(result.mesh.edges[i], a.edges[i]);
+}
+
+// An octahedron and the same turned 45 degrees about z: the poles coincide,
+// the equators overlap along one great circle, and each equator's corners
+// lie exactly on the other's edges.
+TEST(MergeMeshes, CoincidentVerticesVerticesOnArcsAndOverlappingArcsAreSnapped)
+{
+    const float s = 0.70710677f;
+    ModelTable straight{{{1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}},
+                        {{0, 1, 4}, {1, 2, 4}, {2, 3, 4}, {3, 0, 4}, {1, 0, 5}, {2, 1, 5}, {3, 2, 5}, {0, 3, 5}}};
+    ModelTable turned = straight;
+    turned.vertices = {{s, s, 0}, {-s, s, 0}, {-s, -s, 0}, {s, -s, 0}, {0, 0, 1}, {0, 0, -1}};
+    const Polyhedron a = BuildPolyhedron(straight, {0, 0, 0});
+    const Polyhedron b = BuildPolyhedron(turned, {0, 0, 0});
+    const MeshMergeResult result = MergeMeshes(a, b);
+    ExpectSoundMerge(a, b, result, 10);
+    EXPECT_EQ(result.crossingCount, 0);
+    EXPECT_EQ(result.mesh.vertexCount, 10);  // two shared poles, eight on the equator
+    EXPECT_EQ(result.mesh.edgeCount, 24);    // eight equator pieces, eight meridians from each pole
+    ASSERT_EQ(result.polygons.size(), 16u);
+    for (const MeshFace& f : result.polygons) EXPECT_EQ(f.vertexCount, 3);
+    // An equator corner of the turned octahedron starts on the straight one's edge.
+    const Vec3& start = result.mesh.startPositions[6];
+    EXPECT_NEAR(start.x, 0.5f, 1e-6);
+    EXPECT_NEAR(start.y, 0.5f, 1e-6);
+}
+
+struct Refusal {
+    const char* what;
+    ModelTable table;
+    Vec3 centre;
+    const char* says;
+};
+
+ModelTable WithoutLastTriangle(ModelTable t)
+{
+    t.triangles.pop_back();
+    return t;
+}
+
+ModelTable WithFlippedTriangle(ModelTable t, size_t i)
+{
+    std::swap(t.triangles[i][1], t.triangles[i][2]);
+    return t;
+}
+
+ModelTable TwoNestedSpheres()
+{
+    ModelTable inner = Icosphere(1, 20.0f);
+    ModelTable outer = Icosphere(1, 40.0f);
+    const int32_t offset = static_cast<int32_t>(inner.vertices.size());
+    for (const Vec3& v : outer.vertices) inner.vertices.push_back(v);
+    for (const Triangle& t : outer.triangles) inner.triangles.push_back({t[0] + offset, t[1] + offset, t[2] + offset});
+    return inner;
+}
+
+TEST(MergeMeshes, UnsoundMeshesAreRefusedWithTheirFirstFault)
+{
+    const Refusal refusals[] = {
+        {"open", WithoutLastTriangle(CubeTable()), {0, 0, 0}, "source mesh refused: it is not closed: edge (2, 3) of triangle 5 is in 1 triangle"},
+        {"flipped", WithFlippedTriangle(CubeTable(), 3), {0, 0, 0},
+         "source mesh refused: it is not consistently oriented: triangle 3 runs edge (1, 6) the same way as triangle 2"},
+        {"centre outside", CubeTable(), {20, 20, 20}, "source mesh refused: it is not star-shaped about its centre: triangle 0 is seen edge-on or from behind"},
+        {"centre on a face", CubeTable(), {0, 0, 25}, "source mesh refused: it is not star-shaped about its centre: triangle 8 is seen edge-on or from behind"},
+        {"wraps twice", TwoNestedSpheres(), {0, 0, 0}, "source mesh refused: it is not star-shaped about its centre: triangle 0 and triangle "},
+        {"repeated corner", ModelTable{CubeTable().vertices, {{0, 0, 1}}}, {0, 0, 0}, "source mesh refused: triangle 0 names one vertex twice"},
+        {"missing vertex", ModelTable{CubeTable().vertices, {{0, 1, 8}}}, {0, 0, 0}, "source mesh refused: triangle 0 names vertex 8, which does not exist"},
+        {"empty", ModelTable{}, {0, 0, 0}, "source mesh refused: it has no triangles"},
+    };
+    const Polyhedron good = BuildCube({0, 0, 0});
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.what);
+        Polyhedron bad;
+        bad.vertices = r.table.vertices;
+        for (Vec3& v : bad.vertices) v = {v.x - r.centre.x, v.y - r.centre.y, v.z - r.centre.z};
+        bad.faces = r.table.triangles;
+        bad.vertexCount = static_cast<int32_t>(bad.vertices.size());
+        bad.faceCount = static_cast<int32_t>(bad.faces.size());
+        bad.centre = r.centre;
+        const MeshMergeResult result = MergeMeshes(bad, good);
+        EXPECT_EQ(result.error.rfind(r.says, 0), 0u) << result.error;
+        EXPECT_EQ(result.mesh.vertexCount, 0);
+        EXPECT_TRUE(result.mesh.faces.empty());
+        const MeshMergeResult reversed = MergeMeshes(good, bad);
+        EXPECT_EQ(reversed.error.rfind("target mesh refused: ", 0), 0u) << reversed.error;
+    }
+}
+
+TEST(MergeMeshes, ReportsItsPhases)
+{
+    const Polyhedron a = BuildIcosahedron({0, 0, 0});
+    const Polyhedron b = BuildBox({0, 0, 0});
+    std::vector<std::string> phases;
+    MergeMeshes(a, b, [&](const char* phase, double fraction) {
+        EXPECT_GE(fraction, 0.0);
+        EXPECT_LE(fraction, 1.0);
+        if (phases.empty() || phases.back() != phase) phases.push_back(phase);
+    });
+    EXPECT_EQ(phases.front(), "validating");
+    EXPECT_EQ(phases.back(), "positions");
+}
+
+}  // namespace
+}  // namespace vorlane
