@@ -570,10 +570,19 @@ private:
             mesh.startPositions.push_back(start[static_cast<size_t>(v)]);
             mesh.endPositions.push_back(end[static_cast<size_t>(v)]);
         }
-        for (const HalfEdge& h : halfEdges_) {
-            if (h.from < h.to) mesh.edges.push_back({compact[static_cast<size_t>(h.from)], compact[static_cast<size_t>(h.to)]});
+        // Half-edges are grouped by ascending vertex and compacting keeps the
+        // order, so only each vertex's few neighbours need sorting.
+        mesh.edges.reserve(halfEdges_.size() / 2);
+        for (size_t h = 0; h < halfEdges_.size();) {
+            const size_t begin = mesh.edges.size();
+            const int32_t from = halfEdges_[h].from;
+            for (; h < halfEdges_.size() && halfEdges_[h].from == from; ++h) {
+                if (from < halfEdges_[h].to) {
+                    mesh.edges.push_back({compact[static_cast<size_t>(from)], compact[static_cast<size_t>(halfEdges_[h].to)]});
+                }
+            }
+            std::sort(mesh.edges.begin() + static_cast<std::ptrdiff_t>(begin), mesh.edges.end());
         }
-        std::sort(mesh.edges.begin(), mesh.edges.end());
         mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
         for (MeshFace& f : mesh.faces) {
             for (int32_t& i : f.indices) i = compact[static_cast<size_t>(i)];

@@ -2,6 +2,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -88,42 +89,53 @@ std::string ValidateStarShaped(const Polyhedron& model)
         if (f[0] == f[1] || f[1] == f[2] || f[0] == f[2]) return TriangleName(t) + " names one vertex twice";
     }
 
-    // Every undirected edge in exactly two triangles, running opposite ways.
+    // Every undirected edge in exactly two triangles, running opposite ways:
+    // the sides of all triangles grouped by their lower end.
     struct Side {
-        int32_t low, high;
+        int32_t high;
         bool forward;  // runs low -> high in its triangle
         uint32_t triangle;
     };
-    std::vector<Side> sides;
-    sides.reserve(model.faces.size() * 3);
-    for (size_t t = 0; t < model.faces.size(); ++t) {
-        const Triangle& f = model.faces[t];
-        for (int i = 0; i < 3; ++i) {
-            const int32_t u = f[static_cast<size_t>(i)], v = f[static_cast<size_t>((i + 1) % 3)];
-            sides.push_back({std::min(u, v), std::max(u, v), u < v, static_cast<uint32_t>(t)});
+    std::vector<uint32_t> first(static_cast<size_t>(vertexCount) + 1, 0);
+    for (const Triangle& f : model.faces) {
+        for (int i = 0; i < 3; ++i) ++first[static_cast<size_t>(std::min(f[static_cast<size_t>(i)], f[static_cast<size_t>((i + 1) % 3)])) + 1];
+    }
+    std::partial_sum(first.begin(), first.end(), first.begin());
+    std::vector<Side> sides(model.faces.size() * 3);
+    {
+        std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+        for (size_t t = 0; t < model.faces.size(); ++t) {
+            const Triangle& f = model.faces[t];
+            for (int i = 0; i < 3; ++i) {
+                const int32_t u = f[static_cast<size_t>(i)], v = f[static_cast<size_t>((i + 1) % 3)];
+                sides[fill[static_cast<size_t>(std::min(u, v))]++] = {std::max(u, v), u < v, static_cast<uint32_t>(t)};
+            }
         }
     }
-    std::sort(sides.begin(), sides.end(), [](const Side& a, const Side& b) {
-        return a.low != b.low ? a.low < b.low : a.high != b.high ? a.high < b.high : a.triangle < b.triangle;
-    });
     size_t worstTriangle = model.faces.size();
     std::string worst;
-    for (size_t i = 0; i < sides.size();) {
-        size_t j = i;
-        while (j < sides.size() && sides[j].low == sides[i].low && sides[j].high == sides[i].high) ++j;
-        std::string problem;
-        if (j - i != 2) {
-            problem = "it is not closed: " + EdgeName(sides[i].low, sides[i].high) + " of " + TriangleName(sides[i].triangle) +
-                      " is in " + std::to_string(j - i) + (j - i == 1 ? " triangle" : " triangles");
-        } else if (sides[i].forward == sides[i + 1].forward) {
-            problem = "it is not consistently oriented: " + TriangleName(sides[i + 1].triangle) + " runs " +
-                      EdgeName(sides[i].low, sides[i].high) + " the same way as " + TriangleName(sides[i].triangle);
+    for (int32_t low = 0; low < vertexCount; ++low) {
+        const auto begin = sides.begin() + first[static_cast<size_t>(low)];
+        const auto end = sides.begin() + first[static_cast<size_t>(low) + 1];
+        std::sort(begin, end, [](const Side& a, const Side& b) { return a.high != b.high ? a.high < b.high : a.triangle < b.triangle; });
+        for (auto i = begin; i != end;) {
+            auto j = i;
+            while (j != end && j->high == i->high) ++j;
+            const size_t count = static_cast<size_t>(j - i);
+            std::string problem;
+            if (count != 2) {
+                problem = "it is not closed: " + EdgeName(low, i->high) + " of " + TriangleName(i->triangle) + " is in " +
+                          std::to_string(count) + (count == 1 ? " triangle" : " triangles");
+            } else if (i->forward == (i + 1)->forward) {
+                problem = "it is not consistently oriented: " + TriangleName((i + 1)->triangle) + " runs " + EdgeName(low, i->high) +
+                          " the same way as " + TriangleName(i->triangle);
+            }
+            if (!problem.empty() && i->triangle < worstTriangle) {
+                worstTriangle = i->triangle;
+                worst = problem;
+            }
+            i = j;
         }
-        if (!problem.empty() && sides[i].triangle < worstTriangle) {
-            worstTriangle = sides[i].triangle;
-            worst = problem;
-        }
-        i = j;
     }
     if (!worst.empty()) return worst;
 
