@@ -16,7 +16,7 @@
 namespace vorlane {
 namespace {
 
-using Entries = std::vector<std::pair<uint64_t, uint32_t>>;
+using Entries = std::vector<CellEntry>;
 
 // One model as the overlay sees it: directions are the centred vertices.
 struct Side {
@@ -58,10 +58,10 @@ struct Location {
 // The triangle of other that holds direction p, with where on it p falls.
 bool Locate(const Side& other, const SphereGrid& grid, const Entries& triangles, const Vec3& p, Location& where)
 {
-    const uint64_t key = grid.CellOf(p);
-    for (auto it = std::lower_bound(triangles.begin(), triangles.end(), std::make_pair(key, 0u));
-         it != triangles.end() && it->first == key; ++it) {
-        const Triangle& f = other.model.faces[it->second];
+    const uint32_t key = grid.CellOf(p);
+    for (size_t e = FirstEntryOf(triangles, key); e < triangles.size() && CellKeyOf(triangles[e]) == key; ++e) {
+        const uint32_t triangle = ItemOf(triangles[e]);
+        const Triangle& f = other.model.faces[triangle];
         int signs[3];
         bool inside = true;
         for (int i = 0; i < 3 && inside; ++i) {
@@ -71,7 +71,7 @@ bool Locate(const Side& other, const SphereGrid& grid, const Entries& triangles,
         if (!inside) continue;
         const int zeros = (signs[0] == 0) + (signs[1] == 0) + (signs[2] == 0);
         if (zeros == 0) {
-            where = {Location::Inside, static_cast<int32_t>(it->second)};
+            where = {Location::Inside, static_cast<int32_t>(triangle)};
         } else if (zeros == 1) {
             const int i = signs[0] == 0 ? 0 : signs[1] == 0 ? 1 : 2;
             where = {Location::OnArc, other.ArcIndex(f[static_cast<size_t>(i)], f[static_cast<size_t>((i + 1) % 3)])};
@@ -214,41 +214,50 @@ private:
 
     void FindCrossings()
     {
-        const size_t arcCount = source_.arcs.size() + target_.arcs.size();
-        grid_ = std::make_unique<SphereGrid>(arcCount);
-        Entries entries;
-        entries.reserve(arcCount * 4);
-        for (Side* side : {&source_, &target_}) {
-            const uint32_t offset = side == &source_ ? 0u : static_cast<uint32_t>(source_.arcs.size());
-            side->arcBoxes.reserve(side->arcs.size());
-            for (size_t i = 0; i < side->arcs.size(); ++i) {
-                const IndexPair& e = side->arcs[i];
-                side->arcBoxes.push_back(grid_->ArcBox(side->Point(e.from), side->Point(e.to)));
-                grid_->Insert(side->arcBoxes.back(), offset + static_cast<uint32_t>(i), entries);
+        grid_ = std::make_unique<SphereGrid>(source_.arcs.size() + target_.arcs.size());
+        Entries entries[2];
+        for (int k = 0; k < 2; ++k) {
+            Side& side = k == 0 ? source_ : target_;
+            entries[k].reserve(side.arcs.size() * 4);
+            side.arcBoxes.reserve(side.arcs.size());
+            for (size_t i = 0; i < side.arcs.size(); ++i) {
+                const IndexPair& e = side.arcs[i];
+                side.arcBoxes.push_back(grid_->ArcBox(side.Point(e.from), side.Point(e.to)));
+                grid_->Insert(side.arcBoxes.back(), static_cast<uint32_t>(i), entries[k]);
             }
+            SortEntries(entries[k], *grid_);
         }
-        SortEntries(entries, *grid_);
-        const uint32_t sourceArcs = static_cast<uint32_t>(source_.arcs.size());
-        std::vector<uint32_t> here;
-        for (size_t i = 0; i < entries.size();) {
-            size_t j = i;
-            while (j < entries.size() && entries[j].first == entries[i].first) ++j;
-            // Sorted by item within the cell: source arcs come first.
-            size_t split = i;
-            while (split < j && entries[split].second < sourceArcs) ++split;
-            for (size_t s = i; s < split; ++s) {
-                for (size_t t = split; t < j; ++t) TestPair(entries[s].second, entries[t].second - sourceArcs, entries[i].first);
+        // Walk both lists cell by cell.
+        const Entries& a = entries[0];
+        const Entries& b = entries[1];
+        size_t i = 0, j = 0;
+        while (i < a.size() && j < b.size()) {
+            const uint32_t ka = CellKeyOf(a[i]), kb = CellKeyOf(b[j]);
+            if (ka != kb) {
+                if (ka < kb) {
+                    while (i < a.size() && CellKeyOf(a[i]) == ka) ++i;
+                } else {
+                    while (j < b.size() && CellKeyOf(b[j]) == kb) ++j;
+                }
+                continue;
             }
-            i = j;
-            if ((i & 0xffff) == 0) Report("crossings", static_cast<double>(i) / static_cast<double>(entries.size()));
+            size_t iEnd = i, jEnd = j;
+            while (iEnd < a.size() && CellKeyOf(a[iEnd]) == ka) ++iEnd;
+            while (jEnd < b.size() && CellKeyOf(b[jEnd]) == ka) ++jEnd;
+            for (size_t s = i; s < iEnd; ++s) {
+                for (size_t t = j; t < jEnd; ++t) TestPair(ItemOf(a[s]), ItemOf(b[t]), ka);
+            }
+            if ((i >> 16) != (iEnd >> 16)) Report("crossings", static_cast<double>(iEnd) / static_cast<double>(a.size()));
+            i = iEnd;
+            j = jEnd;
         }
         // Number crossings in a fixed order, whatever the grid's.
-        std::sort(crossings_.begin(), crossings_.end(), [](const Crossing& a, const Crossing& b) {
-            return a.sourceArc != b.sourceArc ? a.sourceArc < b.sourceArc : a.targetArc < b.targetArc;
+        std::sort(crossings_.begin(), crossings_.end(), [](const Crossing& x, const Crossing& y) {
+            return x.sourceArc != y.sourceArc ? x.sourceArc < y.sourceArc : x.targetArc < y.targetArc;
         });
     }
 
-    void TestPair(uint32_t sourceArc, uint32_t targetArc, uint64_t cell)
+    void TestPair(uint32_t sourceArc, uint32_t targetArc, uint32_t cell)
     {
         int32_t first[3];
         if (!FirstCommonCell(source_.arcBoxes[sourceArc], target_.arcBoxes[targetArc], first) ||

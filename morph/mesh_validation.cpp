@@ -50,25 +50,25 @@ bool InsideOrOn(const Polyhedron& model, const Triangle& t, const Vec3& p)
 std::string FindOverlap(const Polyhedron& model)
 {
     const SphereGrid grid(model.faces.size());
-    std::vector<std::pair<uint64_t, uint32_t>> entries;
+    std::vector<CellEntry> entries;
     for (size_t t = 0; t < model.faces.size(); ++t) {
         const Triangle& f = model.faces[t];
         grid.Insert(grid.TriangleBox(model.vertices[static_cast<size_t>(f[0])], model.vertices[static_cast<size_t>(f[1])],
                                      model.vertices[static_cast<size_t>(f[2])]),
                     static_cast<uint32_t>(t), entries);
     }
-    std::sort(entries.begin(), entries.end());
+    SortEntries(entries, grid);
     for (size_t t = 0; t < model.faces.size(); ++t) {
         const Triangle& f = model.faces[t];
         const Vec3& a = model.vertices[static_cast<size_t>(f[0])];
         const Vec3& b = model.vertices[static_cast<size_t>(f[1])];
         const Vec3& c = model.vertices[static_cast<size_t>(f[2])];
         const Vec3 centroid{(a.x + b.x + c.x) / 3.0f, (a.y + b.y + c.y) / 3.0f, (a.z + b.z + c.z) / 3.0f};
-        const uint64_t key = grid.CellOf(centroid);
-        auto it = std::lower_bound(entries.begin(), entries.end(), std::make_pair(key, 0u));
-        for (; it != entries.end() && it->first == key; ++it) {
-            if (it->second != t && InsideOrOn(model, model.faces[it->second], centroid)) {
-                return TriangleName(t) + " and " + TriangleName(it->second) + " overlap as seen from the centre";
+        const uint32_t key = grid.CellOf(centroid);
+        for (size_t e = FirstEntryOf(entries, key); e < entries.size() && CellKeyOf(entries[e]) == key; ++e) {
+            const uint32_t other = ItemOf(entries[e]);
+            if (other != t && InsideOrOn(model, model.faces[other], centroid)) {
+                return TriangleName(t) + " and " + TriangleName(other) + " overlap as seen from the centre";
             }
         }
     }

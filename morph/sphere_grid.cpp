@@ -83,47 +83,41 @@ CellBox SphereGrid::TriangleBox(const Vec3& a, const Vec3& b, const Vec3& c) con
     return BoxAround(lo, hi, bulge);
 }
 
-uint64_t SphereGrid::CellOf(const Vec3& direction) const
+uint32_t SphereGrid::CellOf(const Vec3& direction) const
 {
     double u[3];
     Unit(direction, u);
     return Key(CellIndex(u[0]), CellIndex(u[1]), CellIndex(u[2]));
 }
 
-void SphereGrid::Insert(const CellBox& box, uint32_t item, std::vector<std::pair<uint64_t, uint32_t>>& entries) const
+void SphereGrid::Insert(const CellBox& box, uint32_t item, std::vector<CellEntry>& entries) const
 {
     for (int32_t x = box.lo[0]; x <= box.hi[0]; ++x) {
         for (int32_t y = box.lo[1]; y <= box.hi[1]; ++y) {
-            for (int32_t z = box.lo[2]; z <= box.hi[2]; ++z) entries.push_back({Key(x, y, z), item});
+            for (int32_t z = box.lo[2]; z <= box.hi[2]; ++z) entries.push_back(static_cast<CellEntry>(Key(x, y, z)) << 32 | item);
         }
     }
 }
 
-void SortEntries(std::vector<std::pair<uint64_t, uint32_t>>& entries, const SphereGrid& grid)
+void SortEntries(std::vector<CellEntry>& entries, const SphereGrid& grid)
 {
-    // Stable passes over 11-bit digits: items first, then cells.
-    std::vector<std::pair<uint64_t, uint32_t>> scratch(entries.size());
-    uint32_t itemBits = 0;
-    uint32_t largestItem = 0;
-    for (const auto& e : entries) largestItem = std::max(largestItem, e.second);
-    while (itemBits < 32 && (largestItem >> itemBits) != 0) ++itemBits;
+    std::vector<CellEntry> scratch(entries.size());
     uint32_t keyBits = 0;
-    while (keyBits < 64 && (grid.CellCount() >> keyBits) != 0) ++keyBits;
+    while (keyBits < 32 && (grid.CellCount() >> keyBits) != 0) ++keyBits;
     constexpr uint32_t Digit = 11;
-    auto pass = [&](auto digitOf) {
+    constexpr uint64_t Mask = (uint64_t{1} << Digit) - 1;
+    for (uint32_t shift = 32; shift < 32 + keyBits; shift += Digit) {
         std::vector<size_t> count((size_t{1} << Digit) + 1, 0);
-        for (const auto& e : entries) ++count[digitOf(e) + 1];
+        for (CellEntry e : entries) ++count[((e >> shift) & Mask) + 1];
         for (size_t i = 1; i < count.size(); ++i) count[i] += count[i - 1];
-        for (const auto& e : entries) scratch[count[digitOf(e)]++] = e;
+        for (CellEntry e : entries) scratch[count[(e >> shift) & Mask]++] = e;
         entries.swap(scratch);
-    };
-    const uint64_t mask = (uint64_t{1} << Digit) - 1;
-    for (uint32_t shift = 0; shift < itemBits; shift += Digit) {
-        pass([&](const std::pair<uint64_t, uint32_t>& e) { return static_cast<size_t>((e.second >> shift) & mask); });
     }
-    for (uint32_t shift = 0; shift < keyBits; shift += Digit) {
-        pass([&](const std::pair<uint64_t, uint32_t>& e) { return static_cast<size_t>((e.first >> shift) & mask); });
-    }
+}
+
+size_t FirstEntryOf(const std::vector<CellEntry>& entries, uint32_t key)
+{
+    return static_cast<size_t>(std::lower_bound(entries.begin(), entries.end(), static_cast<CellEntry>(key) << 32) - entries.begin());
 }
 
 bool FirstCommonCell(const CellBox& a, const CellBox& b, int32_t cell[3])

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 #include "geometry/vec3.h"
@@ -17,6 +16,11 @@ struct CellBox {
     int32_t hi[3];
 };
 
+// A cell key (high half) and an item (low half) in one word.
+using CellEntry = uint64_t;
+inline uint32_t CellKeyOf(CellEntry e) { return static_cast<uint32_t>(e >> 32); }
+inline uint32_t ItemOf(CellEntry e) { return static_cast<uint32_t>(e); }
+
 class SphereGrid {
 public:
     // About itemCount items of typical extent: a cell per item or so.
@@ -27,20 +31,20 @@ public:
     // Cells reached by the spherical triangle a, b, c (seen from its front).
     CellBox TriangleBox(const Vec3& a, const Vec3& b, const Vec3& c) const;
     // The cell of one direction.
-    uint64_t CellOf(const Vec3& direction) const;
+    uint32_t CellOf(const Vec3& direction) const;
 
-    uint64_t Key(int32_t x, int32_t y, int32_t z) const
+    uint32_t Key(int32_t x, int32_t y, int32_t z) const
     {
-        return (static_cast<uint64_t>(x) * static_cast<uint64_t>(size_) + static_cast<uint64_t>(y)) * static_cast<uint64_t>(size_) +
-               static_cast<uint64_t>(z);
+        return (static_cast<uint32_t>(x) * static_cast<uint32_t>(size_) + static_cast<uint32_t>(y)) * static_cast<uint32_t>(size_) +
+               static_cast<uint32_t>(z);
     }
 
-    // Appends (cell key, item) for every cell of box.
-    void Insert(const CellBox& box, uint32_t item, std::vector<std::pair<uint64_t, uint32_t>>& entries) const;
+    // Appends an entry for item in every cell of box.
+    void Insert(const CellBox& box, uint32_t item, std::vector<CellEntry>& entries) const;
 
-    uint64_t CellCount() const
+    uint32_t CellCount() const
     {
-        return static_cast<uint64_t>(size_) * static_cast<uint64_t>(size_) * static_cast<uint64_t>(size_);
+        return static_cast<uint32_t>(size_) * static_cast<uint32_t>(size_) * static_cast<uint32_t>(size_);
     }
 
 private:
@@ -50,9 +54,12 @@ private:
     int32_t size_;
 };
 
-// Sorts entries by cell key, then by item: a radix sort, since keys are
-// bounded by the grid's cell count.
-void SortEntries(std::vector<std::pair<uint64_t, uint32_t>>& entries, const SphereGrid& grid);
+// Sorts entries by cell, keeping the order of insertion within a cell: a
+// radix sort, since keys are bounded by the grid's cell count.
+void SortEntries(std::vector<CellEntry>& entries, const SphereGrid& grid);
+
+// The first entry of cell key in sorted entries (or where it would stand).
+size_t FirstEntryOf(const std::vector<CellEntry>& entries, uint32_t key);
 
 // The first cell two boxes share, or false when they share none. Testing a
 // pair only in this cell reports every pair once.
