@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -43,20 +44,16 @@ TEST(AnimationClock, StartUpWalkLeavesAtOnceThenHoldsEachEndForASecond)
     for (size_t tick = 0; tick < expected.size(); ++tick) {
         OnTimerTick(state);
         ASSERT_EQ(state.view.morphStep, expected[tick]) << "tick " << tick + 1;
+        if (tick + 1 == 29) {
+            EXPECT_TRUE(state.stepForward) << "still holding 20";
+        }
+        if (tick + 1 == 30) {
+            EXPECT_FALSE(state.stepForward) << "turned on leaving 20";
+        }
     }
     // Ticks spent at the ends: the first, then 10 at each of four arrivals.
     EXPECT_EQ(state.endHoldTicks, 41);
     EXPECT_TRUE(state.stepForward);
-}
-
-TEST(AnimationClock, DirectionTurnsOnlyAtTheEnds)
-{
-    AnimationState state;
-    for (int tick = 0; tick < 29; ++tick) OnTimerTick(state);
-    EXPECT_TRUE(state.stepForward);  // still holding 20
-    OnTimerTick(state);
-    EXPECT_EQ(state.view.morphStep, 19);
-    EXPECT_FALSE(state.stepForward);
 }
 
 // F, R or A moved the step by hand: the end is held only until the shared
@@ -217,48 +214,38 @@ TEST(KeyCommands, ArrowsTurnTheViewAndNormaliseXAndYOnly)
 TEST(KeyCommands, SwitchesToggleAndMorphKeysClearTheModelSwitches)
 {
     using vorlane::ViewState;
+    using Switch = bool ViewState::*;
+    const std::vector<Switch> all{&ViewState::showMorphFaces,    &ViewState::showMorphEdges,
+                                  &ViewState::showMorphVertices, &ViewState::showModelEdges,
+                                  &ViewState::showModelVertices, &ViewState::showProjectionRays};
     struct Case {
         std::string name;
         int32_t key;
-        ViewState before;
-        ViewState after;
+        std::vector<Switch> setBefore;  // on top of the start-up switches
+        std::vector<Switch> flipped;
     };
-    auto with = [](auto change) {
-        ViewState v;
-        change(v);
-        return v;
-    };
-    const ViewState defaults;
     const std::vector<Case> cases{
-        {"L turns morph edges off", Key::L, defaults, with([](ViewState& v) { v.showMorphEdges = false; })},
-        {"L clears model edges", Key::L, with([](ViewState& v) { v.showModelEdges = true; }),
-         with([](ViewState& v) { v.showMorphEdges = false; })},
-        {"L turns morph edges back on, model edges still off", Key::L,
-         with([](ViewState& v) { v.showMorphEdges = false; v.showModelEdges = true; }), defaults},
-        {"V turns morph vertices on", Key::V, defaults, with([](ViewState& v) { v.showMorphVertices = true; })},
-        {"V clears model vertices", Key::V,
-         with([](ViewState& v) { v.showMorphVertices = true; v.showModelVertices = true; }), defaults},
-        {"O", Key::O, defaults, with([](ViewState& v) { v.showMorphFaces = false; })},
-        {"1", Key::Digit1, defaults, with([](ViewState& v) { v.showModelEdges = true; })},
-        {"2", Key::Digit2, defaults, with([](ViewState& v) { v.showModelVertices = true; })},
-        {"3", Key::Digit3, defaults, with([](ViewState& v) { v.showProjectionRays = true; })},
-        {"3 back off", Key::Digit3, with([](ViewState& v) { v.showProjectionRays = true; }), defaults},
+        {"L", Key::L, {}, {&ViewState::showMorphEdges}},
+        {"L clears model edges", Key::L, {&ViewState::showModelEdges}, {&ViewState::showMorphEdges, &ViewState::showModelEdges}},
+        {"V", Key::V, {}, {&ViewState::showMorphVertices}},
+        {"V clears model vertices", Key::V, {&ViewState::showMorphVertices, &ViewState::showModelVertices},
+         {&ViewState::showMorphVertices, &ViewState::showModelVertices}},
+        {"O", Key::O, {}, {&ViewState::showMorphFaces}},
+        {"1", Key::Digit1, {}, {&ViewState::showModelEdges}},
+        {"2", Key::Digit2, {}, {&ViewState::showModelVertices}},
+        {"3", Key::Digit3, {&ViewState::showProjectionRays}, {&ViewState::showProjectionRays}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         AnimationState state;
         Scene scene;
-        state.view = c.before;
-        state.view.morphStep = 4;  // away from the restart's 0 -> 1
+        for (Switch s : c.setBefore) state.view.*s = true;
+        const ViewState before = state.view;
         OnKeyPress(state, scene, c.key);
-        const ViewState& v = state.view;
-        EXPECT_EQ(v.showMorphFaces, c.after.showMorphFaces);
-        EXPECT_EQ(v.showMorphEdges, c.after.showMorphEdges);
-        EXPECT_EQ(v.showMorphVertices, c.after.showMorphVertices);
-        EXPECT_EQ(v.showModelEdges, c.after.showModelEdges);
-        EXPECT_EQ(v.showModelVertices, c.after.showModelVertices);
-        EXPECT_EQ(v.showProjectionRays, c.after.showProjectionRays);
-        EXPECT_EQ(v.morphStep, 4);
+        for (size_t i = 0; i < all.size(); ++i) {
+            const bool flipped = std::find(c.flipped.begin(), c.flipped.end(), all[i]) != c.flipped.end();
+            EXPECT_EQ(state.view.*all[i], flipped != before.*all[i]) << "switch " << i;
+        }
     }
 }
 
