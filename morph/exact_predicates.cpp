@@ -175,8 +175,41 @@ int TangentCosine(const Vec3& v, const Vec3& w1, const Vec3& w2)
     return ExactSign(Cosine(ToExact(v), ToExact(w1), ToExact(w2)));
 }
 
+namespace {
+
+// det[c, d, p] in double with a bound on its error, as in Orient3.
+double DetWithBound(const Vec3& c, const Vec3& d, const Vec3& p, double& bound)
+{
+    const double cx = c.x, cy = c.y, cz = c.z, dx = d.x, dy = d.y, dz = d.z, px = p.x, py = p.y, pz = p.z;
+    const double m0 = cy * dz - cz * dy, m1 = cz * dx - cx * dz, m2 = cx * dy - cy * dx;
+    bound = 8.0 * Eps *
+                (std::fabs(px) * (std::fabs(cy * dz) + std::fabs(cz * dy)) + std::fabs(py) * (std::fabs(cz * dx) + std::fabs(cx * dz)) +
+                 std::fabs(pz) * (std::fabs(cx * dy) + std::fabs(cy * dx))) +
+            Tiny;
+    return px * m0 + py * m1 + pz * m2;
+}
+
+// The common case, two crossing arcs, with static bounds; false when they cannot tell.
+bool CompareCrossingsQuickly(const Vec3& p, const Vec3& q, const ArcEvent& e1, const ArcEvent& e2, int& sign)
+{
+    double ea1, eb1, ea2, eb2;
+    const double a1 = DetWithBound(e1.c, e1.d, p, ea1), b1 = DetWithBound(e1.c, e1.d, q, eb1);
+    const double a2 = DetWithBound(e2.c, e2.d, p, ea2), b2 = DetWithBound(e2.c, e2.d, q, eb2);
+    if (std::fabs(a1) <= ea1 || std::fabs(a2) <= ea2) return false;
+    const double x = a1 * b2 - a2 * b1;
+    const double bound = (std::fabs(a1) * eb2 + std::fabs(b2) * ea1 + ea1 * eb2) + (std::fabs(a2) * eb1 + std::fabs(b1) * ea2 + ea2 * eb1) +
+                         4.0 * Eps * (std::fabs(a1 * b2) + std::fabs(a2 * b1)) + Tiny;
+    if (std::fabs(x) <= bound * 1.000001) return false;
+    sign = (x > 0 ? 1 : -1) * (a1 > 0 ? 1 : -1) * (a2 > 0 ? 1 : -1);
+    return true;
+}
+
+}  // namespace
+
 int CompareAlongArc(const Vec3& p, const Vec3& q, const ArcEvent& e1, const ArcEvent& e2)
 {
+    int quick = 0;
+    if (!e1.isVertex && !e2.isVertex && CompareCrossingsQuickly(p, q, e1, e2, quick)) return quick;
     bool decided = false;
     const int sign = CompareAlongArcWith<Approx>(p, q, e1, e2, ToApprox, decided);
     if (decided) return sign;

@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <numeric>
 #include <utility>
@@ -23,6 +24,7 @@ struct Side {
     const Polyhedron& model;
     std::vector<IndexPair> arcs;  // every edge once, from < to, ascending
     std::vector<CellBox> arcBoxes;
+    std::vector<SphereBounds> arcBounds;
 
     const Vec3& Point(int32_t v) const { return model.vertices[static_cast<size_t>(v)]; }
 
@@ -117,7 +119,8 @@ struct HalfEdge {
     int32_t to;
     int32_t arc;
     Vec3 toward;
-    int8_t slot;  // order around a crossing; -1 elsewhere
+    int8_t slot;    // order around a crossing; -1 elsewhere
+    int32_t piece;  // order of making: a half-edge and its twin are 2k and 2k + 1
 };
 
 Vec3 Add(const Vec3& a, const Vec3& b)
@@ -173,7 +176,7 @@ Vec3 SurfacePoint(const Side& other, const Location& where, const Vec3& p)
 class Overlay {
 public:
     Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress)
-        : source_{source, ArcsOf(source), {}}, target_{target, ArcsOf(target), {}}, progress_(progress)
+        : source_{source, ArcsOf(source), {}, {}}, target_{target, ArcsOf(target), {}, {}}, progress_(progress)
     {
     }
 
@@ -220,9 +223,10 @@ private:
             Side& side = k == 0 ? source_ : target_;
             entries[k].reserve(side.arcs.size() * 4);
             side.arcBoxes.reserve(side.arcs.size());
+            side.arcBounds.resize(side.arcs.size());
             for (size_t i = 0; i < side.arcs.size(); ++i) {
                 const IndexPair& e = side.arcs[i];
-                side.arcBoxes.push_back(grid_->ArcBox(side.Point(e.from), side.Point(e.to)));
+                side.arcBoxes.push_back(grid_->ArcBox(side.Point(e.from), side.Point(e.to), &side.arcBounds[i]));
                 grid_->Insert(side.arcBoxes.back(), static_cast<uint32_t>(i), entries[k]);
             }
             SortEntries(entries[k], *grid_);
@@ -251,19 +255,25 @@ private:
             i = iEnd;
             j = jEnd;
         }
-        // Number crossings in a fixed order, whatever the grid's.
-        std::sort(crossings_.begin(), crossings_.end(), [](const Crossing& x, const Crossing& y) {
-            return x.sourceArc != y.sourceArc ? x.sourceArc < y.sourceArc : x.targetArc < y.targetArc;
-        });
+#ifdef VORLANE_STATS
+        fprintf(stderr, "entries %zu %zu arcs %zu %zu pairs %zu tested %zu crossings %zu grid %u\n", a.size(), b.size(), source_.arcs.size(), target_.arcs.size(), statPairs_, statTested_, crossings_.size(), grid_->CellCount());
+#endif
     }
 
     void TestPair(uint32_t sourceArc, uint32_t targetArc, uint32_t cell)
     {
         int32_t first[3];
+#ifdef VORLANE_STATS
+        ++statPairs_;
+#endif
+        if (!Overlap(source_.arcBounds[sourceArc], target_.arcBounds[targetArc])) return;
         if (!FirstCommonCell(source_.arcBoxes[sourceArc], target_.arcBoxes[targetArc], first) ||
             grid_->Key(first[0], first[1], first[2]) != cell) {
             return;
         }
+#ifdef VORLANE_STATS
+        ++statTested_;
+#endif
         const IndexPair& s = source_.arcs[sourceArc];
         const IndexPair& t = target_.arcs[targetArc];
         bool dOnLeft = false;
@@ -397,8 +407,9 @@ private:
     void AddPiece(int32_t arc, int32_t from, int32_t to, const Vec3& p, const Vec3& q)
     {
         const bool sourceArc = arc < static_cast<int32_t>(source_.arcs.size());
-        halfEdges_.push_back({from, to, arc, q, CrossingSlot(from, sourceArc, true)});
-        halfEdges_.push_back({to, from, arc, p, CrossingSlot(to, sourceArc, false)});
+        const int32_t piece = static_cast<int32_t>(halfEdges_.size());
+        halfEdges_.push_back({from, to, arc, q, CrossingSlot(from, sourceArc, true), piece});
+        halfEdges_.push_back({to, from, arc, p, CrossingSlot(to, sourceArc, false), piece + 1});
     }
 
     int8_t CrossingSlot(int32_t vertex, bool sourceArc, bool ahead) const
@@ -438,15 +449,20 @@ private:
         }
         // Pieces of two arcs on one circle between the same two vertices are
         // one edge: keep the first of each neighbour.
+        std::vector<std::pair<int32_t, int32_t>> repeats;  // (dropped piece, kept piece)
         halfEdges_.clear();
         firstEdge_.assign(static_cast<size_t>(vertexCount_) + 1, 0);
         for (int32_t v = 0; v < vertexCount_; ++v) {
             const size_t begin = halfEdges_.size();
             for (int32_t i = first[static_cast<size_t>(v)]; i < first[static_cast<size_t>(v) + 1]; ++i) {
                 const HalfEdge& h = grouped[static_cast<size_t>(i)];
-                bool repeat = false;
-                for (size_t j = begin; j < halfEdges_.size() && !repeat; ++j) repeat = halfEdges_[j].to == h.to;
-                if (!repeat) halfEdges_.push_back(h);
+                size_t j = begin;
+                while (j < halfEdges_.size() && halfEdges_[j].to != h.to) ++j;
+                if (j == halfEdges_.size()) {
+                    halfEdges_.push_back(h);
+                } else {
+                    repeats.push_back({h.piece, halfEdges_[j].piece});
+                }
             }
             firstEdge_[static_cast<size_t>(v) + 1] = static_cast<int32_t>(halfEdges_.size());
             auto from = halfEdges_.begin() + static_cast<std::ptrdiff_t>(begin);
@@ -456,6 +472,13 @@ private:
                 SortByAngle(DirectionOf(v), from, halfEdges_.end());
             }
         }
+        // Twins through the order of making; a dropped repeat stands for the
+        // kept half-edge with the same ends.
+        std::vector<int32_t> position(grouped.size());
+        for (size_t h = 0; h < halfEdges_.size(); ++h) position[static_cast<size_t>(halfEdges_[h].piece)] = static_cast<int32_t>(h);
+        for (const auto& [dropped, kept] : repeats) position[static_cast<size_t>(dropped)] = position[static_cast<size_t>(kept)];
+        twin_.resize(halfEdges_.size());
+        for (size_t h = 0; h < halfEdges_.size(); ++h) twin_[h] = position[static_cast<size_t>(halfEdges_[h].piece ^ 1)];
     }
 
     // Insertion by exact comparisons: degrees are small.
@@ -484,18 +507,6 @@ private:
         }
     }
 
-    size_t Twin(size_t h) const
-    {
-        const HalfEdge& e = halfEdges_[h];
-        const size_t begin = static_cast<size_t>(firstEdge_[static_cast<size_t>(e.to)]);
-        const size_t end = static_cast<size_t>(firstEdge_[static_cast<size_t>(e.to) + 1]);
-        for (size_t i = begin; i < end; ++i) {
-            if (halfEdges_[i].to == e.from) return i;
-        }
-        assert(false && "a half-edge without its twin");
-        return h;
-    }
-
     // The face to the left of each half-edge: at its head, turn to the
     // half-edge just before its twin in counter-clockwise order.
     void WalkFaces(MeshMergeResult& result)
@@ -512,7 +523,7 @@ private:
             for (size_t h = start; !seen[h];) {
                 seen[h] = 1;
                 cycle.push_back(h);
-                const size_t t = Twin(h);
+                const size_t t = static_cast<size_t>(twin_[h]);
                 const size_t begin = static_cast<size_t>(firstEdge_[static_cast<size_t>(halfEdges_[t].from)]);
                 const size_t end = static_cast<size_t>(firstEdge_[static_cast<size_t>(halfEdges_[t].from) + 1]);
                 h = t == begin ? end - 1 : t - 1;
@@ -620,7 +631,11 @@ private:
     int32_t crossingBase_ = 0;
     std::vector<HalfEdge> halfEdges_;
     std::vector<int32_t> firstEdge_;
+    std::vector<int32_t> twin_;
     std::vector<int> quarters_;  // scratch of the angular sort
+#ifdef VORLANE_STATS
+    size_t statPairs_ = 0, statTested_ = 0;
+#endif
 };
 
 }  // namespace

@@ -34,17 +34,23 @@ int32_t SphereGrid::CellIndex(double coordinate) const
     return static_cast<int32_t>(std::clamp(cell, 0.0, static_cast<double>(size_ - 1)));
 }
 
-CellBox SphereGrid::BoxAround(const double lo[3], const double hi[3], double margin) const
+CellBox SphereGrid::BoxAround(const double lo[3], const double hi[3], double margin, SphereBounds* bounds) const
 {
     CellBox box;
     for (int k = 0; k < 3; ++k) {
-        box.lo[k] = CellIndex(lo[k] - margin - Rounding);
-        box.hi[k] = CellIndex(hi[k] + margin + Rounding);
+        const double low = lo[k] - margin - Rounding;
+        const double high = hi[k] + margin + Rounding;
+        box.lo[k] = CellIndex(low);
+        box.hi[k] = CellIndex(high);
+        if (bounds) {
+            bounds->lo[k] = std::nextafter(static_cast<float>(low), -2.0f);
+            bounds->hi[k] = std::nextafter(static_cast<float>(high), 2.0f);
+        }
     }
     return box;
 }
 
-CellBox SphereGrid::ArcBox(const Vec3& a, const Vec3& b) const
+CellBox SphereGrid::ArcBox(const Vec3& a, const Vec3& b, SphereBounds* bounds) const
 {
     double u[3], v[3], lo[3], hi[3];
     Unit(a, u);
@@ -56,7 +62,7 @@ CellBox SphereGrid::ArcBox(const Vec3& a, const Vec3& b) const
         half += (u[k] + v[k]) * (u[k] + v[k]);
     }
     // Every point of the arc lies within its sagitta of the chord.
-    return BoxAround(lo, hi, 1.0 - std::sqrt(half) * 0.5);
+    return BoxAround(lo, hi, 1.0 - std::sqrt(half) * 0.5, bounds);
 }
 
 CellBox SphereGrid::TriangleBox(const Vec3& a, const Vec3& b, const Vec3& c) const

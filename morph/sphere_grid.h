@@ -11,6 +11,18 @@
 
 namespace vorlane {
 
+// An axis-aligned box around part of the unit sphere, rounded outwards.
+struct SphereBounds {
+    float lo[3];
+    float hi[3];
+};
+
+inline bool Overlap(const SphereBounds& a, const SphereBounds& b)
+{
+    return a.lo[0] <= b.hi[0] && b.lo[0] <= a.hi[0] && a.lo[1] <= b.hi[1] && b.lo[1] <= a.hi[1] && a.lo[2] <= b.hi[2] &&
+           b.lo[2] <= a.hi[2];
+}
+
 struct CellBox {
     int32_t lo[3];
     int32_t hi[3];
@@ -26,8 +38,9 @@ public:
     // About itemCount items of typical extent: a cell per item or so.
     explicit SphereGrid(std::size_t itemCount);
 
-    // Cells reached by the great-circle arc between directions a and b (< pi).
-    CellBox ArcBox(const Vec3& a, const Vec3& b) const;
+    // Cells reached by the great-circle arc between directions a and b (< pi),
+    // and optionally the box around the arc itself.
+    CellBox ArcBox(const Vec3& a, const Vec3& b, SphereBounds* bounds = nullptr) const;
     // Cells reached by the spherical triangle a, b, c (seen from its front).
     CellBox TriangleBox(const Vec3& a, const Vec3& b, const Vec3& c) const;
     // The cell of one direction.
@@ -48,7 +61,7 @@ public:
     }
 
 private:
-    CellBox BoxAround(const double lo[3], const double hi[3], double margin) const;
+    CellBox BoxAround(const double lo[3], const double hi[3], double margin, SphereBounds* bounds = nullptr) const;
     int32_t CellIndex(double coordinate) const;
 
     int32_t size_;
