@@ -18,6 +18,7 @@
 #include <functional>
 
 #include "app/frame_view.h"
+#include "test_support.h"
 
 namespace {
 
@@ -54,6 +55,8 @@ protected:
 
     const vorlane::ViewState& view() const { return window.animation().view; }
 
+    // The scene writes its face dumps into the working directory.
+    vorlane::test::ScratchDirectory scratch;
     MainWindow window;
 };
 
