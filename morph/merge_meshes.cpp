@@ -112,15 +112,15 @@ struct ArcPoint {
     ArcEvent where;
 };
 
-// A merged edge leaving a vertex, with the input point it heads for along
-// its great circle and the arc it lies on (source arcs first, then target).
+// A merged edge leaving a vertex, with the arc it lies on (source arcs
+// first, then target).
 struct HalfEdge {
     int32_t from;
     int32_t to;
     int32_t arc;
-    Vec3 toward;
-    int8_t slot;    // order around a crossing; -1 elsewhere
-    int32_t piece;  // order of making: a half-edge and its twin are 2k and 2k + 1
+    // Order of making: 2k runs along its arc, its twin 2k + 1 against it.
+    int32_t piece;
+    int8_t slot;  // order around a crossing; -1 elsewhere
 };
 
 Vec3 Add(const Vec3& a, const Vec3& b)
@@ -392,7 +392,7 @@ private:
             chain.push_back(MergedVertex(arc, e.from));
             for (size_t i = next; i < end; ++i) chain.push_back(points[i].vertex);
             chain.push_back(MergedVertex(arc, e.to));
-            for (size_t i = 0; i + 1 < chain.size(); ++i) AddPiece(arc, chain[i], chain[i + 1], p, q);
+            for (size_t i = 0; i + 1 < chain.size(); ++i) AddPiece(arc, chain[i], chain[i + 1]);
             next = end;
         }
     }
@@ -404,12 +404,19 @@ private:
 
     // Around a crossing the order is fixed by the signs that found it:
     // ahead along the source arc, the target end on its left, back, the other.
-    void AddPiece(int32_t arc, int32_t from, int32_t to, const Vec3& p, const Vec3& q)
+    void AddPiece(int32_t arc, int32_t from, int32_t to)
     {
         const bool sourceArc = arc < static_cast<int32_t>(source_.arcs.size());
         const int32_t piece = static_cast<int32_t>(halfEdges_.size());
-        halfEdges_.push_back({from, to, arc, q, CrossingSlot(from, sourceArc, true), piece});
-        halfEdges_.push_back({to, from, arc, p, CrossingSlot(to, sourceArc, false), piece + 1});
+        halfEdges_.push_back({from, to, arc, piece, CrossingSlot(from, sourceArc, true)});
+        halfEdges_.push_back({to, from, arc, piece + 1, CrossingSlot(to, sourceArc, false)});
+    }
+
+    // The input point a half-edge heads for along its arc's great circle.
+    const Vec3& Toward(const HalfEdge& h) const
+    {
+        const IndexPair& e = ArcOf(h.arc);
+        return SideOf(h.arc).Point(h.piece % 2 == 0 ? e.to : e.from);
     }
 
     int8_t CrossingSlot(int32_t vertex, bool sourceArc, bool ahead) const
@@ -484,7 +491,7 @@ private:
     // Insertion by exact comparisons: degrees are small.
     void SortByAngle(const Vec3& v, std::vector<HalfEdge>::iterator begin, std::vector<HalfEdge>::iterator end)
     {
-        const Vec3 reference = begin->toward;
+        const Vec3 reference = Toward(*begin);
         // 0: the reference, 1: left of it, 2: opposite, 3: right of it.
         auto quarter = [&](const Vec3& w) {
             const int side = Orient3(v, reference, w);
@@ -494,10 +501,10 @@ private:
         };
         const size_t n = static_cast<size_t>(end - begin);
         quarters_.resize(n);
-        for (size_t i = 0; i < n; ++i) quarters_[i] = quarter((begin + static_cast<std::ptrdiff_t>(i))->toward);
+        for (size_t i = 0; i < n; ++i) quarters_[i] = quarter(Toward(*(begin + static_cast<std::ptrdiff_t>(i))));
         auto before = [&](size_t a, size_t b) {
             if (quarters_[a] != quarters_[b]) return quarters_[a] < quarters_[b];
-            return Orient3(v, (begin + static_cast<std::ptrdiff_t>(a))->toward, (begin + static_cast<std::ptrdiff_t>(b))->toward) > 0;
+            return Orient3(v, Toward(*(begin + static_cast<std::ptrdiff_t>(a))), Toward(*(begin + static_cast<std::ptrdiff_t>(b)))) > 0;
         };
         for (size_t i = 1; i < n; ++i) {
             for (size_t j = i; j > 0 && before(j, j - 1); --j) {
