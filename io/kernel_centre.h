@@ -1,0 +1,30 @@
+// A point well inside the region from which a whole closed mesh is visible.
+#pragma once
+
+#include <string>
+
+#include "geometry/polyhedron.h"
+#include "geometry/vec3.h"
+
+namespace vorlane {
+
+struct KernelCentreResult {
+    // Empty on success; otherwise why there is no centre, in one line.
+    std::string error;
+    // The centre of the largest ball inside the kernel (the intersection of
+    // the half-spaces behind every triangle's plane), in table coordinates.
+    Vec3 centre;
+    // That ball's radius, measured from centre as stored.
+    double radius = 0.0;
+};
+
+// Finds the kernel's Chebyshev centre of a closed mesh whose triangles run
+// counter-clockwise seen from outside, by a small linear program solved in
+// double. Refuses a kernel that is empty or thinner than a millionth of the
+// mesh's size (the mesh is not star-shaped, or faces inward), one in which
+// balls grow without bound (the mesh is far from closed), and a mesh with no
+// triangle of any area. Triangles of zero area are ignored. Closedness is
+// not checked: a mesh with a hole may still get a centre.
+KernelCentreResult FindKernelCentre(const ModelTable& table);
+
+}  // namespace vorlane

@@ -1,0 +1,103 @@
+#include "io/mesh_writer.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "io/morph_triangles.h"
+#include "io/output_file.h"
+
+namespace vorlane {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+void PutLittleEndian(std::vector<unsigned char>& out, uint32_t value)
+{
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<unsigned char>(value >> shift));
+}
+
+void PutFloat(std::vector<unsigned char>& out, float value)
+{
+    uint32_t raw = 0;
+    std::memcpy(&raw, &value, sizeof raw);
+    PutLittleEndian(out, raw);
+}
+
+std::string Write(const std::string& path, const MorphTriangles& mesh, int32_t step, StepFormat format)
+{
+    File file(std::fopen(path.c_str(), "wb"));
+    if (!file) return std::string("cannot write: ") + std::strerror(errno);
+    std::FILE* out = file.get();
+    const std::size_t vertexCount = mesh.startPositions.size();
+    bool ok = true;
+    if (format == StepFormat::Obj) {
+        ok = std::fprintf(out, "# vorlane-merge: morph step %d of %d\n", step, LastMorphStep) > 0;
+        for (std::size_t v = 0; ok && v < vertexCount; ++v) {
+            const Vec3 p = MorphPosition(mesh.startPositions[v], mesh.endPositions[v], step);
+            ok = std::fprintf(out, "v %.9g %.9g %.9g\n", static_cast<double>(p.x), static_cast<double>(p.y),
+                              static_cast<double>(p.z)) > 0;
+        }
+        for (std::size_t t = 0; ok && t < mesh.triangles.size(); ++t) {
+            const Triangle& f = mesh.triangles[t];
+            ok = std::fprintf(out, "f %d %d %d\n", f[0] + 1, f[1] + 1, f[2] + 1) > 0;
+        }
+    } else {
+        ok = std::fprintf(out,
+                          "ply\nformat binary_little_endian 1.0\ncomment vorlane-merge: morph step %d of %d\n"
+                          "element vertex %zu\nproperty float x\nproperty float y\nproperty float z\n"
+                          "element face %zu\nproperty list uchar int vertex_indices\nend_header\n",
+                          step, LastMorphStep, vertexCount, mesh.triangles.size()) > 0;
+        std::vector<unsigned char> body;
+        body.reserve(vertexCount * 12 + mesh.triangles.size() * 13);
+        for (std::size_t v = 0; v < vertexCount; ++v) {
+            const Vec3 p = MorphPosition(mesh.startPositions[v], mesh.endPositions[v], step);
+            PutFloat(body, p.x);
+            PutFloat(body, p.y);
+            PutFloat(body, p.z);
+        }
+        for (const Triangle& f : mesh.triangles) {
+            body.push_back(3);
+            for (int32_t corner : f) PutLittleEndian(body, static_cast<uint32_t>(corner));
+        }
+        ok = ok && std::fwrite(body.data(), 1, body.size(), out) == body.size();
+    }
+    const int error = errno;
+    if (!ok || std::fflush(out) != 0) return std::string("cannot write: ") + std::strerror(ok ? errno : error);
+    if (std::fclose(file.release()) != 0) return std::string("cannot write: ") + std::strerror(errno);
+    return {};
+}
+
+}  // namespace
+
+bool StepFormatOfPath(const std::string& path, StepFormat& format)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".obj") format = StepFormat::Obj;
+    else if (extension == ".ply") format = StepFormat::Ply;
+    else return false;
+    return true;
+}
+
+std::string WriteMeshAtStep(const MorphMesh& mesh, int32_t step, const std::string& path, StepFormat format)
+{
+    assert(step >= 0 && step <= LastMorphStep);
+    const MorphTriangles triangles = CollectMorphTriangles(mesh);
+    return WriteFileAtomically(path, [&](const std::string& temporary) {
+        return Write(temporary, triangles, step, format);
+    });
+}
+
+}  // namespace vorlane
