@@ -520,36 +520,33 @@ private:
     {
         // A triangulated sphere has V - E + F = 2 and F = 2V - 4.
         const size_t edges = halfEdges_.size() / 2;
-        result.polygons.reserve(edges - static_cast<size_t>(vertexCount_) + 2);
+        result.polygonStarts.reserve(edges - static_cast<size_t>(vertexCount_) + 3);
+        result.polygonIndices.reserve(halfEdges_.size());
         result.mesh.faces.reserve(2 * static_cast<size_t>(vertexCount_));
+        result.polygonStarts.push_back(0);
         std::vector<uint8_t> seen(halfEdges_.size(), 0);
-        std::vector<size_t> cycle;
         for (size_t start = 0; start < halfEdges_.size(); ++start) {
             if (seen[start]) continue;
-            cycle.clear();
+            const size_t first = result.polygonIndices.size();
             for (size_t h = start; !seen[h];) {
                 seen[h] = 1;
-                cycle.push_back(h);
+                result.polygonIndices.push_back(halfEdges_[h].from);
                 const size_t t = static_cast<size_t>(twin_[h]);
                 const size_t begin = static_cast<size_t>(firstEdge_[static_cast<size_t>(halfEdges_[t].from)]);
                 const size_t end = static_cast<size_t>(firstEdge_[static_cast<size_t>(halfEdges_[t].from) + 1]);
                 h = t == begin ? end - 1 : t - 1;
             }
-            MeshFace polygon;
-            polygon.vertexCount = static_cast<int32_t>(cycle.size());
-            polygon.indices.resize(cycle.size());
-            for (size_t i = 0; i < cycle.size(); ++i) polygon.indices[i] = halfEdges_[cycle[i]].from;
-            Triangulate(polygon.indices, result.mesh.faces);
-            result.polygons.push_back(std::move(polygon));
+            result.polygonStarts.push_back(static_cast<int32_t>(result.polygonIndices.size()));
+            Fan(result.polygonIndices.data() + first, result.polygonIndices.size() - first, result.mesh.faces);
         }
     }
 
     // Every corner of a face is strict: it lies inside a corner of a triangle
     // of each model (both less than a half turn) or between two different
     // great circles. So a fan never makes a triangle on one great circle.
-    static void Triangulate(const std::vector<int32_t>& ring, std::vector<MeshFace>& triangles)
+    static void Fan(const int32_t* ring, size_t n, std::vector<MeshFace>& triangles)
     {
-        for (size_t i = 1; i + 1 < ring.size(); ++i) triangles.push_back({3, {ring[0], ring[i], ring[i + 1]}});
+        for (size_t i = 1; i + 1 < n; ++i) triangles.push_back({3, {ring[0], ring[i], ring[i + 1]}});
     }
 
     void Assemble(MeshMergeResult& result)
@@ -614,9 +611,7 @@ private:
         for (MeshFace& f : mesh.faces) {
             for (int32_t& i : f.indices) i = compact[static_cast<size_t>(i)];
         }
-        for (MeshFace& f : result.polygons) {
-            for (int32_t& i : f.indices) i = compact[static_cast<size_t>(i)];
-        }
+        for (int32_t& i : result.polygonIndices) i = compact[static_cast<size_t>(i)];
         mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
         mesh.centre = SphereCentre;
         mesh.source = &source_.model;

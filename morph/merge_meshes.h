@@ -26,8 +26,10 @@ struct MeshMergeResult {
     // Vertices in use only (none folded), edges of the overlay without the
     // triangulation's diagonals, triangles counter-clockwise seen from outside.
     MorphMesh mesh;
-    // The overlay's faces before triangulation, outward.
-    std::vector<MeshFace> polygons;
+    // The overlay's faces before triangulation, outward: face k is
+    // polygonIndices[polygonStarts[k]] up to polygonIndices[polygonStarts[k + 1]].
+    std::vector<int32_t> polygonStarts;
+    std::vector<int32_t> polygonIndices;
     // Vertices made where an edge of one model crosses an edge of the other.
     int32_t crossingCount = 0;
 };

@@ -100,7 +100,9 @@ std::vector<std::vector<int32_t>> ReadPolygons(const std::string& dump)
 std::vector<std::vector<int32_t>> PolygonsOf(const MeshMergeResult& result)
 {
     std::vector<std::vector<int32_t>> polygons;
-    for (const MeshFace& f : result.polygons) polygons.push_back(f.indices);
+    for (size_t k = 0; k + 1 < result.polygonStarts.size(); ++k) {
+        polygons.emplace_back(result.polygonIndices.begin() + result.polygonStarts[k], result.polygonIndices.begin() + result.polygonStarts[k + 1]);
+    }
     return polygons;
 }
 
@@ -304,8 +306,8 @@ TEST(MergeMeshes, CoincidentVerticesVerticesOnArcsAndOverlappingArcsAreSnapped)
     EXPECT_EQ(result.crossingCount, 0);
     EXPECT_EQ(result.mesh.vertexCount, 10);  // two shared poles, eight on the equator
     EXPECT_EQ(result.mesh.edgeCount, 24);    // eight equator pieces, eight meridians from each pole
-    ASSERT_EQ(result.polygons.size(), 16u);
-    for (const MeshFace& f : result.polygons) EXPECT_EQ(f.vertexCount, 3);
+    ASSERT_EQ(result.polygonStarts.size(), 17u);
+    for (size_t k = 0; k < 16; ++k) EXPECT_EQ(result.polygonStarts[k + 1] - result.polygonStarts[k], 3);
     // An equator corner of the turned octahedron starts on the straight one's edge.
     const Vec3& start = result.mesh.startPositions[6];
     EXPECT_NEAR(start.x, 0.5f, 1e-6);
