@@ -173,33 +173,23 @@ private:
 };
 
 // OpenMesh writes its complaints to its own error and log streams; while a
-// file is read they are kept here instead of reaching standard error, and the
-// first one can explain a refusal.
+// file is read they land here instead of on standard error, and the first
+// one can explain a refusal.
+// note: the streams' buffers are swapped rather than their targets
+// reconnected, since OpenMesh leaks a target on every disconnect.
 class MessageCapture {
 public:
-    MessageCapture()
-    {
-        errorWasEnabled_ = omerr().is_enabled();
-        errorHadConsole_ = omerr().disconnect(std::cerr);
-        logHadConsole_ = omlog().disconnect(std::clog);
-        omerr().connect(text_);
-        omerr().enable();
-    }
+    MessageCapture() : errorBuffer_(omerr().rdbuf(&text_)), logBuffer_(omlog().rdbuf(&ignored_)) {}
     ~MessageCapture()
     {
-        omerr().flush();
-        omerr().disconnect(text_);
-        if (errorHadConsole_) omerr().connect(std::cerr);
-        if (logHadConsole_) omlog().connect(std::clog);
-        if (errorWasEnabled_) omerr().enable();
-        else omerr().disable();
+        omerr().rdbuf(errorBuffer_);
+        omlog().rdbuf(logBuffer_);
     }
     MessageCapture(const MessageCapture&) = delete;
     MessageCapture& operator=(const MessageCapture&) = delete;
 
-    std::string FirstMessage()
+    std::string FirstMessage() const
     {
-        omerr().flush();
         std::istringstream lines(text_.str());
         std::string line;
         while (std::getline(lines, line)) {
@@ -212,10 +202,10 @@ public:
     }
 
 private:
-    std::ostringstream text_;
-    bool errorWasEnabled_ = true;
-    bool errorHadConsole_ = false;
-    bool logHadConsole_ = false;
+    std::stringbuf text_;
+    std::stringbuf ignored_;
+    std::streambuf* errorBuffer_;
+    std::streambuf* logBuffer_;
 };
 
 std::string Ordinal(std::size_t n)

@@ -191,6 +191,8 @@ TEST(MeshReader, MalformedFilesAreRefusedWithTheirReason)
         {"obj bad corner", MeshFormat::Obj, triangle + "f 1 2 x\n", "line 4: face corner 'x' is not a vertex index"},
         {"obj no vertices", MeshFormat::Obj, "# nothing\n", "the file holds no vertices"},
         {"obj no faces", MeshFormat::Obj, triangle, "the file holds no faces"},
+        {"obj refused by OpenMesh, with its words", MeshFormat::Obj, triangle + "vt 0.5\nf 1 2 3\n",
+         "the reader refused the file: Only single 2D or 3D texture coordinate"},
         {"off truncated vertices", MeshFormat::Off, FirstLines(CubeOff(), 4), "truncated: 8 vertices promised, 1 found"},
         {"off truncated faces", MeshFormat::Off, FirstLines(CubeOff(), 16), "truncated: 6 faces promised, 5 found"},
         {"off index out of range", MeshFormat::Off, Replaced(CubeOff(), "4 0 3 2 1", "4 0 3 2 8"),
