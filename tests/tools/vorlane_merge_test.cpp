@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
+#include "io/mesh_files.h"
+#include "io/mesh_reader.h"
 #include "test_support.h"
 
 namespace {
@@ -38,7 +43,45 @@ protected:
         std::filesystem::create_directory(inner);
         std::filesystem::current_path(inner);
     }
+    // Writes an input file beside the working directory: "../name".
+    std::string Input(const std::string& name, const std::string& bytes)
+    {
+        std::ofstream(outer.path() / name, std::ios::binary) << bytes;
+        return "../" + name;
+    }
 };
+
+struct Point2 {
+    float x, y;
+};
+
+// The polygon swept from z = 0 to z = 1, as OFF with polygon caps.
+std::string PrismOff(const std::vector<Point2>& polygon)
+{
+    const size_t n = polygon.size();
+    std::string text = "OFF\n" + std::to_string(2 * n) + " " + std::to_string(n + 2) + " 0\n";
+    for (float z : {0.0f, 1.0f})
+        for (const Point2& p : polygon) text += std::to_string(p.x) + " " + std::to_string(p.y) + " " + std::to_string(z) + "\n";
+    std::string bottom = std::to_string(n), top = std::to_string(n);
+    for (size_t i = 0; i < n; ++i) {
+        bottom += " " + std::to_string(n - 1 - i);
+        top += " " + std::to_string(n + i);
+    }
+    text += bottom + "\n" + top + "\n";
+    for (size_t i = 0; i < n; ++i)
+        text += "4 " + std::to_string(i) + " " + std::to_string((i + 1) % n) + " " + std::to_string(n + (i + 1) % n) +
+                " " + std::to_string(n + i) + "\n";
+    return text;
+}
+
+std::vector<std::string> Listing()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::current_path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 TEST_F(VorlaneMerge, ScenePairPrintsItsSummaryAndLeavesTheDumps)
 {
@@ -83,6 +126,149 @@ TEST_F(VorlaneMerge, BadArgumentsGetUsageAndStatusTwoAndWriteNothing)
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         EXPECT_NE(run.err.find("usage: vorlane-merge SOURCE cx cy cz TARGET cx cy cz"), std::string::npos);
         EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::current_path()));
+    }
+}
+
+TEST_F(VorlaneMerge, RobustSummaryCountsVerticesInUse)
+{
+    const ToolRun run = RunMerge("--robust icosahedron 0 0 0 cube 0 0 0");
+    EXPECT_EQ(run.status, 0) << run.err;
+    // The same topology as the original merge, without its 18 folded vertices.
+    EXPECT_EQ(run.out, "source icosahedron target cube crossings 35 vertices 55 folded 0 edges 121 faces 106\n");
+    EXPECT_EQ(Listing(), std::vector<std::string>{});
+}
+
+TEST_F(VorlaneMerge, FilesOfEveryFormatMergeIntoEveryOutput)
+{
+    using namespace vorlane::test;
+    const std::string inputs[] = {Input("cube.obj", CubeObj()), Input("cube.off", CubeOff()),
+                                  Input("cube.ply", CubePlyBinary(false)), Input("cube.stl", CubeStlBinary()),
+                                  Input("ascii.stl", CubeStlAscii())};
+    const char* outputs[] = {"out.glb", "out.gltf", "out.obj", "out.ply"};
+    for (size_t i = 0; i < std::size(inputs); ++i) {
+        const std::string& input = inputs[i];
+        const char* output = outputs[i % std::size(outputs)];
+        SCOPED_TRACE(input + " -> " + output);
+        const ToolRun run = RunMerge(input + " icosahedron -o " + output);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out.rfind("source " + input + " target icosahedron crossings ", 0), 0u) << run.out;
+        EXPECT_EQ(Listing(), std::vector<std::string>{output});
+        std::filesystem::remove(output);
+    }
+}
+
+vorlane::ModelTable ReadBack(const std::string& path)
+{
+    const vorlane::MeshReadResult read = vorlane::ReadMeshFile(path);
+    EXPECT_EQ(read.error, "");
+    return read.table;
+}
+
+void ExpectBox(const vorlane::ModelTable& table, const vorlane::Vec3& low, const vorlane::Vec3& high)
+{
+    vorlane::Vec3 min = table.vertices.at(0), max = table.vertices.at(0);
+    for (const vorlane::Vec3& v : table.vertices) {
+        min = {std::min(min.x, v.x), std::min(min.y, v.y), std::min(min.z, v.z)};
+        max = {std::max(max.x, v.x), std::max(max.y, v.y), std::max(max.z, v.z)};
+    }
+    EXPECT_EQ(min, low);
+    EXPECT_EQ(max, high);
+}
+
+// An L-shaped prism is star-shaped but not convex; the step files show it
+// at the start and the cube at the end.
+TEST_F(VorlaneMerge, StepsRunFromSourceToTarget)
+{
+    const std::string l = Input("l.off", PrismOff({{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}}));
+    const std::string cube = Input("cube.ply", vorlane::test::CubePlyAscii());
+    for (const char* step : {"", "--step 0", "--step 20"}) {
+        SCOPED_TRACE(step);
+        const ToolRun run = RunMerge(l + " " + cube + " -o s.ply " + step);
+        ASSERT_EQ(run.status, 0) << run.err;
+        if (std::string(step) == "--step 20") ExpectBox(ReadBack("s.ply"), {-1, -1, -1}, {1, 1, 1});
+        else ExpectBox(ReadBack("s.ply"), {0, 0, 0}, {2, 2, 1});
+    }
+}
+
+TEST_F(VorlaneMerge, CentresCanBeGivenForFilesAndCatalogueModels)
+{
+    const std::string cube = Input("cube.off", vorlane::test::CubeOff());
+    ToolRun run = RunMerge(cube + " box -o c.glb --source-centre 0.5 -0.5 0 --target-centre 1 2 3");
+    EXPECT_EQ(run.status, 0) << run.err;
+    // Outside the cube nothing sees all of it: refused by the merge.
+    run = RunMerge(cube + " box -o c.glb --source-centre 5 0 0");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("vorlane-merge: ", 0), 0u);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(Listing(), std::vector<std::string>{"c.glb"});
+}
+
+// Each refusal: one line on standard error, status 1, no output and no
+// temporary file left in the working directory.
+TEST_F(VorlaneMerge, BadMeshesAreRefusedInOneLineWithNoOutput)
+{
+    using namespace vorlane::test;
+    std::string openCube = CubeOff();
+    openCube.replace(openCube.find("8 6 12"), 6, "8 5 12");
+    openCube.erase(openCube.rfind("4 "));
+    std::string nanStl = CubeStlBinary();
+    nanStl.replace(84 + 12, 4, std::string("\x00\x00\xc0\x7f", 4));
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* says;
+    } cases[] = {
+        {"missing.obj", "", "missing.obj: cannot open"},
+        {"truncated.ply", CubePlyBinary(false).substr(0, 300), "truncated.ply: truncated: the data ends in"},
+        {"range.off", CubeOff().replace(CubeOff().find("4 0 3 2 1"), 9, "4 0 3 2 9"), "range.off: the 1st face"},
+        {"nan.stl", nanStl, "nan.stl: the 1st triangle has a corner that is not a finite number"},
+        {"empty.obj", "# nothing here\n", "empty.obj: the file holds no vertices"},
+        {"letter-c.off", PrismOff({{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 2}, {3, 2}, {3, 3}, {0, 3}}),
+         "letter-c.off: the mesh is not star-shaped"},
+        {"open.off", openCube, "vorlane-merge: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string input = c.bytes.empty() ? std::string("../") + c.name : Input(c.name, c.bytes);
+        for (const char* output : {"out.glb", "out.obj"}) {
+            const ToolRun run = RunMerge("cube " + input + " -o " + output);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.out, "");
+            EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+            EXPECT_EQ(Listing(), std::vector<std::string>{});
+        }
+    }
+}
+
+TEST_F(VorlaneMerge, BadOptionsGetUsageAndStatusTwo)
+{
+    const struct {
+        const char* arguments;
+        const char* says;
+    } cases[] = {
+        {"cube box -o", "-o needs a file name"},
+        {"cube box -o a.glb -o b.glb", "-o given twice"},
+        {"cube box -o out.stl", "cannot tell the output format of 'out.stl'"},
+        {"cube box -o out.glb --step 3", "--step applies to .obj and .ply output"},
+        {"cube box -o out.obj --step 21", "--step takes a whole number from 0 to 20, not '21'"},
+        {"cube box -o out.obj --step x", "--step takes a whole number"},
+        {"cube box -o out.obj --source-centre 1 2", "--source-centre needs three numbers"},
+        {"cube box -o out.obj --target-centre 1 x 2", "'x' is not a number"},
+        {"cube -o out.obj", "expected SOURCE TARGET with -o, got 1 arguments"},
+        {"cube dodecahedron -o out.obj", "'dodecahedron' is neither a catalogue model nor a mesh file"},
+        {"cube 0 0 0 box 0 0 0 --step 2", "need -o OUT"},
+        {"cube 0 0 0 box 0 0 0 --fast", "unknown option '--fast'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ToolRun run = RunMerge(c.arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("       vorlane-merge SOURCE TARGET -o OUT"), std::string::npos);
+        EXPECT_EQ(Listing(), std::vector<std::string>{});
     }
 }
 
