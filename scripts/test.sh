@@ -28,4 +28,10 @@ build_and_test() {
 
 build_and_test build-test
 build_and_test build-sanitize -DVORLANE_SANITIZE=ON -DVORLANE_BUILD_BENCH=OFF
-echo "All tests passed in both builds."
+
+# Fuzzing of the mesh file readers (fuzz/, built with clang): 30 s here;
+# run fuzz/run_fuzz.sh SECONDS by hand for longer.
+echo "=== build-fuzz"
+bash "$root/fuzz/run_fuzz.sh" 30 "$root/build-fuzz"
+
+echo "All tests passed in both builds; fuzzing found nothing."
