@@ -885,6 +885,11 @@ MeshReadResult ReadMeshFile(const std::string& path)
         result.error = path + ": is a directory";
         return result;
     }
+    // note: a pipe or a device could block or never end.
+    if (std::filesystem::exists(path, ignored) && !std::filesystem::is_regular_file(path, ignored)) {
+        result.error = path + ": is not a regular file";
+        return result;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         result.error = path + ": cannot open: " + std::strerror(errno);

@@ -23,9 +23,10 @@ struct MeshReadResult {
 };
 
 // Reads the mesh file at path, its format chosen by the extension. Refuses
-// unreadable, truncated or malformed files, unknown extensions, indices out
-// of range, coordinates that are not finite floats, and meshes without a
-// face. Never throws; on error the table is empty.
+// unreadable, truncated or malformed files, anything but a regular file,
+// unknown extensions, indices out of range, coordinates that are not finite
+// floats, and meshes without a face. Never throws; on error the table is
+// empty.
 MeshReadResult ReadMeshFile(const std::string& path);
 
 // The same for a file's bytes already in memory; name only labels the error.

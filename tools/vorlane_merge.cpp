@@ -197,6 +197,7 @@ LoadedModel Load(const char* argument, const std::optional<Vec3>& centre, vorlan
     }
     meter.Report(std::string("reading ") + argument, 0.0);
     vorlane::MeshReadResult read = vorlane::ReadMeshFile(argument);
+    meter.Report(std::string("reading ") + argument, 1.0);
     if (!read.error.empty()) {
         loaded.error = read.error;
         return loaded;
@@ -209,6 +210,7 @@ LoadedModel Load(const char* argument, const std::optional<Vec3>& centre, vorlan
     } else {
         meter.Report(std::string("finding the centre of ") + argument, 0.0);
         const vorlane::KernelCentreResult found = vorlane::FindKernelCentre(read.table);
+        meter.Report(std::string("finding the centre of ") + argument, 1.0);
         if (!found.error.empty()) {
             loaded.error = std::string(argument) + ": " + found.error;
             return loaded;
@@ -244,12 +246,17 @@ int RunFileForm(const Arguments& arguments)
     if (gltf && arguments.step) return Usage("--step applies to .obj and .ply output; glTF holds every step");
 
     vorlane::ProgressMeter meter(stderr, isatty(STDERR_FILENO) != 0);
+    // note: the progress line is cleared first, so the message starts its own line.
+    const auto fail = [&](const std::string& message) {
+        meter.Finish();
+        return Failure(message);
+    };
     const char* sourceName = arguments.positional[0];
     const char* targetName = arguments.positional[1];
     LoadedModel source = Load(sourceName, arguments.sourceCentre, meter);
-    if (!source.error.empty()) return Failure(source.error);
+    if (!source.error.empty()) return fail(source.error);
     LoadedModel target = Load(targetName, arguments.targetCentre, meter);
-    if (!target.error.empty()) return Failure(target.error);
+    if (!target.error.empty()) return fail(target.error);
 
     vorlane::MorphMesh mesh;
     Summary summary;
@@ -260,7 +267,7 @@ int RunFileForm(const Arguments& arguments)
     } else {
         vorlane::MeshMergeResult result = vorlane::MergeMeshes(
             source.model, target.model, [&](const char* phase, double fraction) { meter.Report(phase, fraction); });
-        if (!result.error.empty()) return Failure(result.error);
+        if (!result.error.empty()) return fail(result.error);
         summary = RobustSummary(result);
         mesh = std::move(result.mesh);
     }
@@ -268,8 +275,8 @@ int RunFileForm(const Arguments& arguments)
     meter.Report("writing " + output, 0.0);
     const std::string written = gltf ? vorlane::WriteGltfMorph(mesh, output, container)
                                      : vorlane::WriteMeshAtStep(mesh, arguments.step.value_or(0), output, stepFormat);
+    if (!written.empty()) return fail(written);
     meter.Finish();
-    if (!written.empty()) return Failure(written);
     PrintSummary(sourceName, targetName, summary);
     return 0;
 }

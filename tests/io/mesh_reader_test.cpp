@@ -1,6 +1,7 @@
 #include "io/mesh_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -263,9 +264,11 @@ TEST(MeshReader, FileProblemsNameTheFile)
     vorlane::test::ScratchDirectory scratch;
     std::filesystem::create_directory("folder.obj");
     std::ofstream("cube.xyz") << "v 0 0 0\n";
+    ASSERT_EQ(mkfifo("pipe.stl", 0600), 0);
     const std::pair<const char*, const char*> cases[] = {
         {"missing.obj", "missing.obj: cannot open: No such file or directory"},
         {"folder.obj", "folder.obj: is a directory"},
+        {"pipe.stl", "pipe.stl: is not a regular file"},
         {"cube.xyz", "cube.xyz: unknown mesh format '.xyz' (expected .obj, .off, .ply or .stl)"},
         {"cube", "cube: unknown mesh format ''"},
     };
