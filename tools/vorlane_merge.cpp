@@ -67,6 +67,13 @@ int Usage(const std::string& message)
     return UsageStatus;
 }
 
+// A file name the tool cannot use: one line, status 2.
+int BadName(const std::string& message)
+{
+    std::fprintf(stderr, "vorlane-merge: %s\n", message.c_str());
+    return UsageStatus;
+}
+
 // A failure of the work itself: one line, status 1.
 int Failure(const std::string& message)
 {
@@ -234,15 +241,15 @@ int RunFileForm(const Arguments& arguments)
                      " arguments");
     for (const char* argument : arguments.positional) {
         if (!IsModelArgument(argument))
-            return Usage(std::string("'") + argument +
-                         "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)");
+            return BadName(std::string("'") + argument +
+                           "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)");
     }
     const std::string output = arguments.output;
     vorlane::GltfContainer container{};
     vorlane::StepFormat stepFormat{};
     const bool gltf = vorlane::GltfContainerOfPath(output, container);
     if (!gltf && !vorlane::StepFormatOfPath(output, stepFormat))
-        return Usage("cannot tell the output format of '" + output + "' (expected .glb, .gltf, .obj or .ply)");
+        return BadName("cannot tell the output format of '" + output + "' (expected .glb, .gltf, .obj or .ply)");
     if (gltf && arguments.step) return Usage("--step applies to .obj and .ply output; glTF holds every step");
 
     vorlane::ProgressMeter meter(stderr, isatty(STDERR_FILENO) != 0);

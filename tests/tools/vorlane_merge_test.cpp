@@ -250,14 +250,12 @@ TEST_F(VorlaneMerge, BadOptionsGetUsageAndStatusTwo)
     } cases[] = {
         {"cube box -o", "-o needs a file name"},
         {"cube box -o a.glb -o b.glb", "-o given twice"},
-        {"cube box -o out.stl", "cannot tell the output format of 'out.stl'"},
         {"cube box -o out.glb --step 3", "--step applies to .obj and .ply output"},
         {"cube box -o out.obj --step 21", "--step takes a whole number from 0 to 20, not '21'"},
         {"cube box -o out.obj --step x", "--step takes a whole number"},
         {"cube box -o out.obj --source-centre 1 2", "--source-centre needs three numbers"},
         {"cube box -o out.obj --target-centre 1 x 2", "'x' is not a number"},
         {"cube -o out.obj", "expected SOURCE TARGET with -o, got 1 arguments"},
-        {"cube dodecahedron -o out.obj", "'dodecahedron' is neither a catalogue model nor a mesh file"},
         {"cube 0 0 0 box 0 0 0 --step 2", "need -o OUT"},
         {"cube 0 0 0 box 0 0 0 --fast", "unknown option '--fast'"},
     };
@@ -268,6 +266,30 @@ TEST_F(VorlaneMerge, BadOptionsGetUsageAndStatusTwo)
         EXPECT_EQ(run.out, "");
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         EXPECT_NE(run.err.find("       vorlane-merge SOURCE TARGET -o OUT"), std::string::npos);
+        EXPECT_EQ(Listing(), std::vector<std::string>{});
+    }
+}
+
+// Names the tool cannot use get one line, without the usage.
+TEST_F(VorlaneMerge, UnknownExtensionsGetOneLineAndStatusTwo)
+{
+    const struct {
+        const char* arguments;
+        const char* says;
+    } cases[] = {
+        {"cube box -o out.stl",
+         "vorlane-merge: cannot tell the output format of 'out.stl' (expected .glb, .gltf, .obj or .ply)\n"},
+        {"cube shape.xyz -o out.obj",
+         "vorlane-merge: 'shape.xyz' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)\n"},
+        {"dodecahedron cube -o out.obj",
+         "vorlane-merge: 'dodecahedron' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ToolRun run = RunMerge(c.arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, c.says);
         EXPECT_EQ(Listing(), std::vector<std::string>{});
     }
 }
