@@ -560,6 +560,10 @@ std::string PreparePly(const std::string& bytes, PlyLayout& layout)
     const PlyElement* vertex = nullptr;
     const PlyElement* face = nullptr;
     for (const PlyElement& element : elements) {
+        // note: the reader would count through an element without values
+        // however large its count, reading nothing.
+        if (element.count > 0 && element.properties.empty())
+            throw ReadFailure("element '" + element.name + "' has no properties");
         if (element.name == "vertex") vertex = &element;
         if (element.name == "face") face = &element;
         bool seenIndices = false;
