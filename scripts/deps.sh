@@ -8,7 +8,12 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev libopenmesh-dev libtinygltf-dev
   xvfb xauth xdotool x11-utils
+  clang libclang-rt-dev
 )
+# The glTF validator runs on node; some machines carry a node of their own
+# that brings npm with it, so ask only for what is not on the path.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for package in "${packages[@]}"; do
