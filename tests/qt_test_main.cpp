@@ -1,5 +1,5 @@
-// The window tests share one QApplication, made only when tests run so that
-// listing them needs no display.
+// The window and GL tests share one QApplication, made only when tests run so
+// that listing them needs no display.
 #include <QApplication>
 #include <QSurfaceFormat>
 #include <gtest/gtest.h>
@@ -19,10 +19,12 @@ public:
     void SetUp() override
     {
         if (!std::getenv("DISPLAY")) {
-            std::fprintf(stderr, "The window tests need an X display: run them with scripts/test.sh, "
+            std::fprintf(stderr, "These tests need an X display: run them with scripts/test.sh, "
                                  "which starts Xvfb when there is none.\n");
             std::exit(1);
         }
+        // The offscreen platform has no GL contexts to give.
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
         QSurfaceFormat::setDefaultFormat(vorlane::RequestedSurfaceFormat());
         application_ = std::make_unique<QApplication>(argc_, argv_);
     }
