@@ -1,6 +1,12 @@
 #include "app/scene.h"
 
+#include <cstddef>
+#include <iterator>
+#include <utility>
+
+#include "geometry/model_catalogue.h"
 #include "geometry/vec3.h"
+#include "morph/merge_topologies.h"
 
 namespace vorlane {
 
@@ -19,11 +25,57 @@ void ComputeShadowMatrix(const TrianglePoints& points, const float light[4], flo
     }
 }
 
-// Stand-in until the models and merges are wired in.
+namespace {
+
+struct SceneModel {
+    ModelBuilder build;
+    Vec3 centre;
+    uint8_t red;
+    uint8_t green;
+    uint8_t blue;
+};
+
+// Only the two icosahedra and the two cubes take part in a merge; the others
+// are built as the scene always has.
+const SceneModel SceneModels[] = {
+    {BuildIcosahedron, {-10.0f, -10.0f, -10.0f}, 255, 0, 0},
+    {BuildIcosahedron, {0.0f, 0.0f, 0.0f}, 255, 0, 0},
+    {BuildPyramid, {10.0f, 0.0f, 10.0f}, 255, 255, 0},
+    {BuildRhombicPrism, {0.0f, 0.0f, 0.0f}, 0, 255, 0},
+    {BuildCube, {20.0f, 20.0f, 20.0f}, 0, 255, 255},
+    {BuildCube, {0.0f, 0.0f, 0.0f}, 0, 255, 255},
+    {BuildPointedBar, {0.0f, 0.0f, 0.0f}, 255, 0, 0},
+    {BuildBox, {0.0f, 0.0f, 0.0f}, 255, 0, 0},
+};
+
+// (source, target) as indices into SceneModels.
+const std::size_t SceneMerges[][2] = {{0, 4}, {4, 0}, {1, 5}, {5, 1}};
+
+}  // namespace
+
 void BuildScene(Scene& scene)
 {
-    scene.models.clear();
     scene.morphs.clear();
+    scene.models.clear();
+    // The morphs point into models, which therefore must never reallocate.
+    scene.models.reserve(std::size(SceneModels));
+    for (const SceneModel& entry : SceneModels) {
+        Polyhedron model = entry.build(entry.centre);
+        model.red = entry.red;
+        model.green = entry.green;
+        model.blue = entry.blue;
+        scene.models.push_back(std::move(model));
+    }
+    scene.morphs.reserve(std::size(SceneMerges));
+    for (const auto& pair : SceneMerges) {
+        scene.morphs.push_back(MergeTopologies(scene.models[pair[0]], scene.models[pair[1]]));
+    }
+}
+
+float PerspectiveAspect(int32_t width, int32_t height)
+{
+    if (height == 0) height = 1;
+    return static_cast<float>(static_cast<double>(width) / height);
 }
 
 }  // namespace vorlane

@@ -16,8 +16,11 @@
 
 #include <cmath>
 #include <functional>
+#include <string>
 
 #include "app/frame_view.h"
+#include "geometry/model_catalogue.h"
+#include "morph/merge_topologies.h"
 #include "test_support.h"
 
 namespace {
@@ -178,3 +181,19 @@ TEST_F(MainWindowTest, FrameIsClearedToTheSceneBlue)
 }
 
 }  // namespace
+
+// The last of the start-up merges leaves its dumps: the cube about the origin
+// into the icosahedron about the origin.
+TEST_F(MainWindowTest, StartUpLeavesTheDumpsOfTheCubeIntoTheIcosahedron)
+{
+    const std::string polygons = vorlane::test::ReadFile("facelist1.txt");
+    const std::string triangles = vorlane::test::ReadFile("facelist2.txt");
+    ASSERT_FALSE(polygons.empty());
+
+    vorlane::test::ScratchDirectory elsewhere;
+    vorlane::Polyhedron cube = vorlane::BuildCube({0, 0, 0});
+    vorlane::Polyhedron icosahedron = vorlane::BuildIcosahedron({0, 0, 0});
+    vorlane::MergeTopologies(cube, icosahedron);
+    EXPECT_EQ(polygons, vorlane::test::ReadFile("facelist1.txt"));
+    EXPECT_EQ(triangles, vorlane::test::ReadFile("facelist2.txt"));
+}

@@ -1,0 +1,123 @@
+#include "render/morph_drawing.h"
+
+#include <GL/gl.h>
+
+#include <cassert>
+#include <cstddef>
+
+#include "geometry/vec3.h"
+#include "render/morph_interpolation.h"
+
+namespace vorlane {
+
+namespace {
+
+void Vertex(const Vec3& p) { glVertex3f(p.x, p.y, p.z); }
+
+const Vec3& ModelVertex(const Polyhedron& model, int32_t i)
+{
+    assert(i >= 0 && static_cast<std::size_t>(i) < model.vertices.size());
+    return model.vertices[static_cast<std::size_t>(i)];
+}
+
+void Black() { glColor3ub(0, 0, 0); }
+
+void White() { glColor3ub(255, 255, 255); }
+
+}  // namespace
+
+void DrawMorphFaces(const MorphMesh& mesh, int32_t step, bool shadow)
+{
+    assert(mesh.faceCount >= 0 && static_cast<std::size_t>(mesh.faceCount) <= mesh.faces.size());
+    if (shadow) {
+        Black();
+    } else {
+        const ByteColour colour = MorphColour(mesh, step);
+        glColor3ub(colour.red, colour.green, colour.blue);
+    }
+    glBegin(GL_TRIANGLES);
+    for (int32_t f = 0; f < mesh.faceCount; ++f) {
+        const std::vector<int32_t>& indices = mesh.faces[static_cast<std::size_t>(f)].indices;
+        if (indices.size() < 3) continue;
+        const TrianglePoints corners{MorphPoint(mesh, step, indices[0]), MorphPoint(mesh, step, indices[1]),
+                                     MorphPoint(mesh, step, indices[2])};
+        Vec3 n;
+        TriangleNormal(corners, n);
+        glNormal3f(n.x, n.y, n.z);
+        Vertex(corners.p0);
+        Vertex(corners.p1);
+        Vertex(corners.p2);
+    }
+    glEnd();
+}
+
+void DrawMorphEdges(const MorphMesh& mesh, int32_t step)
+{
+    assert(mesh.edgeCount >= 0 && static_cast<std::size_t>(mesh.edgeCount) <= mesh.edges.size());
+    Black();
+    glLineWidth(2.0f);
+    glBegin(GL_LINES);
+    for (int32_t i = 0; i < mesh.edgeCount; ++i) {
+        const IndexPair& edge = mesh.edges[static_cast<std::size_t>(i)];
+        Vertex(MorphPoint(mesh, step, edge.from));
+        Vertex(MorphPoint(mesh, step, edge.to));
+    }
+    glEnd();
+}
+
+void DrawMorphVertices(const MorphMesh& mesh, int32_t step)
+{
+    White();
+    glPointSize(5.0f);
+    glBegin(GL_POINTS);
+    for (int32_t v = 0; v < mesh.vertexCount; ++v) Vertex(MorphPoint(mesh, step, v));
+    glEnd();
+}
+
+void DrawModelEdges(const Polyhedron& model)
+{
+    assert(model.edgeCount >= 0 && static_cast<std::size_t>(model.edgeCount) <= model.edges.size());
+    Black();
+    glLineWidth(2.0f);
+    glBegin(GL_LINES);
+    for (int32_t i = 0; i < model.edgeCount; ++i) {
+        const IndexPair& edge = model.edges[static_cast<std::size_t>(i)];
+        Vertex(ModelVertex(model, edge.from));
+        Vertex(ModelVertex(model, edge.to));
+    }
+    glEnd();
+}
+
+void DrawModelVertices(const Polyhedron& model)
+{
+    White();
+    glPointSize(5.0f);
+    glBegin(GL_POINTS);
+    for (int32_t i = 0; i < model.vertexCount; ++i) Vertex(ModelVertex(model, i));
+    glEnd();
+}
+
+void DrawProjectionRays(const Polyhedron& model)
+{
+    assert(model.vertexCount >= 0 && static_cast<std::size_t>(model.vertexCount) <= model.spherePoints.size());
+    Black();
+    glLineWidth(2.0f);
+    glBegin(GL_LINES);
+    for (int32_t i = 0; i < model.vertexCount; ++i) {
+        Vertex(SphereCentre);
+        Vertex(model.spherePoints[static_cast<std::size_t>(i)]);
+    }
+    glEnd();
+}
+
+void DrawMorphView(const MorphMesh& mesh, const ViewState& view)
+{
+    glRotatef(view.angleX - 50.0f, 1.0f, 0.0f, 0.0f);
+    glRotatef(view.angleY + 10.0f, 0.0f, 1.0f, 0.0f);
+    glRotatef(view.angleZ, 0.0f, 0.0f, 1.0f);
+    if (view.showMorphFaces) DrawMorphFaces(mesh, view.morphStep, false);
+    if (view.showMorphEdges) DrawMorphEdges(mesh, view.morphStep);
+    if (view.showMorphVertices) DrawMorphVertices(mesh, view.morphStep);
+}
+
+}  // namespace vorlane
