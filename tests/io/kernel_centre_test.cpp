@@ -19,31 +19,6 @@ using vorlane::ModelTable;
 using vorlane::Triangle;
 using vorlane::Vec3;
 
-struct Point2 {
-    float x, y;
-};
-
-// The polygon (counter-clockwise seen from +z) swept from z = 0 to z = 1, as
-// OFF with polygon caps, so the reader's ear clipping splits them.
-std::string PrismOff(const std::vector<Point2>& polygon)
-{
-    const size_t n = polygon.size();
-    std::string text = "OFF\n" + std::to_string(2 * n) + " " + std::to_string(n + 2) + " 0\n";
-    for (float z : {0.0f, 1.0f})
-        for (const Point2& p : polygon) text += std::to_string(p.x) + " " + std::to_string(p.y) + " " + std::to_string(z) + "\n";
-    std::string bottom = std::to_string(n), top = std::to_string(n);
-    for (size_t i = 0; i < n; ++i) {
-        bottom += " " + std::to_string(n - 1 - i);
-        top += " " + std::to_string(n + i);
-    }
-    text += bottom + "\n" + top + "\n";
-    for (size_t i = 0; i < n; ++i) {
-        const size_t j = (i + 1) % n;
-        text += "4 " + std::to_string(i) + " " + std::to_string(j) + " " + std::to_string(n + j) + " " +
-                std::to_string(n + i) + "\n";
-    }
-    return text;
-}
 
 ModelTable Read(const std::string& off)
 {
@@ -95,7 +70,7 @@ TEST(KernelCentre, KnownShapesGiveTheCentreOfTheLargestBall)
         {"tetrahedron: the incentre", tetrahedron,
          {static_cast<float>(inradius), static_cast<float>(inradius), static_cast<float>(inradius)}, inradius},
         // Seen from the unit cube at the L's corner, the whole L is visible.
-        {"L-shaped prism: its kernel is the unit cube", Read(PrismOff({{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}})),
+        {"L-shaped prism: its kernel is the unit cube", Read(vorlane::test::PrismOff({{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}})),
          {0.5f, 0.5f, 0.5f}, 0.5},
     };
     for (const auto& c : cases) {
@@ -146,7 +121,7 @@ TEST(KernelCentre, MeshesWithoutAUsableKernelAreRefused)
         const char* says;
     } cases[] = {
         // The arms of a thick C hide each other's inner faces from every point.
-        {"thick letter C", Read(PrismOff({{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 2}, {3, 2}, {3, 3}, {0, 3}})),
+        {"thick letter C", Read(vorlane::test::PrismOff({{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 2}, {3, 2}, {3, 3}, {0, 3}})),
          "not star-shaped"},
         // Facing inward, every face wants the centre outside the cube.
         {"cube facing inward", inward, "not star-shaped"},

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -134,6 +135,32 @@ inline std::string CubeStlBinary()
             Put<float>(text, p.z);
         }
         Put<uint16_t>(text, 0);
+    }
+    return text;
+}
+
+struct Point2 {
+    float x, y;
+};
+
+// The polygon (counter-clockwise seen from +z) swept from z = 0 to z = 1, as
+// OFF with polygon caps, so the reader's ear clipping splits them.
+inline std::string PrismOff(const std::vector<Point2>& polygon)
+{
+    const size_t n = polygon.size();
+    std::string text = "OFF\n" + std::to_string(2 * n) + " " + std::to_string(n + 2) + " 0\n";
+    for (float z : {0.0f, 1.0f})
+        for (const Point2& p : polygon) text += std::to_string(p.x) + " " + std::to_string(p.y) + " " + std::to_string(z) + "\n";
+    std::string bottom = std::to_string(n), top = std::to_string(n);
+    for (size_t i = 0; i < n; ++i) {
+        bottom += " " + std::to_string(n - 1 - i);
+        top += " " + std::to_string(n + i);
+    }
+    text += bottom + "\n" + top + "\n";
+    for (size_t i = 0; i < n; ++i) {
+        const size_t j = (i + 1) % n;
+        text += "4 " + std::to_string(i) + " " + std::to_string(j) + " " + std::to_string(n + j) + " " +
+                std::to_string(n + i) + "\n";
     }
     return text;
 }
