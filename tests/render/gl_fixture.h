@@ -51,6 +51,17 @@ protected:
         surface_.reset();
     }
 
+    // An orthographic camera on x from low to high, y likewise, and z from
+    // -depth to depth, with the model-view matrix the identity.
+    static void LookOrthographically(double low, double high, double depth)
+    {
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(low, high, low, high, -depth, depth);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+    }
+
     // The frame as drawn so far, top row first.
     QImage Grab()
     {

@@ -17,11 +17,7 @@ protected:
     {
         GlTest::SetUp();
         if (HasFatalFailure()) return;
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(-10, 10, -10, 10, -10, 10);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        LookOrthographically(-10, 10, 10);
         glClearColor(0, 0, 0, 1);
     }
 

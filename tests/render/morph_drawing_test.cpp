@@ -31,11 +31,7 @@ protected:
         GlTest::SetUp();
         if (HasFatalFailure()) return;
         // Window x and y equal scene x and y.
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, test::FrameSize, 0, test::FrameSize, -1000, 1000);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        LookOrthographically(0, test::FrameSize, 1000);
 
         source.red = 255;
         target.green = 255;
