@@ -146,21 +146,8 @@ int CompareAlongArcWith(const Vec3& p, const Vec3& q, const ArcEvent& e1, const 
 
 }  // namespace
 
-int Orient3(const Vec3& a, const Vec3& b, const Vec3& c)
+int Orient3Refined(const Vec3& a, const Vec3& b, const Vec3& c)
 {
-    // A repeated point is common (arcs sharing an end) and exactly 0.
-    if (c == a || c == b || a == b) return 0;
-    // Products of two floats are exact in double; what remains is four
-    // roundings, bounded by a few ulps of the sum of the terms' magnitudes.
-    const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z, cx = c.x, cy = c.y, cz = c.z;
-    const double m0 = by * cz - bz * cy, m1 = bz * cx - bx * cz, m2 = bx * cy - by * cx;
-    const double det = ax * m0 + ay * m1 + az * m2;
-    const double permanent = std::fabs(ax) * (std::fabs(by * cz) + std::fabs(bz * cy)) +
-                             std::fabs(ay) * (std::fabs(bz * cx) + std::fabs(bx * cz)) +
-                             std::fabs(az) * (std::fabs(bx * cy) + std::fabs(by * cx));
-    const double bound = 8.0 * Eps * permanent + Tiny;
-    if (det > bound) return 1;
-    if (det < -bound) return -1;
     bool decided = false;
     const int sign = FilteredSign(Det(ToApprox(a), ToApprox(b), ToApprox(c)), decided);
     if (decided) return sign;

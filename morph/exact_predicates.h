@@ -4,13 +4,37 @@
 // almost always, and exact integer arithmetic answers the rest.
 #pragma once
 
+#include <cmath>
+#include <limits>
+
 #include "geometry/vec3.h"
 
 namespace vorlane {
 
+// Orient3 for the signs its double filter leaves open.
+int Orient3Refined(const Vec3& a, const Vec3& b, const Vec3& c);
+
 // Sign of det[a, b, c] = (a x b) . c: +1 when c lies to the left of the
 // great circle from a to b seen from outside, -1 to the right, 0 on it.
-int Orient3(const Vec3& a, const Vec3& b, const Vec3& c);
+// Inline because the overlay asks it millions of times and the filter
+// almost always answers; the bound assumes no fused multiply-add.
+inline int Orient3(const Vec3& a, const Vec3& b, const Vec3& c)
+{
+    // A repeated point is common (arcs sharing an end) and exactly 0.
+    if (c == a || c == b || a == b) return 0;
+    // Products of two floats are exact in double; what remains is four
+    // roundings, bounded by a few ulps of the sum of the terms' magnitudes.
+    const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z, cx = c.x, cy = c.y, cz = c.z;
+    const double m0 = by * cz - bz * cy, m1 = bz * cx - bx * cz, m2 = bx * cy - by * cx;
+    const double det = ax * m0 + ay * m1 + az * m2;
+    const double permanent = std::fabs(ax) * (std::fabs(by * cz) + std::fabs(bz * cy)) +
+                             std::fabs(ay) * (std::fabs(bz * cx) + std::fabs(bx * cz)) +
+                             std::fabs(az) * (std::fabs(bx * cy) + std::fabs(by * cx));
+    const double bound = 8.0 * (std::numeric_limits<double>::epsilon() / 2) * permanent + 1e-300;
+    if (det > bound) return 1;
+    if (det < -bound) return -1;
+    return Orient3Refined(a, b, c);
+}
 
 // Sign of (w1 . w2)|v|^2 - (v . w1)(v . w2): the cosine of the angle at v
 // between the great circles towards w1 and towards w2.
