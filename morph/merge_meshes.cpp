@@ -19,12 +19,18 @@ namespace {
 
 using Entries = std::vector<CellEntry>;
 
+// What the cell walk needs of an arc, in one place: the box around it on
+// the sphere and the cell its grid box starts at.
+struct ArcReach {
+    SphereBounds bounds;
+    int32_t firstCell[3];
+};
+
 // One model as the overlay sees it: directions are the centred vertices.
 struct Side {
     const Polyhedron& model;
     std::vector<IndexPair> arcs;  // every edge once, from < to, ascending
-    std::vector<CellBox> arcBoxes;
-    std::vector<SphereBounds> arcBounds;
+    std::vector<ArcReach> reach;  // by arc
 
     const Vec3& Point(int32_t v) const { return model.vertices[static_cast<size_t>(v)]; }
 
@@ -105,22 +111,12 @@ bool ArcsCross(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d, bool&
     return true;
 }
 
-// A point placed on one arc, in order along it.
-struct ArcPoint {
-    int32_t arc;
-    int32_t vertex;  // merged vertex
-    ArcEvent where;
-};
-
-// A merged edge leaving a vertex, with the arc it lies on (source arcs
-// first, then target).
-struct HalfEdge {
-    int32_t from;
+// A merged edge seen from one of its ends: the vertex at its far end, and
+// the arc it lies on as a ray, 2 arc running along the arc and 2 arc + 1
+// against it (source arcs first, then target).
+struct Spoke {
     int32_t to;
-    int32_t arc;
-    // Order of making: 2k runs along its arc, its twin 2k + 1 against it.
-    int32_t piece;
-    int8_t slot;  // order around a crossing; -1 elsewhere
+    int32_t ray;
 };
 
 Vec3 Add(const Vec3& a, const Vec3& b)
@@ -176,7 +172,7 @@ Vec3 SurfacePoint(const Side& other, const Location& where, const Vec3& p)
 class Overlay {
 public:
     Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress)
-        : source_{source, ArcsOf(source), {}, {}}, target_{target, ArcsOf(target), {}, {}}, progress_(progress)
+        : source_{source, ArcsOf(source), {}}, target_{target, ArcsOf(target), {}}, progress_(progress)
     {
     }
 
@@ -221,14 +217,17 @@ private:
         Entries entries[2];
         for (int k = 0; k < 2; ++k) {
             Side& side = k == 0 ? source_ : target_;
-            entries[k].reserve(side.arcs.size() * 4);
-            side.arcBoxes.reserve(side.arcs.size());
-            side.arcBounds.resize(side.arcs.size());
+            std::vector<CellBox> boxes(side.arcs.size());
+            side.reach.resize(side.arcs.size());
+            size_t cells = 0;
             for (size_t i = 0; i < side.arcs.size(); ++i) {
                 const IndexPair& e = side.arcs[i];
-                side.arcBoxes.push_back(grid_->ArcBox(side.Point(e.from), side.Point(e.to), &side.arcBounds[i]));
-                grid_->Insert(side.arcBoxes.back(), static_cast<uint32_t>(i), entries[k]);
+                boxes[i] = grid_->ArcBox(side.Point(e.from), side.Point(e.to), &side.reach[i].bounds);
+                std::copy(boxes[i].lo, boxes[i].lo + 3, side.reach[i].firstCell);
+                cells += CellsIn(boxes[i]);
             }
+            entries[k].reserve(cells);
+            for (size_t i = 0; i < side.arcs.size(); ++i) grid_->Insert(boxes[i], static_cast<uint32_t>(i), entries[k]);
             SortEntries(entries[k], *grid_);
         }
         // Walk both lists cell by cell.
@@ -248,29 +247,60 @@ private:
             size_t iEnd = i, jEnd = j;
             while (iEnd < a.size() && CellKeyOf(a[iEnd]) == ka) ++iEnd;
             while (jEnd < b.size() && CellKeyOf(b[jEnd]) == ka) ++jEnd;
-            for (size_t s = i; s < iEnd; ++s) {
-                for (size_t t = j; t < jEnd; ++t) TestPair(ItemOf(a[s]), ItemOf(b[t]), ka);
-            }
+            TestCell(a, i, iEnd, b, j, jEnd, ka);
             if ((i >> 16) != (iEnd >> 16)) Report("crossings", static_cast<double>(iEnd) / static_cast<double>(a.size()));
             i = iEnd;
             j = jEnd;
         }
 #ifdef VORLANE_STATS
-        fprintf(stderr, "entries %zu %zu arcs %zu %zu pairs %zu tested %zu crossings %zu grid %u\n", a.size(), b.size(), source_.arcs.size(), target_.arcs.size(), statPairs_, statTested_, crossings_.size(), grid_->CellCount());
+        fprintf(stderr, "entries %zu %zu arcs %zu %zu tested %zu crossings %zu grid %u\n", a.size(), b.size(), source_.arcs.size(), target_.arcs.size(), statTested_, crossings_.size(), grid_->CellCount());
 #endif
     }
 
-    void TestPair(uint32_t sourceArc, uint32_t targetArc, uint32_t cell)
+    static size_t CellsIn(const CellBox& box)
     {
-        int32_t first[3];
-#ifdef VORLANE_STATS
-        ++statPairs_;
-#endif
-        if (!Overlap(source_.arcBounds[sourceArc], target_.arcBounds[targetArc])) return;
-        if (!FirstCommonCell(source_.arcBoxes[sourceArc], target_.arcBoxes[targetArc], first) ||
-            grid_->Key(first[0], first[1], first[2]) != cell) {
-            return;
+        return static_cast<size_t>(box.hi[0] - box.lo[0] + 1) * static_cast<size_t>(box.hi[1] - box.lo[1] + 1) *
+               static_cast<size_t>(box.hi[2] - box.lo[2] + 1);
+    }
+
+    // An arc of the cell being walked, gathered once for all its pairs.
+    struct CellArc {
+        uint32_t arc;
+        int starts;
+        SphereBounds bounds;
+    };
+
+    // Tests each pair of arcs only in the first cell their boxes share: one
+    // of the two boxes starts there along every axis.
+    void TestCell(const Entries& a, size_t i, size_t iEnd, const Entries& b, size_t j, size_t jEnd, uint32_t key)
+    {
+        int32_t cell[3];
+        grid_->Coordinates(key, cell);
+        cellTargets_.clear();
+        for (size_t t = j; t < jEnd; ++t) {
+            const uint32_t arc = ItemOf(b[t]);
+            const ArcReach& reach = target_.reach[arc];
+            cellTargets_.push_back({arc, StartAxes(reach, cell), reach.bounds});
         }
+        for (size_t s = i; s < iEnd; ++s) {
+            const uint32_t sourceArc = ItemOf(a[s]);
+            const ArcReach& reach = source_.reach[sourceArc];
+            const int starts = StartAxes(reach, cell);
+            const SphereBounds bounds = reach.bounds;
+            for (const CellArc& target : cellTargets_) {
+                if ((starts | target.starts) == 7 && Overlap(bounds, target.bounds)) TestPair(sourceArc, target.arc);
+            }
+        }
+    }
+
+    // Bit k set when the arc's grid box starts at cell along axis k.
+    static int StartAxes(const ArcReach& reach, const int32_t cell[3])
+    {
+        return (reach.firstCell[0] == cell[0]) | (reach.firstCell[1] == cell[1]) << 1 | (reach.firstCell[2] == cell[2]) << 2;
+    }
+
+    void TestPair(uint32_t sourceArc, uint32_t targetArc)
+    {
 #ifdef VORLANE_STATS
         ++statTested_;
 #endif
@@ -323,6 +353,11 @@ private:
         }
         crossingBase_ = vertexCount_;
         vertexCount_ += static_cast<int32_t>(crossings_.size());
+        // Directions of the merged vertices that come from the target alone.
+        targetDirection_.assign(static_cast<size_t>(crossingBase_), Vec3{});
+        for (size_t v = 0; v < targetVertex_.size(); ++v) {
+            if (targetVertex_[v] >= s) targetDirection_[static_cast<size_t>(targetVertex_[v])] = target_.Point(static_cast<int32_t>(v));
+        }
     }
 
     static std::vector<bool> UsedVertices(const Polyhedron& model)
@@ -334,91 +369,127 @@ private:
         return used;
     }
 
-    // Cuts every arc at the crossings and vertices on it, in order along it.
+    int32_t SourceArcCount() const { return static_cast<int32_t>(source_.arcs.size()); }
+    int32_t ArcCount() const { return static_cast<int32_t>(source_.arcs.size() + target_.arcs.size()); }
+
+    // Cuts every arc at the crossings and vertices on it, in order along it,
+    // and lists each piece as a spoke at both of its ends.
     void CutArcs()
     {
-        const int32_t sourceArcs = static_cast<int32_t>(source_.arcs.size());
-        std::vector<ArcPoint> points;
-        points.reserve(crossings_.size() * 2);
+        GroupPointsByArc();
+        for (int32_t arc = 0; arc < ArcCount(); ++arc) SortAlongArc(arc);
+        CountSpokes();
+        FillSpokes();
+    }
+
+    // Calls f(arc, merged vertex) for every crossing and vertex inside an arc.
+    template <class F>
+    void ForEachPointOnArc(F&& f) const
+    {
+        const int32_t sourceArcs = SourceArcCount();
         for (size_t k = 0; k < crossings_.size(); ++k) {
-            const Crossing& c = crossings_[k];
-            const IndexPair& s = source_.arcs[static_cast<size_t>(c.sourceArc)];
-            const IndexPair& t = target_.arcs[static_cast<size_t>(c.targetArc)];
             const int32_t vertex = crossingBase_ + static_cast<int32_t>(k);
-            points.push_back({c.sourceArc, vertex, {false, target_.Point(t.from), target_.Point(t.to)}});
-            points.push_back({sourceArcs + c.targetArc, vertex, {false, source_.Point(s.from), source_.Point(s.to)}});
+            f(crossings_[k].sourceArc, vertex);
+            f(sourceArcs + crossings_[k].targetArc, vertex);
         }
         for (size_t v = 0; v < sourceOnTarget_.size(); ++v) {
             const Location& where = sourceOnTarget_[v];
-            if (used_[0][v] && where.kind == Location::OnArc) {
-                points.push_back({sourceArcs + where.index, static_cast<int32_t>(v), {true, source_.Point(static_cast<int32_t>(v)), {}}});
-            }
+            if (used_[0][v] && where.kind == Location::OnArc) f(sourceArcs + where.index, static_cast<int32_t>(v));
         }
         for (size_t v = 0; v < targetOnSource_.size(); ++v) {
             const Location& where = targetOnSource_[v];
-            if (used_[1][v] && where.kind == Location::OnArc) {
-                points.push_back({where.index, targetVertex_[v], {true, target_.Point(static_cast<int32_t>(v)), {}}});
-            }
+            if (used_[1][v] && where.kind == Location::OnArc) f(where.index, targetVertex_[v]);
         }
-        {
-            // Group by arc with a counting sort.
-            const size_t arcs = source_.arcs.size() + target_.arcs.size();
-            std::vector<size_t> first(arcs + 1, 0);
-            for (const ArcPoint& point : points) ++first[static_cast<size_t>(point.arc) + 1];
-            std::partial_sum(first.begin(), first.end(), first.begin());
-            std::vector<ArcPoint> grouped(points.size());
-            for (const ArcPoint& point : points) grouped[first[static_cast<size_t>(point.arc)]++] = point;
-            points.swap(grouped);
-        }
+    }
 
-        halfEdges_.reserve((source_.arcs.size() + target_.arcs.size() + points.size()) * 2);
-        const int32_t arcCount = sourceArcs + static_cast<int32_t>(target_.arcs.size());
-        size_t next = 0;
-        std::vector<int32_t> chain;
-        for (int32_t arc = 0; arc < arcCount; ++arc) {
-            const Side& side = SideOf(arc);
-            const IndexPair& e = ArcOf(arc);
-            const Vec3& p = side.Point(e.from);
-            const Vec3& q = side.Point(e.to);
-            size_t end = next;
-            while (end < points.size() && points[end].arc == arc) ++end;
-            // Few points per arc: insertion by exact comparison.
-            for (size_t i = next + 1; i < end; ++i) {
-                for (size_t j = i; j > next && CompareAlongArc(p, q, points[j].where, points[j - 1].where) > 0; --j) {
-                    std::swap(points[j], points[j - 1]);
-                }
+    // A counting sort keeps the order of finding within an arc, which the
+    // insertion sort along it then starts from.
+    void GroupPointsByArc()
+    {
+        arcFirst_.assign(static_cast<size_t>(ArcCount()) + 1, 0);
+        ForEachPointOnArc([&](int32_t arc, int32_t) { ++arcFirst_[static_cast<size_t>(arc) + 1]; });
+        std::partial_sum(arcFirst_.begin(), arcFirst_.end(), arcFirst_.begin());
+        onArc_.resize(static_cast<size_t>(arcFirst_.back()));
+        std::vector<int32_t> fill(arcFirst_.begin(), arcFirst_.end() - 1);
+        ForEachPointOnArc([&](int32_t arc, int32_t vertex) { onArc_[static_cast<size_t>(fill[static_cast<size_t>(arc)]++)] = vertex; });
+    }
+
+    // Where a merged vertex inside arc lies on it, for the exact comparison.
+    ArcEvent EventOn(int32_t arc, int32_t vertex) const
+    {
+        if (vertex < crossingBase_) return {true, DirectionOf(vertex), {}};
+        const Crossing& c = crossings_[static_cast<size_t>(vertex - crossingBase_)];
+        if (arc < SourceArcCount()) {
+            const IndexPair& t = target_.arcs[static_cast<size_t>(c.targetArc)];
+            return {false, target_.Point(t.from), target_.Point(t.to)};
+        }
+        const IndexPair& s = source_.arcs[static_cast<size_t>(c.sourceArc)];
+        return {false, source_.Point(s.from), source_.Point(s.to)};
+    }
+
+    // Few points per arc: insertion by exact comparison.
+    void SortAlongArc(int32_t arc)
+    {
+        const IndexPair& e = ArcOf(arc);
+        const Vec3& p = SideOf(arc).Point(e.from);
+        const Vec3& q = SideOf(arc).Point(e.to);
+        int32_t* points = onArc_.data() + arcFirst_[static_cast<size_t>(arc)];
+        const int32_t n = arcFirst_[static_cast<size_t>(arc) + 1] - arcFirst_[static_cast<size_t>(arc)];
+        for (int32_t i = 1; i < n; ++i) {
+            for (int32_t j = i; j > 0 && CompareAlongArc(p, q, EventOn(arc, points[j]), EventOn(arc, points[j - 1])) > 0; --j) {
+                std::swap(points[j], points[j - 1]);
             }
-            chain.clear();
-            chain.push_back(MergedVertex(arc, e.from));
-            for (size_t i = next; i < end; ++i) chain.push_back(points[i].vertex);
-            chain.push_back(MergedVertex(arc, e.to));
-            for (size_t i = 0; i + 1 < chain.size(); ++i) AddPiece(arc, chain[i], chain[i + 1]);
-            next = end;
         }
     }
 
     int32_t MergedVertex(int32_t arc, int32_t v) const
     {
-        return arc < static_cast<int32_t>(source_.arcs.size()) ? v : targetVertex_[static_cast<size_t>(v)];
+        return arc < SourceArcCount() ? v : targetVertex_[static_cast<size_t>(v)];
+    }
+
+    // An arc's ends get a spoke each, a point inside it two.
+    void CountSpokes()
+    {
+        firstSpoke_.assign(static_cast<size_t>(vertexCount_) + 1, 0);
+        for (int32_t arc = 0; arc < ArcCount(); ++arc) {
+            const IndexPair& e = ArcOf(arc);
+            ++firstSpoke_[static_cast<size_t>(MergedVertex(arc, e.from)) + 1];
+            ++firstSpoke_[static_cast<size_t>(MergedVertex(arc, e.to)) + 1];
+        }
+        for (int32_t vertex : onArc_) firstSpoke_[static_cast<size_t>(vertex) + 1] += 2;
+        std::partial_sum(firstSpoke_.begin(), firstSpoke_.end(), firstSpoke_.begin());
+    }
+
+    // Spokes of a vertex in order of making, which fixes where the angular
+    // sort starts; around a crossing, in the order its signs fixed instead.
+    void FillSpokes()
+    {
+        spokes_.resize(static_cast<size_t>(firstSpoke_.back()));
+        std::vector<int32_t> fill(firstSpoke_.begin(), firstSpoke_.end() - 1);
+        auto add = [&](int32_t from, int32_t to, int32_t ray) {
+            const int8_t slot = CrossingSlot(from, ray / 2 < SourceArcCount(), ray % 2 == 0);
+            // A crossing lies inside one arc of each model: exactly four spokes.
+            assert(slot < 0 || firstSpoke_[static_cast<size_t>(from) + 1] - firstSpoke_[static_cast<size_t>(from)] == 4);
+            const int32_t at = slot >= 0 ? firstSpoke_[static_cast<size_t>(from)] + slot : fill[static_cast<size_t>(from)]++;
+            spokes_[static_cast<size_t>(at)] = {to, ray};
+        };
+        for (int32_t arc = 0; arc < ArcCount(); ++arc) {
+            const IndexPair& e = ArcOf(arc);
+            int32_t previous = MergedVertex(arc, e.from);
+            auto link = [&](int32_t next) {
+                add(previous, next, 2 * arc);
+                add(next, previous, 2 * arc + 1);
+                previous = next;
+            };
+            for (int32_t i = arcFirst_[static_cast<size_t>(arc)]; i < arcFirst_[static_cast<size_t>(arc) + 1]; ++i) {
+                link(onArc_[static_cast<size_t>(i)]);
+            }
+            link(MergedVertex(arc, e.to));
+        }
     }
 
     // Around a crossing the order is fixed by the signs that found it:
     // ahead along the source arc, the target end on its left, back, the other.
-    void AddPiece(int32_t arc, int32_t from, int32_t to)
-    {
-        const bool sourceArc = arc < static_cast<int32_t>(source_.arcs.size());
-        const int32_t piece = static_cast<int32_t>(halfEdges_.size());
-        halfEdges_.push_back({from, to, arc, piece, CrossingSlot(from, sourceArc, true)});
-        halfEdges_.push_back({to, from, arc, piece + 1, CrossingSlot(to, sourceArc, false)});
-    }
-
-    // The input point a half-edge heads for along its arc's great circle.
-    const Vec3& Toward(const HalfEdge& h) const
-    {
-        const IndexPair& e = ArcOf(h.arc);
-        return SideOf(h.arc).Point(h.piece % 2 == 0 ? e.to : e.from);
-    }
-
     int8_t CrossingSlot(int32_t vertex, bool sourceArc, bool ahead) const
     {
         if (vertex < crossingBase_) return -1;
@@ -428,70 +499,60 @@ private:
         return ahead == c.targetEndOnLeft ? 1 : 3;
     }
 
+    // The input point a spoke heads for along its arc's great circle.
+    const Vec3& Toward(const Spoke& spoke) const
+    {
+        const int32_t arc = spoke.ray / 2;
+        const IndexPair& e = ArcOf(arc);
+        return SideOf(arc).Point(spoke.ray % 2 == 0 ? e.to : e.from);
+    }
+
     const Vec3& DirectionOf(int32_t vertex) const
     {
         if (vertex < static_cast<int32_t>(source_.model.vertices.size())) return source_.Point(vertex);
         return targetDirection_[static_cast<size_t>(vertex)];
     }
 
-    // Half-edges grouped by vertex, each group in counter-clockwise order seen
-    // from outside, repeats along shared circles removed.
+    // Each vertex's spokes in counter-clockwise order seen from outside,
+    // repeats along shared circles removed; then the kept vertices numbered.
     void SortAroundVertices()
     {
-        // Directions of the merged vertices that come from the target alone.
-        targetDirection_.assign(static_cast<size_t>(crossingBase_), Vec3{});
-        for (size_t v = 0; v < targetVertex_.size(); ++v) {
-            if (targetVertex_[v] >= static_cast<int32_t>(source_.model.vertices.size())) {
-                targetDirection_[static_cast<size_t>(targetVertex_[v])] = target_.Point(static_cast<int32_t>(v));
-            }
-        }
-        // Group by vertex with a counting sort.
-        std::vector<int32_t> first(static_cast<size_t>(vertexCount_) + 1, 0);
-        for (const HalfEdge& h : halfEdges_) ++first[static_cast<size_t>(h.from) + 1];
-        std::partial_sum(first.begin(), first.end(), first.begin());
-        std::vector<HalfEdge> grouped(halfEdges_.size());
-        {
-            std::vector<int32_t> fill(first.begin(), first.end() - 1);
-            for (const HalfEdge& h : halfEdges_) grouped[static_cast<size_t>(fill[static_cast<size_t>(h.from)]++)] = h;
-        }
-        // Pieces of two arcs on one circle between the same two vertices are
-        // one edge: keep the first of each neighbour.
-        std::vector<std::pair<int32_t, int32_t>> repeats;  // (dropped piece, kept piece)
-        halfEdges_.clear();
-        firstEdge_.assign(static_cast<size_t>(vertexCount_) + 1, 0);
+        int32_t kept = 0;
+        int32_t begin = 0;
         for (int32_t v = 0; v < vertexCount_; ++v) {
-            const size_t begin = halfEdges_.size();
-            for (int32_t i = first[static_cast<size_t>(v)]; i < first[static_cast<size_t>(v) + 1]; ++i) {
-                const HalfEdge& h = grouped[static_cast<size_t>(i)];
-                size_t j = begin;
-                while (j < halfEdges_.size() && halfEdges_[j].to != h.to) ++j;
-                if (j == halfEdges_.size()) {
-                    halfEdges_.push_back(h);
-                } else {
-                    repeats.push_back({h.piece, halfEdges_[j].piece});
-                }
+            const int32_t end = firstSpoke_[static_cast<size_t>(v) + 1];
+            firstSpoke_[static_cast<size_t>(v)] = kept;
+            // Pieces of two arcs on one circle between the same two vertices
+            // are one edge: keep the first of each neighbour.
+            const int32_t first = kept;
+            for (int32_t i = begin; i < end; ++i) {
+                const Spoke spoke = spokes_[static_cast<size_t>(i)];
+                int32_t j = first;
+                while (j < kept && spokes_[static_cast<size_t>(j)].to != spoke.to) ++j;
+                if (j == kept) spokes_[static_cast<size_t>(kept++)] = spoke;
             }
-            firstEdge_[static_cast<size_t>(v) + 1] = static_cast<int32_t>(halfEdges_.size());
-            auto from = halfEdges_.begin() + static_cast<std::ptrdiff_t>(begin);
-            if (v >= crossingBase_) {
-                std::sort(from, halfEdges_.end(), [](const HalfEdge& a, const HalfEdge& b) { return a.slot < b.slot; });
-            } else if (halfEdges_.size() - begin > 2) {
-                SortByAngle(DirectionOf(v), from, halfEdges_.end());
+            begin = end;
+            if (v < crossingBase_ && kept - first > 2) {
+                SortByAngle(DirectionOf(v), spokes_.begin() + first, spokes_.begin() + kept);
             }
         }
-        // Twins through the order of making; a dropped repeat stands for the
-        // kept half-edge with the same ends.
-        std::vector<int32_t> position(grouped.size());
-        for (size_t h = 0; h < halfEdges_.size(); ++h) position[static_cast<size_t>(halfEdges_[h].piece)] = static_cast<int32_t>(h);
-        for (const auto& [dropped, kept] : repeats) position[static_cast<size_t>(dropped)] = position[static_cast<size_t>(kept)];
-        twin_.resize(halfEdges_.size());
-        for (size_t h = 0; h < halfEdges_.size(); ++h) twin_[h] = position[static_cast<size_t>(halfEdges_[h].piece ^ 1)];
+        firstSpoke_[static_cast<size_t>(vertexCount_)] = kept;
+        spokes_.resize(static_cast<size_t>(kept));
+        // Only vertices that edges reach are kept, in merged order.
+        compact_.assign(static_cast<size_t>(vertexCount_), -1);
+        keptCount_ = 0;
+        for (int32_t v = 0; v < vertexCount_; ++v) {
+            if (firstSpoke_[static_cast<size_t>(v) + 1] > firstSpoke_[static_cast<size_t>(v)]) compact_[static_cast<size_t>(v)] = keptCount_++;
+        }
     }
 
     // Insertion by exact comparisons: degrees are small.
-    void SortByAngle(const Vec3& v, std::vector<HalfEdge>::iterator begin, std::vector<HalfEdge>::iterator end)
+    void SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std::vector<Spoke>::iterator end)
     {
-        const Vec3 reference = Toward(*begin);
+        const size_t n = static_cast<size_t>(end - begin);
+        towards_.resize(n);
+        for (size_t i = 0; i < n; ++i) towards_[i] = Toward(*(begin + static_cast<std::ptrdiff_t>(i)));
+        const Vec3 reference = towards_[0];
         // 0: the reference, 1: left of it, 2: opposite, 3: right of it.
         auto quarter = [&](const Vec3& w) {
             const int side = Orient3(v, reference, w);
@@ -499,45 +560,59 @@ private:
             if (side < 0) return 3;
             return TangentCosine(v, reference, w) > 0 ? 0 : 2;
         };
-        const size_t n = static_cast<size_t>(end - begin);
         quarters_.resize(n);
-        for (size_t i = 0; i < n; ++i) quarters_[i] = quarter(Toward(*(begin + static_cast<std::ptrdiff_t>(i))));
+        for (size_t i = 0; i < n; ++i) quarters_[i] = quarter(towards_[i]);
         auto before = [&](size_t a, size_t b) {
             if (quarters_[a] != quarters_[b]) return quarters_[a] < quarters_[b];
-            return Orient3(v, Toward(*(begin + static_cast<std::ptrdiff_t>(a))), Toward(*(begin + static_cast<std::ptrdiff_t>(b)))) > 0;
+            return Orient3(v, towards_[a], towards_[b]) > 0;
         };
         for (size_t i = 1; i < n; ++i) {
             for (size_t j = i; j > 0 && before(j, j - 1); --j) {
                 std::swap(*(begin + static_cast<std::ptrdiff_t>(j)), *(begin + static_cast<std::ptrdiff_t>(j) - 1));
+                std::swap(towards_[j], towards_[j - 1]);
                 std::swap(quarters_[j], quarters_[j - 1]);
             }
         }
     }
 
-    // The face to the left of each half-edge: at its head, turn to the
-    // half-edge just before its twin in counter-clockwise order.
+    // At vertex v, the spoke just before the one back to from in
+    // counter-clockwise order: the next side of the face on the left.
+    int32_t TurnLeft(int32_t v, int32_t from) const
+    {
+        const int32_t begin = firstSpoke_[static_cast<size_t>(v)];
+        const int32_t end = firstSpoke_[static_cast<size_t>(v) + 1];
+        int32_t back = begin;
+        while (spokes_[static_cast<size_t>(back)].to != from) ++back;
+        assert(back < end);
+        return back == begin ? end - 1 : back - 1;
+    }
+
+    // The face to the left of each spoke, in order of its first spoke;
+    // indices are written in kept numbering straight away.
     void WalkFaces(MeshMergeResult& result)
     {
         // A triangulated sphere has V - E + F = 2 and F = 2V - 4.
-        const size_t edges = halfEdges_.size() / 2;
-        result.polygonStarts.reserve(edges - static_cast<size_t>(vertexCount_) + 3);
-        result.polygonIndices.reserve(halfEdges_.size());
-        result.mesh.faces.reserve(2 * static_cast<size_t>(vertexCount_));
+        const size_t edges = spokes_.size() / 2;
+        result.polygonStarts.reserve(edges - static_cast<size_t>(keptCount_) + 3);
+        result.polygonIndices.reserve(spokes_.size());
+        result.mesh.faces.reserve(2 * static_cast<size_t>(keptCount_));
         result.polygonStarts.push_back(0);
-        std::vector<uint8_t> seen(halfEdges_.size(), 0);
-        for (size_t start = 0; start < halfEdges_.size(); ++start) {
-            if (seen[start]) continue;
-            const size_t first = result.polygonIndices.size();
-            for (size_t h = start; !seen[h];) {
-                seen[h] = 1;
-                result.polygonIndices.push_back(halfEdges_[h].from);
-                const size_t t = static_cast<size_t>(twin_[h]);
-                const size_t begin = static_cast<size_t>(firstEdge_[static_cast<size_t>(halfEdges_[t].from)]);
-                const size_t end = static_cast<size_t>(firstEdge_[static_cast<size_t>(halfEdges_[t].from) + 1]);
-                h = t == begin ? end - 1 : t - 1;
+        std::vector<uint8_t> seen(spokes_.size(), 0);
+        for (int32_t v = 0; v < vertexCount_; ++v) {
+            for (int32_t start = firstSpoke_[static_cast<size_t>(v)]; start < firstSpoke_[static_cast<size_t>(v) + 1]; ++start) {
+                if (seen[static_cast<size_t>(start)]) continue;
+                const size_t first = result.polygonIndices.size();
+                int32_t at = v;
+                for (int32_t s = start; !seen[static_cast<size_t>(s)];) {
+                    seen[static_cast<size_t>(s)] = 1;
+                    result.polygonIndices.push_back(compact_[static_cast<size_t>(at)]);
+                    const int32_t next = spokes_[static_cast<size_t>(s)].to;
+                    s = TurnLeft(next, at);
+                    at = next;
+                }
+                result.polygonStarts.push_back(static_cast<int32_t>(result.polygonIndices.size()));
+                Fan(result.polygonIndices.data() + first, result.polygonIndices.size() - first, result.mesh.faces);
             }
-            result.polygonStarts.push_back(static_cast<int32_t>(result.polygonIndices.size()));
-            Fan(result.polygonIndices.data() + first, result.polygonIndices.size() - first, result.mesh.faces);
         }
     }
 
@@ -551,24 +626,52 @@ private:
 
     void Assemble(MeshMergeResult& result)
     {
-        // Positions on both surfaces, in each model's table coordinates.
-        std::vector<Vec3> start(static_cast<size_t>(vertexCount_));
-        std::vector<Vec3> end(static_cast<size_t>(vertexCount_));
+        MorphMesh& mesh = result.mesh;
+        PlacePositions(mesh);
+        // Spokes are grouped by ascending vertex and compacting keeps the
+        // order, so only each vertex's few neighbours need sorting.
+        mesh.edges.reserve(spokes_.size() / 2);
+        for (int32_t v = 0; v < vertexCount_; ++v) {
+            const size_t begin = mesh.edges.size();
+            for (int32_t i = firstSpoke_[static_cast<size_t>(v)]; i < firstSpoke_[static_cast<size_t>(v) + 1]; ++i) {
+                const int32_t to = spokes_[static_cast<size_t>(i)].to;
+                if (v < to) mesh.edges.push_back({compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(to)]});
+            }
+            std::sort(mesh.edges.begin() + static_cast<std::ptrdiff_t>(begin), mesh.edges.end());
+        }
+        mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
+        mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
+        mesh.centre = SphereCentre;
+        mesh.source = &source_.model;
+        mesh.target = &target_.model;
+        result.crossingCount = static_cast<int32_t>(crossings_.size());
+    }
+
+    // Positions of the kept vertices on both surfaces, in each model's table
+    // coordinates.
+    void PlacePositions(MorphMesh& mesh) const
+    {
+        mesh.vertexCount = keptCount_;
+        mesh.startPositions.resize(static_cast<size_t>(keptCount_));
+        mesh.endPositions.resize(static_cast<size_t>(keptCount_));
+        auto place = [&](int32_t v, const Vec3& start, const Vec3& end) {
+            mesh.startPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(start, source_.model.centre);
+            mesh.endPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(end, target_.model.centre);
+        };
         const int32_t s = static_cast<int32_t>(source_.model.vertices.size());
         for (int32_t v = 0; v < s; ++v) {
-            if (!used_[0][static_cast<size_t>(v)]) continue;
-            start[static_cast<size_t>(v)] = Add(source_.Point(v), source_.model.centre);
-            end[static_cast<size_t>(v)] =
-                Add(SurfacePoint(target_, sourceOnTarget_[static_cast<size_t>(v)], source_.Point(v)), target_.model.centre);
+            if (compact_[static_cast<size_t>(v)] < 0) continue;
+            place(v, source_.Point(v), SurfacePoint(target_, sourceOnTarget_[static_cast<size_t>(v)], source_.Point(v)));
         }
         for (size_t v = 0; v < targetVertex_.size(); ++v) {
             const int32_t merged = targetVertex_[v];
-            if (merged < s) continue;  // unused, or one with a source vertex
+            if (merged < s || compact_[static_cast<size_t>(merged)] < 0) continue;  // unused, or one with a source vertex
             const Vec3& p = target_.Point(static_cast<int32_t>(v));
-            start[static_cast<size_t>(merged)] = Add(SurfacePoint(source_, targetOnSource_[v], p), source_.model.centre);
-            end[static_cast<size_t>(merged)] = Add(p, target_.model.centre);
+            place(merged, SurfacePoint(source_, targetOnSource_[v], p), p);
         }
         for (size_t k = 0; k < crossings_.size(); ++k) {
+            const int32_t vertex = crossingBase_ + static_cast<int32_t>(k);
+            if (compact_[static_cast<size_t>(vertex)] < 0) continue;
             const Crossing& c = crossings_[k];
             const IndexPair& a = source_.arcs[static_cast<size_t>(c.sourceArc)];
             const IndexPair& b = target_.arcs[static_cast<size_t>(c.targetArc)];
@@ -579,44 +682,8 @@ private:
                 direction = {-direction.x, -direction.y, -direction.z};
             }
             const Vec3 p = ToF(direction);
-            start[static_cast<size_t>(crossingBase_) + k] =
-                Add(OnSegment(source_.Point(a.from), source_.Point(a.to), p), source_.model.centre);
-            end[static_cast<size_t>(crossingBase_) + k] = Add(OnSegment(target_.Point(b.from), target_.Point(b.to), p), target_.model.centre);
+            place(vertex, OnSegment(source_.Point(a.from), source_.Point(a.to), p), OnSegment(target_.Point(b.from), target_.Point(b.to), p));
         }
-
-        // Only vertices that edges reach are kept, in merged order.
-        std::vector<int32_t> compact(static_cast<size_t>(vertexCount_), -1);
-        MorphMesh& mesh = result.mesh;
-        for (const HalfEdge& h : halfEdges_) compact[static_cast<size_t>(h.from)] = 0;
-        for (int32_t v = 0; v < vertexCount_; ++v) {
-            if (compact[static_cast<size_t>(v)] < 0) continue;
-            compact[static_cast<size_t>(v)] = mesh.vertexCount++;
-            mesh.startPositions.push_back(start[static_cast<size_t>(v)]);
-            mesh.endPositions.push_back(end[static_cast<size_t>(v)]);
-        }
-        // Half-edges are grouped by ascending vertex and compacting keeps the
-        // order, so only each vertex's few neighbours need sorting.
-        mesh.edges.reserve(halfEdges_.size() / 2);
-        for (size_t h = 0; h < halfEdges_.size();) {
-            const size_t begin = mesh.edges.size();
-            const int32_t from = halfEdges_[h].from;
-            for (; h < halfEdges_.size() && halfEdges_[h].from == from; ++h) {
-                if (from < halfEdges_[h].to) {
-                    mesh.edges.push_back({compact[static_cast<size_t>(from)], compact[static_cast<size_t>(halfEdges_[h].to)]});
-                }
-            }
-            std::sort(mesh.edges.begin() + static_cast<std::ptrdiff_t>(begin), mesh.edges.end());
-        }
-        mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
-        for (MeshFace& f : mesh.faces) {
-            for (int32_t& i : f.indices) i = compact[static_cast<size_t>(i)];
-        }
-        for (int32_t& i : result.polygonIndices) i = compact[static_cast<size_t>(i)];
-        mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
-        mesh.centre = SphereCentre;
-        mesh.source = &source_.model;
-        mesh.target = &target_.model;
-        result.crossingCount = static_cast<int32_t>(crossings_.size());
     }
 
     Side source_;
@@ -624,6 +691,7 @@ private:
     const MergeProgress& progress_;
     std::unique_ptr<SphereGrid> grid_;
     std::vector<Crossing> crossings_;
+    std::vector<CellArc> cellTargets_;  // scratch of TestCell
     std::vector<bool> used_[2];
     std::vector<Location> sourceOnTarget_;
     std::vector<Location> targetOnSource_;
@@ -631,12 +699,19 @@ private:
     std::vector<Vec3> targetDirection_;
     int32_t vertexCount_ = 0;
     int32_t crossingBase_ = 0;
-    std::vector<HalfEdge> halfEdges_;
-    std::vector<int32_t> firstEdge_;
-    std::vector<int32_t> twin_;
-    std::vector<int> quarters_;  // scratch of the angular sort
+    // Crossings and vertices inside arc a: onArc_[arcFirst_[a]] up to
+    // onArc_[arcFirst_[a + 1]], in order along it once cut.
+    std::vector<int32_t> arcFirst_;
+    std::vector<int32_t> onArc_;
+    // Spokes of vertex v: spokes_[firstSpoke_[v]] up to spokes_[firstSpoke_[v + 1]].
+    std::vector<int32_t> firstSpoke_;
+    std::vector<Spoke> spokes_;
+    std::vector<int32_t> compact_;  // kept number of each merged vertex, or -1
+    int32_t keptCount_ = 0;
+    std::vector<Vec3> towards_;  // scratch of the angular sort
+    std::vector<int> quarters_;
 #ifdef VORLANE_STATS
-    size_t statPairs_ = 0, statTested_ = 0;
+    size_t statTested_ = 0;
 #endif
 };
 

@@ -52,6 +52,15 @@ public:
                static_cast<uint32_t>(z);
     }
 
+    // The cell coordinates of a key.
+    void Coordinates(uint32_t key, int32_t cell[3]) const
+    {
+        const uint32_t size = static_cast<uint32_t>(size_);
+        cell[2] = static_cast<int32_t>(key % size);
+        cell[1] = static_cast<int32_t>(key / size % size);
+        cell[0] = static_cast<int32_t>(key / size / size);
+    }
+
     // Appends an entry for item in every cell of box.
     void Insert(const CellBox& box, uint32_t item, std::vector<CellEntry>& entries) const;
 
