@@ -19,9 +19,12 @@ namespace {
 
 using Entries = std::vector<CellEntry>;
 
-// What the cell walk needs of an arc, in one place: the box around it on
-// the sphere and the cell its grid box starts at.
+// What the cell walk needs of an arc, in one record so that each arc of a
+// cell costs one scattered read: its ends, the box around it on the sphere
+// and the cell its grid box starts at.
 struct ArcReach {
+    Vec3 from;
+    Vec3 to;
     SphereBounds bounds;
     int32_t firstCell[3];
 };
@@ -63,11 +66,11 @@ struct Location {
     int32_t index = -1;  // triangle, arc or vertex of the other model
 };
 
-// The triangle of other that holds direction p, with where on it p falls.
-bool Locate(const Side& other, const SphereGrid& grid, const Entries& triangles, const Vec3& p, Location& where)
+// The triangle of other that holds direction p, with where on it p falls;
+// p lies in cell key, whose entries in triangles start at first or later.
+bool Locate(const Side& other, const Entries& triangles, size_t first, uint32_t key, const Vec3& p, Location& where)
 {
-    const uint32_t key = grid.CellOf(p);
-    for (size_t e = FirstEntryOf(triangles, key); e < triangles.size() && CellKeyOf(triangles[e]) == key; ++e) {
+    for (size_t e = first; e < triangles.size() && CellKeyOf(triangles[e]) == key; ++e) {
         const uint32_t triangle = ItemOf(triangles[e]);
         const Triangle& f = other.model.faces[triangle];
         int signs[3];
@@ -219,10 +222,15 @@ private:
             Side& side = k == 0 ? source_ : target_;
             std::vector<CellBox> boxes(side.arcs.size());
             side.reach.resize(side.arcs.size());
+            // Every vertex ends several arcs: scale each once.
+            std::vector<UnitDirection> units(side.model.vertices.size());
+            std::transform(side.model.vertices.begin(), side.model.vertices.end(), units.begin(), UnitOf);
             size_t cells = 0;
             for (size_t i = 0; i < side.arcs.size(); ++i) {
                 const IndexPair& e = side.arcs[i];
-                boxes[i] = grid_->ArcBox(side.Point(e.from), side.Point(e.to), &side.reach[i].bounds);
+                boxes[i] = grid_->ArcBox(units[static_cast<size_t>(e.from)], units[static_cast<size_t>(e.to)], &side.reach[i].bounds);
+                side.reach[i].from = side.Point(e.from);
+                side.reach[i].to = side.Point(e.to);
                 std::copy(boxes[i].lo, boxes[i].lo + 3, side.reach[i].firstCell);
                 cells += CellsIn(boxes[i]);
             }
@@ -263,13 +271,6 @@ private:
                static_cast<size_t>(box.hi[2] - box.lo[2] + 1);
     }
 
-    // An arc of the cell being walked, gathered once for all its pairs.
-    struct CellArc {
-        uint32_t arc;
-        int starts;
-        SphereBounds bounds;
-    };
-
     // Tests each pair of arcs only in the first cell their boxes share: one
     // of the two boxes starts there along every axis.
     void TestCell(const Entries& a, size_t i, size_t iEnd, const Entries& b, size_t j, size_t jEnd, uint32_t key)
@@ -277,18 +278,26 @@ private:
         int32_t cell[3];
         grid_->Coordinates(key, cell);
         cellTargets_.clear();
+        cellTargetStarts_.clear();
         for (size_t t = j; t < jEnd; ++t) {
-            const uint32_t arc = ItemOf(b[t]);
-            const ArcReach& reach = target_.reach[arc];
-            cellTargets_.push_back({arc, StartAxes(reach, cell), reach.bounds});
+            cellTargets_.push_back(ItemOf(b[t]));
+            cellTargetStarts_.push_back(StartAxes(target_.reach[ItemOf(b[t])], cell));
         }
         for (size_t s = i; s < iEnd; ++s) {
             const uint32_t sourceArc = ItemOf(a[s]);
-            const ArcReach& reach = source_.reach[sourceArc];
-            const int starts = StartAxes(reach, cell);
-            const SphereBounds bounds = reach.bounds;
-            for (const CellArc& target : cellTargets_) {
-                if ((starts | target.starts) == 7 && Overlap(bounds, target.bounds)) TestPair(sourceArc, target.arc);
+            const ArcReach& source = source_.reach[sourceArc];
+            const int starts = StartAxes(source, cell);
+            for (size_t t = 0; t < cellTargets_.size(); ++t) {
+                if ((starts | cellTargetStarts_[t]) != 7) continue;
+                const ArcReach& target = target_.reach[cellTargets_[t]];
+                if (!Overlap(source.bounds, target.bounds)) continue;
+#ifdef VORLANE_STATS
+                ++statTested_;
+#endif
+                bool dOnLeft = false;
+                if (ArcsCross(source.from, source.to, target.from, target.to, dOnLeft)) {
+                    crossings_.push_back({static_cast<int32_t>(sourceArc), static_cast<int32_t>(cellTargets_[t]), dOnLeft});
+                }
             }
         }
     }
@@ -299,56 +308,58 @@ private:
         return (reach.firstCell[0] == cell[0]) | (reach.firstCell[1] == cell[1]) << 1 | (reach.firstCell[2] == cell[2]) << 2;
     }
 
-    void TestPair(uint32_t sourceArc, uint32_t targetArc)
-    {
-#ifdef VORLANE_STATS
-        ++statTested_;
-#endif
-        const IndexPair& s = source_.arcs[sourceArc];
-        const IndexPair& t = target_.arcs[targetArc];
-        bool dOnLeft = false;
-        if (ArcsCross(source_.Point(s.from), source_.Point(s.to), target_.Point(t.from), target_.Point(t.to), dOnLeft)) {
-            crossings_.push_back({static_cast<int32_t>(sourceArc), static_cast<int32_t>(targetArc), dOnLeft});
-        }
-    }
-
-    Entries TriangleEntries(const Side& side) const
+    static Entries TriangleEntries(const Side& side, const SphereGrid& grid)
     {
         Entries entries;
-        entries.reserve(side.model.faces.size() * 2);
+        entries.reserve(side.model.faces.size() * 4);
         for (size_t t = 0; t < side.model.faces.size(); ++t) {
             const Triangle& f = side.model.faces[t];
-            grid_->Insert(grid_->TriangleBox(side.Point(f[0]), side.Point(f[1]), side.Point(f[2])), static_cast<uint32_t>(t), entries);
+            grid.Insert(grid.TriangleBox(side.Point(f[0]), side.Point(f[1]), side.Point(f[2])), static_cast<uint32_t>(t), entries);
         }
-        SortEntries(entries, *grid_);
+        SortEntries(entries, grid);
         return entries;
+    }
+
+    // Locates the used vertices of from on other's triangles cell by cell,
+    // so that both lists are read front to back.
+    void LocateAll(const Side& from, const std::vector<bool>& used, const Side& other, std::vector<Location>& where) const
+    {
+        // A vertex lies in one triangle, on one arc or at one vertex
+        // whichever candidate finds it, so any grid will do; one of twice
+        // as many items as triangles measured fastest.
+        const SphereGrid grid(other.model.faces.size() * 2);
+        const Entries triangles = TriangleEntries(other, grid);
+        Entries queries;
+        queries.reserve(used.size());
+        for (size_t v = 0; v < used.size(); ++v) {
+            if (used[v]) queries.push_back(static_cast<CellEntry>(grid.CellOf(from.Point(static_cast<int32_t>(v)))) << 32 | v);
+        }
+        SortEntries(queries, grid);
+        where.assign(used.size(), Location{});
+        size_t first = 0;
+        for (const CellEntry query : queries) {
+            while (first < triangles.size() && CellKeyOf(triangles[first]) < CellKeyOf(query)) ++first;
+            const uint32_t v = ItemOf(query);
+            [[maybe_unused]] const bool found = Locate(other, triangles, first, CellKeyOf(query), from.Point(static_cast<int32_t>(v)), where[v]);
+            assert(found && "a direction that no triangle covers");
+        }
     }
 
     // Every vertex of each model finds its place on the other's network;
     // target vertices that coincide with source vertices become one.
     void LocateVertices()
     {
-        const Entries targetTriangles = TriangleEntries(target_);
-        const Entries sourceTriangles = TriangleEntries(source_);
         const int32_t s = static_cast<int32_t>(source_.model.vertices.size());
         const int32_t t = static_cast<int32_t>(target_.model.vertices.size());
-        sourceOnTarget_.assign(static_cast<size_t>(s), Location{});
-        targetOnSource_.assign(static_cast<size_t>(t), Location{});
         used_[0] = UsedVertices(source_.model);
         used_[1] = UsedVertices(target_.model);
-        for (int32_t v = 0; v < s; ++v) {
-            if (used_[0][static_cast<size_t>(v)] && !Locate(target_, *grid_, targetTriangles, source_.Point(v), sourceOnTarget_[static_cast<size_t>(v)])) {
-                assert(false && "a direction that no triangle covers");
-            }
-        }
+        LocateAll(source_, used_[0], target_, sourceOnTarget_);
+        LocateAll(target_, used_[1], source_, targetOnSource_);
         targetVertex_.assign(static_cast<size_t>(t), -1);
         vertexCount_ = s;
         for (int32_t v = 0; v < t; ++v) {
             if (!used_[1][static_cast<size_t>(v)]) continue;
-            Location& where = targetOnSource_[static_cast<size_t>(v)];
-            if (!Locate(source_, *grid_, sourceTriangles, target_.Point(v), where)) {
-                assert(false && "a direction that no triangle covers");
-            }
+            const Location& where = targetOnSource_[static_cast<size_t>(v)];
             targetVertex_[static_cast<size_t>(v)] = where.kind == Location::AtVertex ? where.index : vertexCount_++;
         }
         crossingBase_ = vertexCount_;
@@ -691,7 +702,8 @@ private:
     const MergeProgress& progress_;
     std::unique_ptr<SphereGrid> grid_;
     std::vector<Crossing> crossings_;
-    std::vector<CellArc> cellTargets_;  // scratch of TestCell
+    std::vector<uint32_t> cellTargets_;  // scratch of TestCell
+    std::vector<int> cellTargetStarts_;
     std::vector<bool> used_[2];
     std::vector<Location> sourceOnTarget_;
     std::vector<Location> targetOnSource_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace vorlane {
 namespace {
@@ -50,11 +51,23 @@ CellBox SphereGrid::BoxAround(const double lo[3], const double hi[3], double mar
     return box;
 }
 
+UnitDirection UnitOf(const Vec3& p)
+{
+    UnitDirection unit;
+    Unit(p, unit.v);
+    return unit;
+}
+
 CellBox SphereGrid::ArcBox(const Vec3& a, const Vec3& b, SphereBounds* bounds) const
 {
-    double u[3], v[3], lo[3], hi[3];
-    Unit(a, u);
-    Unit(b, v);
+    return ArcBox(UnitOf(a), UnitOf(b), bounds);
+}
+
+CellBox SphereGrid::ArcBox(const UnitDirection& a, const UnitDirection& b, SphereBounds* bounds) const
+{
+    const double* u = a.v;
+    const double* v = b.v;
+    double lo[3], hi[3];
     double half = 0.0;  // |u + v| / 2 = cos of half the arc's angle
     for (int k = 0; k < 3; ++k) {
         lo[k] = std::min(u[k], v[k]);
@@ -107,16 +120,25 @@ void SphereGrid::Insert(const CellBox& box, uint32_t item, std::vector<CellEntry
 
 void SortEntries(std::vector<CellEntry>& entries, const SphereGrid& grid)
 {
-    std::vector<CellEntry> scratch(entries.size());
     uint32_t keyBits = 0;
     while (keyBits < 32 && (grid.CellCount() >> keyBits) != 0) ++keyBits;
     constexpr uint32_t Digit = 11;
-    constexpr uint64_t Mask = (uint64_t{1} << Digit) - 1;
-    for (uint32_t shift = 32; shift < 32 + keyBits; shift += Digit) {
-        std::vector<size_t> count((size_t{1} << Digit) + 1, 0);
-        for (CellEntry e : entries) ++count[((e >> shift) & Mask) + 1];
-        for (size_t i = 1; i < count.size(); ++i) count[i] += count[i - 1];
-        for (CellEntry e : entries) scratch[count[(e >> shift) & Mask]++] = e;
+    constexpr size_t Buckets = size_t{1} << Digit;
+    constexpr uint64_t Mask = Buckets - 1;
+    const uint32_t digits = (keyBits + Digit - 1) / Digit;
+    // Every digit's counts from one read of the entries.
+    std::vector<size_t> start(digits * Buckets, 0);
+    for (CellEntry e : entries) {
+        for (uint32_t d = 0; d < digits; ++d) ++start[d * Buckets + ((e >> (32 + d * Digit)) & Mask)];
+    }
+    for (uint32_t d = 0; d < digits; ++d) {
+        size_t sum = 0;
+        for (size_t i = d * Buckets; i < (d + 1) * Buckets; ++i) sum += std::exchange(start[i], sum);
+    }
+    std::vector<CellEntry> scratch(entries.size());
+    for (uint32_t d = 0; d < digits; ++d) {
+        size_t* next = start.data() + d * Buckets;
+        for (CellEntry e : entries) scratch[next[(e >> (32 + d * Digit)) & Mask]++] = e;
         entries.swap(scratch);
     }
 }

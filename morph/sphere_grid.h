@@ -23,6 +23,12 @@ inline bool Overlap(const SphereBounds& a, const SphereBounds& b)
            b.lo[2] <= a.hi[2];
 }
 
+// A direction scaled to unit length in double, as the boxes use it.
+struct UnitDirection {
+    double v[3];
+};
+UnitDirection UnitOf(const Vec3& p);
+
 struct CellBox {
     int32_t lo[3];
     int32_t hi[3];
@@ -41,6 +47,8 @@ public:
     // Cells reached by the great-circle arc between directions a and b (< pi),
     // and optionally the box around the arc itself.
     CellBox ArcBox(const Vec3& a, const Vec3& b, SphereBounds* bounds = nullptr) const;
+    // The same from directions already scaled, for callers that share ends.
+    CellBox ArcBox(const UnitDirection& a, const UnitDirection& b, SphereBounds* bounds = nullptr) const;
     // Cells reached by the spherical triangle a, b, c (seen from its front).
     CellBox TriangleBox(const Vec3& a, const Vec3& b, const Vec3& c) const;
     // The cell of one direction.
