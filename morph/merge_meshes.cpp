@@ -46,17 +46,37 @@ struct Side {
     }
 };
 
-std::vector<IndexPair> ArcsOf(const Polyhedron& model)
+// Calls f(u, v) for every side u -> v of a triangle with u < v.
+template <class F>
+void ForEachRisingSide(const Polyhedron& model, F&& f)
 {
-    std::vector<IndexPair> arcs;
-    arcs.reserve(model.faces.size() * 3);
-    for (const Triangle& f : model.faces) {
-        for (int i = 0; i < 3; ++i) {
-            const int32_t u = f[static_cast<size_t>(i)], v = f[static_cast<size_t>((i + 1) % 3)];
-            if (u < v) arcs.push_back({u, v});  // each edge runs low to high in exactly one triangle
+    for (const Triangle& t : model.faces) {
+        for (size_t i = 0; i < 3; ++i) {
+            if (t[i] < t[(i + 1) % 3]) f(t[i], t[(i + 1) % 3]);
         }
     }
-    std::sort(arcs.begin(), arcs.end());
+}
+
+// Each edge runs low to high in exactly one triangle of a validated model;
+// grouping by the low end leaves only each vertex's few edges to sort.
+std::vector<IndexPair> ArcsOf(const Polyhedron& model)
+{
+    std::vector<int32_t> first(model.vertices.size() + 1, 0);
+    ForEachRisingSide(model, [&](int32_t u, int32_t) { ++first[static_cast<size_t>(u) + 1]; });
+    std::partial_sum(first.begin(), first.end(), first.begin());
+    std::vector<IndexPair> arcs(static_cast<size_t>(first.back()));
+    ForEachRisingSide(model, [&](int32_t u, int32_t v) { arcs[static_cast<size_t>(first[static_cast<size_t>(u)]++)] = {u, v}; });
+    // The fill moved each start to the next group's; the groups run from 0.
+    int32_t begin = 0;
+    for (size_t u = 0; u < model.vertices.size(); ++u) {
+        const int32_t end = first[u];
+        for (int32_t i = begin + 1; i < end; ++i) {
+            for (int32_t j = i; j > begin && arcs[static_cast<size_t>(j)] < arcs[static_cast<size_t>(j - 1)]; --j) {
+                std::swap(arcs[static_cast<size_t>(j)], arcs[static_cast<size_t>(j - 1)]);
+            }
+        }
+        begin = end;
+    }
     return arcs;
 }
 
@@ -121,6 +141,7 @@ struct Spoke {
     int32_t to;
     int32_t ray;
 };
+constexpr int32_t Walked = -1;  // the ray of a spoke the face walk has passed
 
 Vec3 Add(const Vec3& a, const Vec3& b)
 {
@@ -263,6 +284,9 @@ private:
 #ifdef VORLANE_STATS
         fprintf(stderr, "entries %zu %zu arcs %zu %zu tested %zu crossings %zu grid %u\n", a.size(), b.size(), source_.arcs.size(), target_.arcs.size(), statTested_, crossings_.size(), grid_->CellCount());
 #endif
+        // Fresh pages are dear: what is freed early, the later tables reuse.
+        source_.reach = {};
+        target_.reach = {};
     }
 
     static size_t CellsIn(const CellBox& box)
@@ -391,6 +415,8 @@ private:
         for (int32_t arc = 0; arc < ArcCount(); ++arc) SortAlongArc(arc);
         CountSpokes();
         FillSpokes();
+        arcFirst_ = {};
+        onArc_ = {};
     }
 
     // Calls f(arc, merged vertex) for every crossing and vertex inside an arc.
@@ -608,18 +634,19 @@ private:
         result.polygonIndices.reserve(spokes_.size());
         result.mesh.faces.reserve(2 * static_cast<size_t>(keptCount_));
         result.polygonStarts.push_back(0);
-        std::vector<uint8_t> seen(spokes_.size(), 0);
+        // Once sorted a spoke's ray is spent, so it marks the walked ones:
+        // the mark sits in the line the walk reads anyway.
         for (int32_t v = 0; v < vertexCount_; ++v) {
             for (int32_t start = firstSpoke_[static_cast<size_t>(v)]; start < firstSpoke_[static_cast<size_t>(v) + 1]; ++start) {
-                if (seen[static_cast<size_t>(start)]) continue;
+                if (spokes_[static_cast<size_t>(start)].ray == Walked) continue;
                 const size_t first = result.polygonIndices.size();
                 int32_t at = v;
-                for (int32_t s = start; !seen[static_cast<size_t>(s)];) {
-                    seen[static_cast<size_t>(s)] = 1;
+                for (int32_t s = start; spokes_[static_cast<size_t>(s)].ray != Walked;) {
+                    Spoke& spoke = spokes_[static_cast<size_t>(s)];
+                    spoke.ray = Walked;
                     result.polygonIndices.push_back(compact_[static_cast<size_t>(at)]);
-                    const int32_t next = spokes_[static_cast<size_t>(s)].to;
-                    s = TurnLeft(next, at);
-                    at = next;
+                    s = TurnLeft(spoke.to, at);
+                    at = spoke.to;
                 }
                 result.polygonStarts.push_back(static_cast<int32_t>(result.polygonIndices.size()));
                 Fan(result.polygonIndices.data() + first, result.polygonIndices.size() - first, result.mesh.faces);
@@ -648,7 +675,10 @@ private:
                 const int32_t to = spokes_[static_cast<size_t>(i)].to;
                 if (v < to) mesh.edges.push_back({compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(to)]});
             }
-            std::sort(mesh.edges.begin() + static_cast<std::ptrdiff_t>(begin), mesh.edges.end());
+            // A few neighbours each: insertion beats a general sort's setup.
+            for (size_t i = begin + 1; i < mesh.edges.size(); ++i) {
+                for (size_t j = i; j > begin && mesh.edges[j] < mesh.edges[j - 1]; --j) std::swap(mesh.edges[j], mesh.edges[j - 1]);
+            }
         }
         mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
         mesh.faceCount = static_cast<int32_t>(mesh.faces.size());

@@ -31,8 +31,12 @@ SphereGrid::SphereGrid(std::size_t itemCount)
 
 int32_t SphereGrid::CellIndex(double coordinate) const
 {
-    const double cell = std::floor((coordinate + 1.0) * 0.5 * size_);
-    return static_cast<int32_t>(std::clamp(cell, 0.0, static_cast<double>(size_ - 1)));
+    // Truncation and a step down is floor, without the library call that
+    // plain x86-64 needs for it; coordinates stay within a few units.
+    const double cell = (coordinate + 1.0) * 0.5 * size_;
+    int32_t index = static_cast<int32_t>(cell);
+    if (static_cast<double>(index) > cell) --index;
+    return std::clamp(index, 0, size_ - 1);
 }
 
 CellBox SphereGrid::BoxAround(const double lo[3], const double hi[3], double margin, SphereBounds* bounds) const
