@@ -34,6 +34,7 @@ struct Side {
     const Polyhedron& model;
     std::vector<IndexPair> arcs;  // every edge once, from < to, ascending
     std::vector<ArcReach> reach;  // by arc
+    std::vector<UnitDirection> units;  // by vertex, as the grid boxes use them
 
     const Vec3& Point(int32_t v) const { return model.vertices[static_cast<size_t>(v)]; }
 
@@ -196,7 +197,7 @@ Vec3 SurfacePoint(const Side& other, const Location& where, const Vec3& p)
 class Overlay {
 public:
     Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress)
-        : source_{source, ArcsOf(source), {}}, target_{target, ArcsOf(target), {}}, progress_(progress)
+        : source_{source, ArcsOf(source), {}, {}}, target_{target, ArcsOf(target), {}, {}}, progress_(progress)
     {
     }
 
@@ -243,9 +244,10 @@ private:
             Side& side = k == 0 ? source_ : target_;
             std::vector<CellBox> boxes(side.arcs.size());
             side.reach.resize(side.arcs.size());
-            // Every vertex ends several arcs: scale each once.
-            std::vector<UnitDirection> units(side.model.vertices.size());
-            std::transform(side.model.vertices.begin(), side.model.vertices.end(), units.begin(), UnitOf);
+            // Every vertex ends several arcs and triangles: scale each once.
+            side.units.resize(side.model.vertices.size());
+            std::transform(side.model.vertices.begin(), side.model.vertices.end(), side.units.begin(), UnitOf);
+            const std::vector<UnitDirection>& units = side.units;
             size_t cells = 0;
             for (size_t i = 0; i < side.arcs.size(); ++i) {
                 const IndexPair& e = side.arcs[i];
@@ -338,7 +340,9 @@ private:
         entries.reserve(side.model.faces.size() * 4);
         for (size_t t = 0; t < side.model.faces.size(); ++t) {
             const Triangle& f = side.model.faces[t];
-            grid.Insert(grid.TriangleBox(side.Point(f[0]), side.Point(f[1]), side.Point(f[2])), static_cast<uint32_t>(t), entries);
+            const std::vector<UnitDirection>& u = side.units;
+            grid.Insert(grid.TriangleBox(u[static_cast<size_t>(f[0])], u[static_cast<size_t>(f[1])], u[static_cast<size_t>(f[2])]),
+                        static_cast<uint32_t>(t), entries);
         }
         SortEntries(entries, grid);
         return entries;
@@ -356,7 +360,7 @@ private:
         Entries queries;
         queries.reserve(used.size());
         for (size_t v = 0; v < used.size(); ++v) {
-            if (used[v]) queries.push_back(static_cast<CellEntry>(grid.CellOf(from.Point(static_cast<int32_t>(v)))) << 32 | v);
+            if (used[v]) queries.push_back(static_cast<CellEntry>(grid.CellOf(from.units[v])) << 32 | v);
         }
         SortEntries(queries, grid);
         where.assign(used.size(), Location{});
@@ -379,6 +383,8 @@ private:
         used_[1] = UsedVertices(target_.model);
         LocateAll(source_, used_[0], target_, sourceOnTarget_);
         LocateAll(target_, used_[1], source_, targetOnSource_);
+        source_.units = {};
+        target_.units = {};
         targetVertex_.assign(static_cast<size_t>(t), -1);
         vertexCount_ = s;
         for (int32_t v = 0; v < t; ++v) {

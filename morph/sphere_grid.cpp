@@ -84,10 +84,13 @@ CellBox SphereGrid::ArcBox(const UnitDirection& a, const UnitDirection& b, Spher
 
 CellBox SphereGrid::TriangleBox(const Vec3& a, const Vec3& b, const Vec3& c) const
 {
-    double u[3][3], lo[3], hi[3];
-    Unit(a, u[0]);
-    Unit(b, u[1]);
-    Unit(c, u[2]);
+    return TriangleBox(UnitOf(a), UnitOf(b), UnitOf(c));
+}
+
+CellBox SphereGrid::TriangleBox(const UnitDirection& a, const UnitDirection& b, const UnitDirection& c) const
+{
+    const double* u[3] = {a.v, b.v, c.v};
+    double lo[3], hi[3];
     for (int k = 0; k < 3; ++k) {
         lo[k] = std::min({u[0][k], u[1][k], u[2][k]});
         hi[k] = std::max({u[0][k], u[1][k], u[2][k]});
@@ -108,9 +111,12 @@ CellBox SphereGrid::TriangleBox(const Vec3& a, const Vec3& b, const Vec3& c) con
 
 uint32_t SphereGrid::CellOf(const Vec3& direction) const
 {
-    double u[3];
-    Unit(direction, u);
-    return Key(CellIndex(u[0]), CellIndex(u[1]), CellIndex(u[2]));
+    return CellOf(UnitOf(direction));
+}
+
+uint32_t SphereGrid::CellOf(const UnitDirection& direction) const
+{
+    return Key(CellIndex(direction.v[0]), CellIndex(direction.v[1]), CellIndex(direction.v[2]));
 }
 
 void SphereGrid::Insert(const CellBox& box, uint32_t item, std::vector<CellEntry>& entries) const

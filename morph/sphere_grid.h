@@ -51,8 +51,10 @@ public:
     CellBox ArcBox(const UnitDirection& a, const UnitDirection& b, SphereBounds* bounds = nullptr) const;
     // Cells reached by the spherical triangle a, b, c (seen from its front).
     CellBox TriangleBox(const Vec3& a, const Vec3& b, const Vec3& c) const;
+    CellBox TriangleBox(const UnitDirection& a, const UnitDirection& b, const UnitDirection& c) const;
     // The cell of one direction.
     uint32_t CellOf(const Vec3& direction) const;
+    uint32_t CellOf(const UnitDirection& direction) const;
 
     uint32_t Key(int32_t x, int32_t y, int32_t z) const
     {
