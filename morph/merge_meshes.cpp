@@ -261,6 +261,9 @@ private:
             for (size_t i = 0; i < side.arcs.size(); ++i) grid_->Insert(boxes[i], static_cast<uint32_t>(i), entries[k]);
             SortEntries(entries[k], *grid_);
         }
+        // Two models of like density cross about once per arc; growing from
+        // there copies less than growing from nothing.
+        crossings_.reserve(source_.arcs.size() + target_.arcs.size());
         // Walk both lists cell by cell.
         const Entries& a = entries[0];
         const Entries& b = entries[1];

@@ -29,16 +29,6 @@ SphereGrid::SphereGrid(std::size_t itemCount)
     size_ = static_cast<int32_t>(std::clamp(g, 1.0, 1024.0));
 }
 
-int32_t SphereGrid::CellIndex(double coordinate) const
-{
-    // Truncation and a step down is floor, without the library call that
-    // plain x86-64 needs for it; coordinates stay within a few units.
-    const double cell = (coordinate + 1.0) * 0.5 * size_;
-    int32_t index = static_cast<int32_t>(cell);
-    if (static_cast<double>(index) > cell) --index;
-    return std::clamp(index, 0, size_ - 1);
-}
-
 CellBox SphereGrid::BoxAround(const double lo[3], const double hi[3], double margin, SphereBounds* bounds) const
 {
     CellBox box;
