@@ -289,6 +289,38 @@ TEST(MergeMeshes, MeshWithItselfGivesItselfBack)
     for (size_t i = 0; i < a.edges.size(); ++i) EXPECT_EQ(result.mesh.edges[i], a.edges[i]);
 }
 
+// Vertices no triangle names are no part of the overlay: the merge is the
+// one without them, field for field.
+TEST(MergeMeshes, VerticesNoTriangleUsesAreLeftOut)
+{
+    const Polyhedron source = Placed(Icosphere(2, 30.0f), {1, 2, 3});
+    ModelTable cube = CubeSphere(3, 40.0f);
+    Rotate(cube, 11);
+    const Polyhedron target = Placed(cube, {-2, 0, 1});
+    Polyhedron sourceWithSpare = source;
+    sourceWithSpare.vertices.push_back({5, 5, 5});
+    sourceWithSpare.vertexCount += 1;
+    Polyhedron targetWithSpare = target;
+    targetWithSpare.vertices.insert(targetWithSpare.vertices.begin(), {-7, 1, 2});
+    targetWithSpare.vertexCount += 1;
+    for (Triangle& t : targetWithSpare.faces) t = {t[0] + 1, t[1] + 1, t[2] + 1};
+
+    const MeshMergeResult plain = MergeMeshes(source, target);
+    const MeshMergeResult spared = MergeMeshes(sourceWithSpare, targetWithSpare);
+    ExpectSoundMerge(sourceWithSpare, targetWithSpare, spared, 20);
+    EXPECT_EQ(spared.crossingCount, plain.crossingCount);
+    EXPECT_EQ(spared.mesh.vertexCount, plain.mesh.vertexCount);
+    EXPECT_EQ(spared.polygonStarts, plain.polygonStarts);
+    EXPECT_EQ(spared.polygonIndices, plain.polygonIndices);
+    ASSERT_EQ(spared.mesh.edges.size(), plain.mesh.edges.size());
+    for (size_t i = 0; i < plain.mesh.edges.size(); ++i) EXPECT_EQ(spared.mesh.edges[i], plain.mesh.edges[i]);
+    ASSERT_EQ(spared.mesh.faces.size(), plain.mesh.faces.size());
+    for (size_t i = 0; i < plain.mesh.faces.size(); ++i) EXPECT_EQ(spared.mesh.faces[i].indices, plain.mesh.faces[i].indices);
+    for (int32_t v = 0; v < plain.mesh.vertexCount; ++v) {
+        EXPECT_TRUE(SamePlace(spared.mesh, v, plain.mesh, v)) << v;
+    }
+}
+
 // An octahedron and the same turned 45 degrees about z: the poles coincide,
 // the equators overlap along one great circle, and each equator's corners
 // lie exactly on the other's edges.
