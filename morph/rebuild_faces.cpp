@@ -143,7 +143,7 @@ std::vector<MeshFace> FanTriangulate(const std::vector<MeshFace>& polygons)
     }
     for (auto it = polygons.rbegin(); it != polygons.rend(); ++it) {
         if (it->vertexCount <= 3) continue;
-        const std::vector<int32_t>& u = it->indices;
+        const FaceIndices& u = it->indices;
         for (size_t i = 1; i + 1 < u.size(); ++i) triangles.push_back({3, {u[0], u[i], u[i + 1]}});
     }
     return triangles;

@@ -37,7 +37,7 @@ void DrawMorphFaces(const MorphMesh& mesh, int32_t step, bool shadow)
     }
     glBegin(GL_TRIANGLES);
     for (int32_t f = 0; f < mesh.faceCount; ++f) {
-        const std::vector<int32_t>& indices = mesh.faces[static_cast<std::size_t>(f)].indices;
+        const FaceIndices& indices = mesh.faces[static_cast<std::size_t>(f)].indices;
         if (indices.size() < 3) continue;
         const TrianglePoints corners{MorphPoint(mesh, step, indices[0]), MorphPoint(mesh, step, indices[1]),
                                      MorphPoint(mesh, step, indices[2])};

@@ -57,7 +57,7 @@ TEST(RebuildFaces, TetrahedronDumpsByteForByte)
     EXPECT_EQ(test::ReadFile("facelist1.txt"), expected);
     EXPECT_EQ(test::ReadFile("facelist2.txt"), expected);
     ASSERT_EQ(mesh.faceCount, 4);
-    EXPECT_EQ(mesh.faces[1].indices, (std::vector<int32_t>{0, 3, 1}));
+    EXPECT_EQ(mesh.faces[1].indices, (FaceIndices{0, 3, 1}));
 }
 
 TEST(RebuildFaces, CubeSquaresAreFannedLastSquareFirst)
@@ -116,12 +116,12 @@ TEST(RebuildFaces, InwardWindingIsReversedAndFlatFacesKeepTheirOrder)
     MorphMesh flat = Network({{1, 0, 0}, {0, 1, 0}, {-1, -1, 0}}, {{0, 1}, {0, 2}, {1, 2}});
     RebuildFaces(flat);
     ASSERT_EQ(flat.faceCount, 1);
-    EXPECT_EQ(flat.faces[0].indices, (std::vector<int32_t>{2, 1, 0}));
+    EXPECT_EQ(flat.faces[0].indices, (FaceIndices{2, 1, 0}));
     // Lifted above the centre, the same cycle faces the centre and is turned.
     MorphMesh lifted = Network({{1, 0, 1}, {0, 1, 1}, {-1, -1, 1}}, {{0, 1}, {0, 2}, {1, 2}});
     RebuildFaces(lifted);
     ASSERT_EQ(lifted.faceCount, 1);
-    EXPECT_EQ(lifted.faces[0].indices, (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_EQ(lifted.faces[0].indices, (FaceIndices{0, 1, 2}));
 }
 
 TEST(RebuildFaces, ShorterPerimeterWinsBetweenTwoSides)
@@ -149,10 +149,27 @@ TEST(ReverseFace, ReversesInPlace)
 {
     MeshFace face{3, {5, 2, 9}};
     ReverseFace(face);
-    EXPECT_EQ(face.indices, (std::vector<int32_t>{9, 2, 5}));
+    EXPECT_EQ(face.indices, (FaceIndices{9, 2, 5}));
     MeshFace square{4, {1, 2, 3, 4}};
     ReverseFace(square);
-    EXPECT_EQ(square.indices, (std::vector<int32_t>{4, 3, 2, 1}));
+    EXPECT_EQ(square.indices, (FaceIndices{4, 3, 2, 1}));
+}
+
+// Corners past the third move out of place; order, copies and comparison
+// must not notice.
+TEST(FaceIndices, KeepOrderPastTheCornersHeldInPlace)
+{
+    FaceIndices corners;
+    for (int32_t c = 0; c < 7; ++c) {
+        corners.push_back(10 * c);
+        ASSERT_EQ(corners.size(), static_cast<size_t>(c + 1));
+        for (int32_t k = 0; k <= c; ++k) EXPECT_EQ(corners[static_cast<size_t>(k)], 10 * k);
+    }
+    const FaceIndices copy = corners;
+    EXPECT_EQ(copy, (FaceIndices{0, 10, 20, 30, 40, 50, 60}));
+    EXPECT_NE(copy, (FaceIndices{0, 10, 20, 30, 40, 50}));
+    EXPECT_NE((FaceIndices{1, 2, 3}), (FaceIndices{1, 2, 4}));
+    EXPECT_TRUE(FaceIndices{}.empty());
 }
 
 }  // namespace
