@@ -5,7 +5,6 @@
 #include <cassert>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <numeric>
 #include <utility>
@@ -286,9 +285,6 @@ private:
             i = iEnd;
             j = jEnd;
         }
-#ifdef VORLANE_STATS
-        fprintf(stderr, "entries %zu %zu arcs %zu %zu tested %zu crossings %zu grid %u\n", a.size(), b.size(), source_.arcs.size(), target_.arcs.size(), statTested_, crossings_.size(), grid_->CellCount());
-#endif
         // Fresh pages are dear: what is freed early, the later tables reuse.
         source_.reach = {};
         target_.reach = {};
@@ -320,9 +316,6 @@ private:
                 if ((starts | cellTargetStarts_[t]) != 7) continue;
                 const ArcReach& target = target_.reach[cellTargets_[t]];
                 if (!Overlap(source.bounds, target.bounds)) continue;
-#ifdef VORLANE_STATS
-                ++statTested_;
-#endif
                 bool dOnLeft = false;
                 if (ArcsCross(source.from, source.to, target.from, target.to, dOnLeft)) {
                     crossings_.push_back({static_cast<int32_t>(sourceArc), static_cast<int32_t>(cellTargets_[t]), dOnLeft});
@@ -761,9 +754,6 @@ private:
     int32_t keptCount_ = 0;
     std::vector<Vec3> towards_;  // scratch of the angular sort
     std::vector<int> quarters_;
-#ifdef VORLANE_STATS
-    size_t statTested_ = 0;
-#endif
 };
 
 }  // namespace
