@@ -22,7 +22,19 @@ const Vec3& ModelVertex(const Polyhedron& model, int32_t i)
 
 void Black() { glColor3ub(0, 0, 0); }
 
-void White() { glColor3ub(255, 255, 255); }
+// Edges and rays: black, two pixels wide; the width stays set afterwards.
+void BlackLines()
+{
+    Black();
+    glLineWidth(2.0f);
+}
+
+// Vertices: white, five pixels across; the size stays set afterwards.
+void WhitePoints()
+{
+    glColor3ub(255, 255, 255);
+    glPointSize(5.0f);
+}
 
 }  // namespace
 
@@ -54,8 +66,7 @@ void DrawMorphFaces(const MorphMesh& mesh, int32_t step, bool shadow)
 void DrawMorphEdges(const MorphMesh& mesh, int32_t step)
 {
     assert(mesh.edgeCount >= 0 && static_cast<std::size_t>(mesh.edgeCount) <= mesh.edges.size());
-    Black();
-    glLineWidth(2.0f);
+    BlackLines();
     glBegin(GL_LINES);
     for (int32_t i = 0; i < mesh.edgeCount; ++i) {
         const IndexPair& edge = mesh.edges[static_cast<std::size_t>(i)];
@@ -67,8 +78,7 @@ void DrawMorphEdges(const MorphMesh& mesh, int32_t step)
 
 void DrawMorphVertices(const MorphMesh& mesh, int32_t step)
 {
-    White();
-    glPointSize(5.0f);
+    WhitePoints();
     glBegin(GL_POINTS);
     for (int32_t v = 0; v < mesh.vertexCount; ++v) Vertex(MorphPoint(mesh, step, v));
     glEnd();
@@ -77,8 +87,7 @@ void DrawMorphVertices(const MorphMesh& mesh, int32_t step)
 void DrawModelEdges(const Polyhedron& model)
 {
     assert(model.edgeCount >= 0 && static_cast<std::size_t>(model.edgeCount) <= model.edges.size());
-    Black();
-    glLineWidth(2.0f);
+    BlackLines();
     glBegin(GL_LINES);
     for (int32_t i = 0; i < model.edgeCount; ++i) {
         const IndexPair& edge = model.edges[static_cast<std::size_t>(i)];
@@ -90,8 +99,7 @@ void DrawModelEdges(const Polyhedron& model)
 
 void DrawModelVertices(const Polyhedron& model)
 {
-    White();
-    glPointSize(5.0f);
+    WhitePoints();
     glBegin(GL_POINTS);
     for (int32_t i = 0; i < model.vertexCount; ++i) Vertex(ModelVertex(model, i));
     glEnd();
@@ -100,8 +108,7 @@ void DrawModelVertices(const Polyhedron& model)
 void DrawProjectionRays(const Polyhedron& model)
 {
     assert(model.vertexCount >= 0 && static_cast<std::size_t>(model.vertexCount) <= model.spherePoints.size());
-    Black();
-    glLineWidth(2.0f);
+    BlackLines();
     glBegin(GL_LINES);
     for (int32_t i = 0; i < model.vertexCount; ++i) {
         Vertex(SphereCentre);

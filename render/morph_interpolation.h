@@ -13,10 +13,6 @@ struct ByteColour {
     uint8_t green = 0;
     uint8_t blue = 0;
 };
-inline bool operator==(const ByteColour& a, const ByteColour& b)
-{
-    return a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
 
 // Merged vertex v at step: start + step * (end - start) / MorphSteps per
 // coordinate, in double, stored as float. Step 0 gives the start position and
