@@ -415,6 +415,7 @@ private:
     {
         GroupPointsByArc();
         for (int32_t arc = 0; arc < ArcCount(); ++arc) SortAlongArc(arc);
+        NumberCrossingsAlongSourceArcs();
         CountSpokes();
         FillSpokes();
         arcFirst_ = {};
@@ -478,6 +479,25 @@ private:
             for (int32_t j = i; j > 0 && CompareAlongArc(p, q, EventOn(arc, points[j]), EventOn(arc, points[j - 1])) > 0; --j) {
                 std::swap(points[j], points[j - 1]);
             }
+        }
+    }
+
+    // Crossings numbered in order along the source's arcs, which follow its
+    // vertices: the merged vertices a face joins then sit close in memory.
+    void NumberCrossingsAlongSourceArcs()
+    {
+        std::vector<int32_t> renumbered(crossings_.size());
+        std::vector<Crossing> ordered;
+        ordered.reserve(crossings_.size());
+        for (int32_t i = 0; i < arcFirst_[static_cast<size_t>(SourceArcCount())]; ++i) {
+            const int32_t vertex = onArc_[static_cast<size_t>(i)];
+            if (vertex < crossingBase_) continue;
+            renumbered[static_cast<size_t>(vertex - crossingBase_)] = crossingBase_ + static_cast<int32_t>(ordered.size());
+            ordered.push_back(crossings_[static_cast<size_t>(vertex - crossingBase_)]);
+        }
+        crossings_.swap(ordered);
+        for (int32_t& vertex : onArc_) {
+            if (vertex >= crossingBase_) vertex = renumbered[static_cast<size_t>(vertex - crossingBase_)];
         }
     }
 
