@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "morph/exact_predicates.h"
+#include "morph/huge_pages.h"
 #include "morph/sphere_grid.h"
 
 namespace vorlane {
@@ -241,7 +242,10 @@ private:
         Entries entries[2];
         for (int k = 0; k < 2; ++k) {
             Side& side = k == 0 ? source_ : target_;
-            std::vector<CellBox> boxes(side.arcs.size());
+            std::vector<CellBox> boxes;
+            ReserveHuge(boxes, side.arcs.size());
+            boxes.resize(side.arcs.size());
+            ReserveHuge(side.reach, side.arcs.size());
             side.reach.resize(side.arcs.size());
             // Every vertex ends several arcs and triangles: scale each once.
             side.units.resize(side.model.vertices.size());
@@ -256,13 +260,13 @@ private:
                 std::copy(boxes[i].lo, boxes[i].lo + 3, side.reach[i].firstCell);
                 cells += CellsIn(boxes[i]);
             }
-            entries[k].reserve(cells);
+            ReserveHuge(entries[k], cells);
             for (size_t i = 0; i < side.arcs.size(); ++i) grid_->Insert(boxes[i], static_cast<uint32_t>(i), entries[k]);
             SortEntries(entries[k], *grid_);
         }
         // Two models of like density cross about once per arc; growing from
         // there copies less than growing from nothing.
-        crossings_.reserve(source_.arcs.size() + target_.arcs.size());
+        ReserveHuge(crossings_, source_.arcs.size() + target_.arcs.size());
         // Walk both lists cell by cell.
         const Entries& a = entries[0];
         const Entries& b = entries[1];
@@ -333,7 +337,7 @@ private:
     static Entries TriangleEntries(const Side& side, const SphereGrid& grid)
     {
         Entries entries;
-        entries.reserve(side.model.faces.size() * 4);
+        ReserveHuge(entries, side.model.faces.size() * 4);
         for (size_t t = 0; t < side.model.faces.size(); ++t) {
             const Triangle& f = side.model.faces[t];
             const std::vector<UnitDirection>& u = side.units;
@@ -449,6 +453,7 @@ private:
         arcFirst_.assign(static_cast<size_t>(ArcCount()) + 1, 0);
         ForEachPointOnArc([&](int32_t arc, int32_t) { ++arcFirst_[static_cast<size_t>(arc) + 1]; });
         std::partial_sum(arcFirst_.begin(), arcFirst_.end(), arcFirst_.begin());
+        ReserveHuge(onArc_, static_cast<size_t>(arcFirst_.back()));
         onArc_.resize(static_cast<size_t>(arcFirst_.back()));
         std::vector<int32_t> fill(arcFirst_.begin(), arcFirst_.end() - 1);
         ForEachPointOnArc([&](int32_t arc, int32_t vertex) { onArc_[static_cast<size_t>(fill[static_cast<size_t>(arc)]++)] = vertex; });
@@ -488,7 +493,7 @@ private:
     {
         std::vector<int32_t> renumbered(crossings_.size());
         std::vector<Crossing> ordered;
-        ordered.reserve(crossings_.size());
+        ReserveHuge(ordered, crossings_.size());
         for (int32_t i = 0; i < arcFirst_[static_cast<size_t>(SourceArcCount())]; ++i) {
             const int32_t vertex = onArc_[static_cast<size_t>(i)];
             if (vertex < crossingBase_) continue;
@@ -523,6 +528,7 @@ private:
     // sort starts; around a crossing, in the order its signs fixed instead.
     void FillSpokes()
     {
+        ReserveHuge(spokes_, static_cast<size_t>(firstSpoke_.back()));
         spokes_.resize(static_cast<size_t>(firstSpoke_.back()));
         std::vector<int32_t> fill(firstSpoke_.begin(), firstSpoke_.end() - 1);
         auto add = [&](int32_t from, int32_t to, int32_t ray) {
@@ -652,9 +658,9 @@ private:
     {
         // A triangulated sphere has V - E + F = 2 and F = 2V - 4.
         const size_t edges = spokes_.size() / 2;
-        result.polygonStarts.reserve(edges - static_cast<size_t>(keptCount_) + 3);
-        result.polygonIndices.reserve(spokes_.size());
-        result.mesh.faces.reserve(2 * static_cast<size_t>(keptCount_));
+        ReserveHuge(result.polygonStarts, edges - static_cast<size_t>(keptCount_) + 3);
+        ReserveHuge(result.polygonIndices, spokes_.size());
+        ReserveHuge(result.mesh.faces, 2 * static_cast<size_t>(keptCount_));
         result.polygonStarts.push_back(0);
         // Once sorted a spoke's ray is spent, so it marks the walked ones:
         // the mark sits in the line the walk reads anyway.
@@ -690,7 +696,7 @@ private:
         PlacePositions(mesh);
         // Spokes are grouped by ascending vertex and compacting keeps the
         // order, so only each vertex's few neighbours need sorting.
-        mesh.edges.reserve(spokes_.size() / 2);
+        ReserveHuge(mesh.edges, spokes_.size() / 2);
         for (int32_t v = 0; v < vertexCount_; ++v) {
             const size_t begin = mesh.edges.size();
             for (int32_t i = firstSpoke_[static_cast<size_t>(v)]; i < firstSpoke_[static_cast<size_t>(v) + 1]; ++i) {
@@ -715,8 +721,10 @@ private:
     void PlacePositions(MorphMesh& mesh) const
     {
         mesh.vertexCount = keptCount_;
-        mesh.startPositions.resize(static_cast<size_t>(keptCount_));
-        mesh.endPositions.resize(static_cast<size_t>(keptCount_));
+        for (std::vector<Vec3>* positions : {&mesh.startPositions, &mesh.endPositions}) {
+            ReserveHuge(*positions, static_cast<size_t>(keptCount_));
+            positions->resize(static_cast<size_t>(keptCount_));
+        }
         auto place = [&](int32_t v, const Vec3& start, const Vec3& end) {
             mesh.startPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(start, source_.model.centre);
             mesh.endPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(end, target_.model.centre);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "morph/exact_predicates.h"
+#include "morph/huge_pages.h"
 #include "morph/merge_meshes.h"
 #include "morph/sphere_grid.h"
 
@@ -101,7 +102,9 @@ std::string ValidateStarShaped(const Polyhedron& model)
         for (int i = 0; i < 3; ++i) ++first[static_cast<size_t>(std::min(f[static_cast<size_t>(i)], f[static_cast<size_t>((i + 1) % 3)])) + 1];
     }
     std::partial_sum(first.begin(), first.end(), first.begin());
-    std::vector<Side> sides(model.faces.size() * 3);
+    std::vector<Side> sides;
+    ReserveHuge(sides, model.faces.size() * 3);
+    sides.resize(model.faces.size() * 3);
     {
         std::vector<uint32_t> fill(first.begin(), first.end() - 1);
         for (size_t t = 0; t < model.faces.size(); ++t) {

@@ -1,5 +1,7 @@
 #include "morph/sphere_grid.h"
 
+#include "morph/huge_pages.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -135,7 +137,9 @@ void SortEntries(std::vector<CellEntry>& entries, const SphereGrid& grid)
         size_t sum = 0;
         for (size_t i = d * Buckets; i < (d + 1) * Buckets; ++i) sum += std::exchange(start[i], sum);
     }
-    std::vector<CellEntry> scratch(entries.size());
+    std::vector<CellEntry> scratch;
+    ReserveHuge(scratch, entries.size());
+    scratch.resize(entries.size());
     for (uint32_t d = 0; d < digits; ++d) {
         size_t* next = start.data() + d * Buckets;
         for (CellEntry e : entries) scratch[next[(e >> (32 + d * Digit)) & Mask]++] = e;
