@@ -25,9 +25,9 @@ constexpr double Rounding = 1e-9;
 
 SphereGrid::SphereGrid(std::size_t itemCount)
 {
-    // The sphere meets about 6 g^2 cells of a g^3 grid; two items a cell
-    // measured fastest.
-    const double g = std::sqrt(static_cast<double>(itemCount) / 12.0);
+    // The sphere meets about 6 g^2 cells of a g^3 grid; four items a cell
+    // measured fastest (fewer cells per arc outweigh more pairs per cell).
+    const double g = std::sqrt(static_cast<double>(itemCount) / 24.0);
     size_ = static_cast<int32_t>(std::clamp(g, 1.0, 1024.0));
 }
 
