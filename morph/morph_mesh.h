@@ -27,6 +27,8 @@ public:
     {
         for (int32_t corner : corners) push_back(corner);
     }
+    // A triangle, without the list's loop: merges make them by the million.
+    FaceIndices(int32_t a, int32_t b, int32_t c) : inPlace_{a, b, c}, size_(3) {}
 
     void push_back(int32_t corner)
     {
