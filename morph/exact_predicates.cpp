@@ -193,6 +193,21 @@ bool CompareCrossingsQuickly(const Vec3& p, const Vec3& q, const ArcEvent& e1, c
 
 }  // namespace
 
+bool CrossingParameter(const Vec3& p, const Vec3& q, const Vec3& c, const Vec3& d, double& t, double& error)
+{
+    double ea, eb;
+    const double a = DetWithBound(c, d, p, ea), b = DetWithBound(c, d, q, eb);
+    const double absA = std::fabs(a), absB = std::fabs(b);
+    // The ends lie on opposite sides of c -> d, so |a - b| = |a| + |b|.
+    if (absA <= ea || absB <= eb || (a > 0) == (b > 0)) return false;
+    t = a / (a - b);
+    // |t' - t| = |a eb' - b ea'| / (|a' - b'| |a - b|) for the exact a, b and
+    // the computed a', b'; the exact ones within the bounds of the computed.
+    const double sum = absA + absB;
+    error = ((absA + ea) * eb + (absB + eb) * ea) / (sum * (sum - ea - eb)) * (1.0 + 1e-6) + 8.0 * Eps;
+    return true;
+}
+
 int CompareAlongArc(const Vec3& p, const Vec3& q, const ArcEvent& e1, const ArcEvent& e2)
 {
     int quick = 0;

@@ -53,4 +53,11 @@ struct ArcEvent {
 // to q (t = 1). Both events must lie strictly between p and q.
 int CompareAlongArc(const Vec3& p, const Vec3& q, const ArcEvent& e1, const ArcEvent& e2);
 
+// Where the arc c -> d crosses p -> q strictly inside both, as the parameter
+// t on the chord from p to q, in double, with a bound on its error. Two
+// crossings whose parameters lie further apart than the sum of their bounds
+// are in that order, as CompareAlongArc would find. False when a sign is too
+// close to call for a bound.
+bool CrossingParameter(const Vec3& p, const Vec3& q, const Vec3& c, const Vec3& d, double& t, double& error);
+
 }  // namespace vorlane

@@ -472,7 +472,8 @@ private:
         return {false, source_.Point(s.from), source_.Point(s.to)};
     }
 
-    // Few points per arc: insertion by exact comparison.
+    // Few points per arc: insertion by parameters along the chord where
+    // their bounds keep them apart, else by exact comparison.
     void SortAlongArc(int32_t arc)
     {
         const IndexPair& e = ArcOf(arc);
@@ -480,11 +481,34 @@ private:
         const Vec3& q = SideOf(arc).Point(e.to);
         int32_t* points = onArc_.data() + arcFirst_[static_cast<size_t>(arc)];
         const int32_t n = arcFirst_[static_cast<size_t>(arc) + 1] - arcFirst_[static_cast<size_t>(arc)];
+        if (n < 2 || SortedByParameter(arc, p, q, points, n)) return;
         for (int32_t i = 1; i < n; ++i) {
             for (int32_t j = i; j > 0 && CompareAlongArc(p, q, EventOn(arc, points[j]), EventOn(arc, points[j - 1])) > 0; --j) {
                 std::swap(points[j], points[j - 1]);
             }
         }
+    }
+
+    // Two crossings differ in their parameters by far more than the
+    // rounding almost always; true when every neighbour pair does.
+    bool SortedByParameter(int32_t arc, const Vec3& p, const Vec3& q, int32_t* points, int32_t n)
+    {
+        along_.resize(static_cast<size_t>(n));
+        for (int32_t i = 0; i < n; ++i) {
+            if (points[i] < crossingBase_) return false;
+            const ArcEvent event = EventOn(arc, points[i]);
+            Along& here = along_[static_cast<size_t>(i)];
+            here.vertex = points[i];
+            if (!CrossingParameter(p, q, event.c, event.d, here.t, here.error)) return false;
+        }
+        for (size_t i = 1; i < along_.size(); ++i) {
+            for (size_t j = i; j > 0 && along_[j].t < along_[j - 1].t; --j) std::swap(along_[j], along_[j - 1]);
+        }
+        for (size_t i = 1; i < along_.size(); ++i) {
+            if (!(along_[i].t - along_[i - 1].t > (along_[i].error + along_[i - 1].error) * (1.0 + 1e-6))) return false;
+        }
+        for (int32_t i = 0; i < n; ++i) points[i] = along_[static_cast<size_t>(i)].vertex;
+        return true;
     }
 
     // Crossings numbered in order along the source's arcs, which follow its
@@ -687,7 +711,7 @@ private:
     // great circles. So a fan never makes a triangle on one great circle.
     static void Fan(const int32_t* ring, size_t n, std::vector<MeshFace>& triangles)
     {
-        for (size_t i = 1; i + 1 < n; ++i) triangles.push_back({3, {ring[0], ring[i], ring[i + 1]}});
+        for (size_t i = 1; i + 1 < n; ++i) triangles.push_back({3, FaceIndices(ring[0], ring[i], ring[i + 1])});
     }
 
     void Assemble(MeshMergeResult& result)
@@ -780,6 +804,12 @@ private:
     std::vector<Spoke> spokes_;
     std::vector<int32_t> compact_;  // kept number of each merged vertex, or -1
     int32_t keptCount_ = 0;
+    struct Along {
+        int32_t vertex;
+        double t;
+        double error;
+    };
+    std::vector<Along> along_;  // scratch of the sort along an arc
     std::vector<Vec3> towards_;  // scratch of the angular sort
     std::vector<int> quarters_;
 };

@@ -81,5 +81,52 @@ TEST(Orient3, RepeatedPointsAreOnTheCircle)
     EXPECT_EQ(Orient3(a, b, b), 0);
 }
 
+bool CrossesProperly(const Vec3& p, const Vec3& q, const Vec3& c, const Vec3& d)
+{
+    const int sc = Orient3(p, q, c);
+    return sc != 0 && Orient3(p, q, d) == -sc && Orient3(c, d, p) == -Orient3(c, d, q) && Orient3(c, d, p) != 0;
+}
+
+// Crossing arcs through one point of p -> q, exactly or a lattice step or
+// two apart: wherever the parameters claim an order, the exact comparison
+// must agree, and arcs through the very same point must never be ordered.
+TEST(CrossingParameter, NeverOrdersWhatTheExactComparisonDoesNot)
+{
+    std::mt19937 random(11);
+    int separated = 0, ties = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const Lattice p = RandomLattice(random, 1 << 21);
+        const Lattice q = RandomLattice(random, 1 << 21);
+        const int32_t nudge = round % 3;  // 0: every arc through the same point
+        std::uniform_int_distribution<int32_t> step(-nudge, nudge);
+        Vec3 c[4], d[4];
+        int count = 0;
+        for (int attempt = 0; attempt < 12 && count < 4; ++attempt) {
+            const Lattice w = RandomLattice(random, round % 2 == 0 ? 1 << 20 : 1 << 4);
+            const Lattice m{p.x + q.x + step(random), p.y + q.y + step(random), p.z + q.z + step(random)};
+            const Lattice from{m.x + w.x, m.y + w.y, m.z + w.z};
+            const Lattice to{m.x - w.x, m.y - w.y, m.z - w.z};
+            if (!CrossesProperly(p.AsFloat(), q.AsFloat(), from.AsFloat(), to.AsFloat())) continue;
+            c[count] = from.AsFloat();
+            d[count] = to.AsFloat();
+            ++count;
+        }
+        for (int i = 0; i < count; ++i) {
+            for (int j = i + 1; j < count; ++j) {
+                double ti, ei, tj, ej;
+                const int exact = CompareAlongArc(p.AsFloat(), q.AsFloat(), {false, c[i], d[i]}, {false, c[j], d[j]});
+                ties += exact == 0;
+                if (!CrossingParameter(p.AsFloat(), q.AsFloat(), c[i], d[i], ti, ei)) continue;
+                if (!CrossingParameter(p.AsFloat(), q.AsFloat(), c[j], d[j], tj, ej)) continue;
+                if (std::fabs(tj - ti) <= ei + ej) continue;
+                ++separated;
+                ASSERT_EQ(tj > ti ? 1 : -1, exact) << round << " " << i << " " << j;
+            }
+        }
+    }
+    EXPECT_GT(ties, 1000);       // coincident crossings really were tried
+    EXPECT_GT(separated, 1000);  // and so were ones the parameters decide
+}
+
 }  // namespace
 }  // namespace vorlane
