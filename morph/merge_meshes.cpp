@@ -19,31 +19,23 @@ namespace {
 
 using Entries = std::vector<CellEntry>;
 
-// What the cell walk needs of an arc, in one record so that each arc of a
-// cell costs one scattered read: its ends, the box around it on the sphere
-// and the cell its grid box starts at.
-struct ArcReach {
-    Vec3 from;
-    Vec3 to;
-    SphereBounds bounds;
-    int32_t firstCell[3];
-};
-
 // One model as the overlay sees it: directions are the centred vertices.
 struct Side {
     const Polyhedron& model;
     std::vector<IndexPair> arcs;  // every edge once, from < to, ascending
-    std::vector<ArcReach> reach;  // by arc
+    std::vector<int32_t> arcStart;  // by vertex: its first arc as from, then one past the last vertex's
     std::vector<UnitDirection> units;  // by vertex, as the grid boxes use them
 
     const Vec3& Point(int32_t v) const { return model.vertices[static_cast<size_t>(v)]; }
 
+    // A vertex has a few arcs as from: a scan beats a search of them all.
     int32_t ArcIndex(int32_t u, int32_t v) const
     {
-        const IndexPair key{std::min(u, v), std::max(u, v)};
-        const auto it = std::lower_bound(arcs.begin(), arcs.end(), key);
-        assert(it != arcs.end() && *it == key);
-        return static_cast<int32_t>(it - arcs.begin());
+        const int32_t low = std::min(u, v), high = std::max(u, v);
+        int32_t arc = arcStart[static_cast<size_t>(low)];
+        while (arcs[static_cast<size_t>(arc)].to != high) ++arc;
+        assert(arc < arcStart[static_cast<size_t>(low) + 1]);
+        return arc;
     }
 };
 
@@ -60,11 +52,12 @@ void ForEachRisingSide(const Polyhedron& model, F&& f)
 
 // Each edge runs low to high in exactly one triangle of a validated model;
 // grouping by the low end leaves only each vertex's few edges to sort.
-std::vector<IndexPair> ArcsOf(const Polyhedron& model)
+std::vector<IndexPair> ArcsOf(const Polyhedron& model, std::vector<int32_t>& arcStart)
 {
     std::vector<int32_t> first(model.vertices.size() + 1, 0);
     ForEachRisingSide(model, [&](int32_t u, int32_t) { ++first[static_cast<size_t>(u) + 1]; });
     std::partial_sum(first.begin(), first.end(), first.begin());
+    arcStart = first;
     std::vector<IndexPair> arcs(static_cast<size_t>(first.back()));
     ForEachRisingSide(model, [&](int32_t u, int32_t v) { arcs[static_cast<size_t>(first[static_cast<size_t>(u)]++)] = {u, v}; });
     // The fill moved each start to the next group's; the groups run from 0.
@@ -117,23 +110,14 @@ bool Locate(const Side& other, const Entries& triangles, size_t first, uint32_t 
     return false;
 }
 
-// A crossing of source arc a -> b with target arc c -> d.
+// A crossing of source arc a -> b with target arc c -> d inside both.
+// Touching at an end or running along one circle is no crossing: it shows
+// up as a vertex lying on the other model's network instead.
 struct Crossing {
     int32_t sourceArc;
     int32_t targetArc;
     bool targetEndOnLeft;  // d lies to the left of a -> b (else c does)
 };
-
-// Proper crossings only: touching at an end or running along one circle
-// shows up as a vertex lying on the other model's network instead.
-bool ArcsCross(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d, bool& dOnLeft)
-{
-    const int sd = Orient3(a, b, d);
-    if (sd == 0 || Orient3(a, b, c) != -sd) return false;
-    if (Orient3(c, d, a) != sd || Orient3(c, d, b) != -sd) return false;
-    dOnLeft = sd > 0;
-    return true;
-}
 
 // A merged edge seen from one of its ends: the vertex at its far end, and
 // the arc it lies on as a ray, 2 arc running along the arc and 2 arc + 1
@@ -197,16 +181,19 @@ Vec3 SurfacePoint(const Side& other, const Location& where, const Vec3& p)
 class Overlay {
 public:
     Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress)
-        : source_{source, ArcsOf(source), {}, {}}, target_{target, ArcsOf(target), {}, {}}, progress_(progress)
+        : source_{source, {}, {}, {}}, target_{target, {}, {}, {}}, progress_(progress)
     {
+        source_.arcs = ArcsOf(source, source_.arcStart);
+        target_.arcs = ArcsOf(target, target_.arcStart);
     }
 
     MeshMergeResult Run()
     {
-        Report("crossings", 0.0);
-        FindCrossings();
         Report("locating vertices", 0.0);
         LocateVertices();
+        Report("crossings", 0.0);
+        FindCrossings();
+        NumberVertices();
         Report("cutting edges", 0.0);
         CutArcs();
         Report("faces", 0.0);
@@ -236,102 +223,176 @@ private:
         return globalArc < n ? source_.arcs[static_cast<size_t>(globalArc)] : target_.arcs[static_cast<size_t>(globalArc - n)];
     }
 
+    // The target's triangles as a walk across them needs them.
+    struct Adjacency {
+        // By side 3 t + i, from corner i to corner i + 1 of triangle t: the
+        // same edge's side in the triangle across it, and the edge's arc.
+        std::vector<int32_t> across;
+        std::vector<int32_t> sideArc;
+        std::vector<int32_t> rising;  // by arc: its side that runs from -> to
+        std::vector<int32_t> corner;  // by vertex: a side that starts there
+    };
+
+    static Adjacency AdjacencyOf(const Side& side)
+    {
+        const std::vector<Triangle>& faces = side.model.faces;
+        Adjacency adjacency;
+        adjacency.across.resize(faces.size() * 3);
+        adjacency.sideArc.resize(faces.size() * 3);
+        adjacency.rising.resize(side.arcs.size());
+        adjacency.corner.assign(side.model.vertices.size(), -1);
+        for (size_t t = 0; t < faces.size(); ++t) {
+            for (size_t i = 0; i < 3; ++i) {
+                const int32_t u = faces[t][i], v = faces[t][(i + 1) % 3];
+                const int32_t sideIndex = static_cast<int32_t>(3 * t + i);
+                const int32_t arc = side.ArcIndex(u, v);
+                adjacency.sideArc[static_cast<size_t>(sideIndex)] = arc;
+                if (u < v) adjacency.rising[static_cast<size_t>(arc)] = sideIndex;
+                adjacency.corner[static_cast<size_t>(u)] = sideIndex;
+            }
+        }
+        // A validated model has each edge once each way.
+        for (size_t sideIndex = 0; sideIndex < adjacency.sideArc.size(); ++sideIndex) {
+            const int32_t rising = adjacency.rising[static_cast<size_t>(adjacency.sideArc[sideIndex])];
+            if (rising == static_cast<int32_t>(sideIndex)) continue;
+            adjacency.across[sideIndex] = rising;
+            adjacency.across[static_cast<size_t>(rising)] = static_cast<int32_t>(sideIndex);
+        }
+        return adjacency;
+    }
+
+    // Walks every source arc across the target's triangles from where its
+    // first end lies to where its last end does: the sides it leaves through
+    // are its crossings, found once each and in order along it.
     void FindCrossings()
     {
-        grid_ = std::make_unique<SphereGrid>(source_.arcs.size() + target_.arcs.size());
-        Entries entries[2];
-        for (int k = 0; k < 2; ++k) {
-            Side& side = k == 0 ? source_ : target_;
-            std::vector<CellBox> boxes;
-            ReserveHuge(boxes, side.arcs.size());
-            boxes.resize(side.arcs.size());
-            ReserveHuge(side.reach, side.arcs.size());
-            side.reach.resize(side.arcs.size());
-            // Every vertex ends several arcs and triangles: scale each once.
-            side.units.resize(side.model.vertices.size());
-            std::transform(side.model.vertices.begin(), side.model.vertices.end(), side.units.begin(), UnitOf);
-            const std::vector<UnitDirection>& units = side.units;
-            size_t cells = 0;
-            for (size_t i = 0; i < side.arcs.size(); ++i) {
-                const IndexPair& e = side.arcs[i];
-                boxes[i] = grid_->ArcBox(units[static_cast<size_t>(e.from)], units[static_cast<size_t>(e.to)], &side.reach[i].bounds);
-                side.reach[i].from = side.Point(e.from);
-                side.reach[i].to = side.Point(e.to);
-                std::copy(boxes[i].lo, boxes[i].lo + 3, side.reach[i].firstCell);
-                cells += CellsIn(boxes[i]);
-            }
-            ReserveHuge(entries[k], cells);
-            for (size_t i = 0; i < side.arcs.size(); ++i) grid_->Insert(boxes[i], static_cast<uint32_t>(i), entries[k]);
-            SortEntries(entries[k], *grid_);
-        }
+        const Adjacency adjacency = AdjacencyOf(target_);
         // Two models of like density cross about once per arc; growing from
         // there copies less than growing from nothing.
         ReserveHuge(crossings_, source_.arcs.size() + target_.arcs.size());
-        // Walk both lists cell by cell.
-        const Entries& a = entries[0];
-        const Entries& b = entries[1];
-        size_t i = 0, j = 0;
-        while (i < a.size() && j < b.size()) {
-            const uint32_t ka = CellKeyOf(a[i]), kb = CellKeyOf(b[j]);
-            if (ka != kb) {
-                if (ka < kb) {
-                    while (i < a.size() && CellKeyOf(a[i]) == ka) ++i;
-                } else {
-                    while (j < b.size() && CellKeyOf(b[j]) == kb) ++j;
+        for (int32_t arc = 0; arc < SourceArcCount(); ++arc) {
+            WalkArc(arc, adjacency);
+            if ((arc & 0xffff) == 0xffff) Report("crossings", static_cast<double>(arc) / SourceArcCount());
+        }
+    }
+
+    // Whether the walk has reached the triangle t whose closure holds the
+    // arc's last end, which lies at end: no side of t is crossed then.
+    bool Holds(const Adjacency& adjacency, int32_t t, const Location& end) const
+    {
+        const Triangle& f = target_.model.faces[static_cast<size_t>(t)];
+        const int32_t* arcs = adjacency.sideArc.data() + 3 * t;
+        switch (end.kind) {
+        case Location::Inside:
+            return end.index == t;
+        case Location::OnArc:
+            return arcs[0] == end.index || arcs[1] == end.index || arcs[2] == end.index;
+        case Location::AtVertex:
+            return f[0] == end.index || f[1] == end.index || f[2] == end.index;
+        }
+        return false;
+    }
+
+    void WalkArc(int32_t arc, const Adjacency& adjacency)
+    {
+        const IndexPair& e = source_.arcs[static_cast<size_t>(arc)];
+        const Vec3& a = source_.Point(e.from);
+        const Vec3& b = source_.Point(e.to);
+        const Location& start = sourceOnTarget_[static_cast<size_t>(e.from)];
+        const Location& end = sourceOnTarget_[static_cast<size_t>(e.to)];
+        const std::vector<Triangle>& faces = target_.model.faces;
+        auto sign = [&](int32_t v) { return Orient3(a, b, target_.Point(v)); };
+        auto corner = [&](int32_t sideIndex) { return faces[static_cast<size_t>(sideIndex / 3)][static_cast<size_t>(sideIndex % 3)]; };
+        // Leaves through side sideIndex, whose start lies right of the arc
+        // and whose end left of it.
+        auto cross = [&](int32_t sideIndex) {
+            const int32_t targetArc = adjacency.sideArc[static_cast<size_t>(sideIndex)];
+            const bool endOnLeft = target_.arcs[static_cast<size_t>(targetArc)].to == corner(sideIndex / 3 * 3 + (sideIndex + 1) % 3);
+            crossings_.push_back({arc, targetArc, endOnLeft});
+            return adjacency.across[static_cast<size_t>(sideIndex)];
+        };
+        // The walk is in a triangle, entered through side entry (its start
+        // left of the arc, its end right), or at the target vertex at.
+        int32_t entry = -1;
+        int32_t at = -1;
+        switch (start.kind) {
+        case Location::Inside: {
+            const int32_t t = start.index;
+            if (Holds(adjacency, t, end)) return;
+            int signs[3];
+            for (int i = 0; i < 3; ++i) signs[i] = sign(faces[static_cast<size_t>(t)][static_cast<size_t>(i)]);
+            for (int i = 0; i < 3; ++i) {
+                const int next = signs[(i + 1) % 3], last = signs[(i + 2) % 3];
+                if (signs[i] < 0 && next > 0) entry = cross(3 * t + i);
+                if (signs[i] == 0 && next > 0 && last < 0) at = faces[static_cast<size_t>(t)][static_cast<size_t>(i)];
+            }
+            break;
+        }
+        case Location::OnArc: {
+            const IndexPair& edge = target_.arcs[static_cast<size_t>(start.index)];
+            const int from = sign(edge.from);
+            const int32_t rising = adjacency.rising[static_cast<size_t>(start.index)];
+            if (from > 0) {
+                entry = rising;
+            } else if (from < 0) {
+                entry = adjacency.across[static_cast<size_t>(rising)];
+            } else {
+                // Along the edge's own circle, towards one of its ends.
+                const int32_t toward = TangentCosine(a, target_.Point(edge.to), b) > 0 ? edge.to : edge.from;
+                if ((end.kind == Location::OnArc && end.index == start.index) || (end.kind == Location::AtVertex && end.index == toward)) {
+                    return;
                 }
+                at = toward;
+            }
+            break;
+        }
+        case Location::AtVertex:
+            at = start.index;
+            break;
+        }
+        for (;;) {
+            if (at >= 0) {
+                // Around the vertex to the triangle the arc leaves it into,
+                // or the edge it leaves along.
+                const int32_t first = adjacency.corner[static_cast<size_t>(at)];
+                int32_t side = first;
+                int32_t next = -1;
+                do {
+                    const int32_t t = side / 3;
+                    const int32_t x = corner(3 * t + (side + 1) % 3);
+                    const int sx = sign(x);
+                    if (sx == 0 && TangentCosine(target_.Point(at), target_.Point(x), b) > 0) {
+                        const int32_t edgeArc = adjacency.sideArc[static_cast<size_t>(side)];
+                        if ((end.kind == Location::OnArc && end.index == edgeArc) || (end.kind == Location::AtVertex && end.index == x)) {
+                            return;
+                        }
+                        next = x;
+                        break;
+                    }
+                    if (sx < 0 && sign(corner(3 * t + (side + 2) % 3)) > 0) {
+                        if (Holds(adjacency, t, end)) return;
+                        entry = cross(3 * t + (side + 1) % 3);
+                        break;
+                    }
+                    side = adjacency.across[static_cast<size_t>(3 * t + (side + 2) % 3)];
+                } while (side != first);
+                assert((next >= 0 || entry >= 0) && "an arc that leaves a vertex nowhere");
+                at = next;
                 continue;
             }
-            size_t iEnd = i, jEnd = j;
-            while (iEnd < a.size() && CellKeyOf(a[iEnd]) == ka) ++iEnd;
-            while (jEnd < b.size() && CellKeyOf(b[jEnd]) == ka) ++jEnd;
-            TestCell(a, i, iEnd, b, j, jEnd, ka);
-            if ((i >> 16) != (iEnd >> 16)) Report("crossings", static_cast<double>(iEnd) / static_cast<double>(a.size()));
-            i = iEnd;
-            j = jEnd;
-        }
-        // Fresh pages are dear: what is freed early, the later tables reuse.
-        source_.reach = {};
-        target_.reach = {};
-    }
-
-    static size_t CellsIn(const CellBox& box)
-    {
-        return static_cast<size_t>(box.hi[0] - box.lo[0] + 1) * static_cast<size_t>(box.hi[1] - box.lo[1] + 1) *
-               static_cast<size_t>(box.hi[2] - box.lo[2] + 1);
-    }
-
-    // Tests each pair of arcs only in the first cell their boxes share: one
-    // of the two boxes starts there along every axis.
-    void TestCell(const Entries& a, size_t i, size_t iEnd, const Entries& b, size_t j, size_t jEnd, uint32_t key)
-    {
-        int32_t cell[3];
-        grid_->Coordinates(key, cell);
-        cellTargets_.clear();
-        cellTargetStarts_.clear();
-        for (size_t t = j; t < jEnd; ++t) {
-            cellTargets_.push_back(ItemOf(b[t]));
-            cellTargetStarts_.push_back(StartAxes(target_.reach[ItemOf(b[t])], cell));
-        }
-        for (size_t s = i; s < iEnd; ++s) {
-            const uint32_t sourceArc = ItemOf(a[s]);
-            const ArcReach& source = source_.reach[sourceArc];
-            const int starts = StartAxes(source, cell);
-            for (size_t t = 0; t < cellTargets_.size(); ++t) {
-                if ((starts | cellTargetStarts_[t]) != 7) continue;
-                const ArcReach& target = target_.reach[cellTargets_[t]];
-                if (!Overlap(source.bounds, target.bounds)) continue;
-                bool dOnLeft = false;
-                if (ArcsCross(source.from, source.to, target.from, target.to, dOnLeft)) {
-                    crossings_.push_back({static_cast<int32_t>(sourceArc), static_cast<int32_t>(cellTargets_[t]), dOnLeft});
-                }
+            const int32_t t = entry / 3;
+            if (Holds(adjacency, t, end)) return;
+            const int32_t r = corner(3 * t + (entry + 2) % 3);
+            const int sr = sign(r);
+            if (sr == 0) {
+                at = r;
+                entry = -1;
+                continue;
             }
+            // Out through the side from the entry's end to r, or from r to
+            // the entry's start: whichever has its start on the right.
+            entry = cross(3 * t + (sr > 0 ? (entry + 1) % 3 : (entry + 2) % 3));
         }
-    }
-
-    // Bit k set when the arc's grid box starts at cell along axis k.
-    static int StartAxes(const ArcReach& reach, const int32_t cell[3])
-    {
-        return (reach.firstCell[0] == cell[0]) | (reach.firstCell[1] == cell[1]) << 1 | (reach.firstCell[2] == cell[2]) << 2;
     }
 
     static Entries TriangleEntries(const Side& side, const SphereGrid& grid)
@@ -373,18 +434,27 @@ private:
         }
     }
 
-    // Every vertex of each model finds its place on the other's network;
-    // target vertices that coincide with source vertices become one.
+    // Every vertex of each model finds its place on the other's network.
     void LocateVertices()
     {
-        const int32_t s = static_cast<int32_t>(source_.model.vertices.size());
-        const int32_t t = static_cast<int32_t>(target_.model.vertices.size());
+        for (Side* side : {&source_, &target_}) {
+            side->units.resize(side->model.vertices.size());
+            std::transform(side->model.vertices.begin(), side->model.vertices.end(), side->units.begin(), UnitOf);
+        }
         used_[0] = UsedVertices(source_.model);
         used_[1] = UsedVertices(target_.model);
         LocateAll(source_, used_[0], target_, sourceOnTarget_);
         LocateAll(target_, used_[1], source_, targetOnSource_);
         source_.units = {};
         target_.units = {};
+    }
+
+    // Merged vertices: the source's, then target vertices that coincide
+    // with none of them, then the crossings.
+    void NumberVertices()
+    {
+        const int32_t s = static_cast<int32_t>(source_.model.vertices.size());
+        const int32_t t = static_cast<int32_t>(target_.model.vertices.size());
         targetVertex_.assign(static_cast<size_t>(t), -1);
         vertexCount_ = s;
         for (int32_t v = 0; v < t; ++v) {
@@ -419,7 +489,6 @@ private:
     {
         GroupPointsByArc();
         for (int32_t arc = 0; arc < ArcCount(); ++arc) SortAlongArc(arc);
-        NumberCrossingsAlongSourceArcs();
         CountSpokes();
         FillSpokes();
         arcFirst_ = {};
@@ -509,25 +578,6 @@ private:
         }
         for (int32_t i = 0; i < n; ++i) points[i] = along_[static_cast<size_t>(i)].vertex;
         return true;
-    }
-
-    // Crossings numbered in order along the source's arcs, which follow its
-    // vertices: the merged vertices a face joins then sit close in memory.
-    void NumberCrossingsAlongSourceArcs()
-    {
-        std::vector<int32_t> renumbered(crossings_.size());
-        std::vector<Crossing> ordered;
-        ReserveHuge(ordered, crossings_.size());
-        for (int32_t i = 0; i < arcFirst_[static_cast<size_t>(SourceArcCount())]; ++i) {
-            const int32_t vertex = onArc_[static_cast<size_t>(i)];
-            if (vertex < crossingBase_) continue;
-            renumbered[static_cast<size_t>(vertex - crossingBase_)] = crossingBase_ + static_cast<int32_t>(ordered.size());
-            ordered.push_back(crossings_[static_cast<size_t>(vertex - crossingBase_)]);
-        }
-        crossings_.swap(ordered);
-        for (int32_t& vertex : onArc_) {
-            if (vertex >= crossingBase_) vertex = renumbered[static_cast<size_t>(vertex - crossingBase_)];
-        }
     }
 
     int32_t MergedVertex(int32_t arc, int32_t v) const
@@ -784,10 +834,7 @@ private:
     Side source_;
     Side target_;
     const MergeProgress& progress_;
-    std::unique_ptr<SphereGrid> grid_;
     std::vector<Crossing> crossings_;
-    std::vector<uint32_t> cellTargets_;  // scratch of TestCell
-    std::vector<int> cellTargetStarts_;
     std::vector<bool> used_[2];
     std::vector<Location> sourceOnTarget_;
     std::vector<Location> targetOnSource_;
