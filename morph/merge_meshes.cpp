@@ -270,10 +270,14 @@ private:
         // Two models of like density cross about once per arc; growing from
         // there copies less than growing from nothing.
         ReserveHuge(crossings_, source_.arcs.size() + target_.arcs.size());
+        ReserveHuge(walked_, source_.arcs.size() + target_.arcs.size());
+        walkedFirst_.reserve(source_.arcs.size() + 1);
         for (int32_t arc = 0; arc < SourceArcCount(); ++arc) {
+            walkedFirst_.push_back(static_cast<int32_t>(walked_.size()));
             WalkArc(arc, adjacency);
             if ((arc & 0xffff) == 0xffff) Report("crossings", static_cast<double>(arc) / SourceArcCount());
         }
+        walkedFirst_.push_back(static_cast<int32_t>(walked_.size()));
     }
 
     // Whether the walk has reached the triangle t whose closure holds the
@@ -308,8 +312,14 @@ private:
         auto cross = [&](int32_t sideIndex) {
             const int32_t targetArc = adjacency.sideArc[static_cast<size_t>(sideIndex)];
             const bool endOnLeft = target_.arcs[static_cast<size_t>(targetArc)].to == corner(sideIndex / 3 * 3 + (sideIndex + 1) % 3);
+            walked_.push_back(static_cast<int32_t>(crossings_.size()));
             crossings_.push_back({arc, targetArc, endOnLeft});
             return adjacency.across[static_cast<size_t>(sideIndex)];
+        };
+        // Passes through a target vertex inside the arc.
+        auto pass = [&](int32_t vertex) {
+            walked_.push_back(~vertex);
+            return vertex;
         };
         // The walk is in a triangle, entered through side entry (its start
         // left of the arc, its end right), or at the target vertex at.
@@ -324,7 +334,7 @@ private:
             for (int i = 0; i < 3; ++i) {
                 const int next = signs[(i + 1) % 3], last = signs[(i + 2) % 3];
                 if (signs[i] < 0 && next > 0) entry = cross(3 * t + i);
-                if (signs[i] == 0 && next > 0 && last < 0) at = faces[static_cast<size_t>(t)][static_cast<size_t>(i)];
+                if (signs[i] == 0 && next > 0 && last < 0) at = pass(faces[static_cast<size_t>(t)][static_cast<size_t>(i)]);
             }
             break;
         }
@@ -342,7 +352,7 @@ private:
                 if ((end.kind == Location::OnArc && end.index == start.index) || (end.kind == Location::AtVertex && end.index == toward)) {
                     return;
                 }
-                at = toward;
+                at = pass(toward);
             }
             break;
         }
@@ -377,7 +387,7 @@ private:
                     side = adjacency.across[static_cast<size_t>(3 * t + (side + 2) % 3)];
                 } while (side != first);
                 assert((next >= 0 || entry >= 0) && "an arc that leaves a vertex nowhere");
-                at = next;
+                at = next >= 0 ? pass(next) : -1;
                 continue;
             }
             const int32_t t = entry / 3;
@@ -385,7 +395,7 @@ private:
             const int32_t r = corner(3 * t + (entry + 2) % 3);
             const int sr = sign(r);
             if (sr == 0) {
-                at = r;
+                at = pass(r);
                 entry = -1;
                 continue;
             }
@@ -488,44 +498,48 @@ private:
     void CutArcs()
     {
         GroupPointsByArc();
-        for (int32_t arc = 0; arc < ArcCount(); ++arc) SortAlongArc(arc);
+        for (int32_t arc = SourceArcCount(); arc < ArcCount(); ++arc) SortAlongArc(arc);
         CountSpokes();
         FillSpokes();
         arcFirst_ = {};
         onArc_ = {};
     }
 
-    // Calls f(arc, merged vertex) for every crossing and vertex inside an arc.
+    // Calls f(arc, merged vertex) for every crossing and source vertex
+    // inside a target arc.
     template <class F>
-    void ForEachPointOnArc(F&& f) const
+    void ForEachPointOnTargetArc(F&& f) const
     {
         const int32_t sourceArcs = SourceArcCount();
-        for (size_t k = 0; k < crossings_.size(); ++k) {
-            const int32_t vertex = crossingBase_ + static_cast<int32_t>(k);
-            f(crossings_[k].sourceArc, vertex);
-            f(sourceArcs + crossings_[k].targetArc, vertex);
-        }
+        for (size_t k = 0; k < crossings_.size(); ++k) f(sourceArcs + crossings_[k].targetArc, crossingBase_ + static_cast<int32_t>(k));
         for (size_t v = 0; v < sourceOnTarget_.size(); ++v) {
             const Location& where = sourceOnTarget_[v];
             if (used_[0][v] && where.kind == Location::OnArc) f(sourceArcs + where.index, static_cast<int32_t>(v));
         }
-        for (size_t v = 0; v < targetOnSource_.size(); ++v) {
-            const Location& where = targetOnSource_[v];
-            if (used_[1][v] && where.kind == Location::OnArc) f(where.index, targetVertex_[v]);
-        }
     }
 
-    // A counting sort keeps the order of finding within an arc, which the
-    // insertion sort along it then starts from.
+    // Source arcs take their points from the walk, in order along them
+    // already; target arcs by a counting sort, which keeps the order of
+    // finding within an arc for the sort along it to start from.
     void GroupPointsByArc()
     {
+        const size_t sourceArcs = static_cast<size_t>(SourceArcCount());
         arcFirst_.assign(static_cast<size_t>(ArcCount()) + 1, 0);
-        ForEachPointOnArc([&](int32_t arc, int32_t) { ++arcFirst_[static_cast<size_t>(arc) + 1]; });
-        std::partial_sum(arcFirst_.begin(), arcFirst_.end(), arcFirst_.begin());
+        std::copy(walkedFirst_.begin(), walkedFirst_.end(), arcFirst_.begin());
+        ForEachPointOnTargetArc([&](int32_t arc, int32_t) { ++arcFirst_[static_cast<size_t>(arc) + 1]; });
+        std::partial_sum(arcFirst_.begin() + static_cast<std::ptrdiff_t>(sourceArcs), arcFirst_.end(),
+                         arcFirst_.begin() + static_cast<std::ptrdiff_t>(sourceArcs));
         ReserveHuge(onArc_, static_cast<size_t>(arcFirst_.back()));
         onArc_.resize(static_cast<size_t>(arcFirst_.back()));
-        std::vector<int32_t> fill(arcFirst_.begin(), arcFirst_.end() - 1);
-        ForEachPointOnArc([&](int32_t arc, int32_t vertex) { onArc_[static_cast<size_t>(fill[static_cast<size_t>(arc)]++)] = vertex; });
+        for (size_t i = 0; i < walked_.size(); ++i) {
+            const int32_t point = walked_[i];
+            onArc_[i] = point >= 0 ? crossingBase_ + point : targetVertex_[static_cast<size_t>(~point)];
+        }
+        walked_ = {};
+        walkedFirst_ = {};
+        std::vector<int32_t> fill(arcFirst_.begin() + static_cast<std::ptrdiff_t>(sourceArcs), arcFirst_.end() - 1);
+        ForEachPointOnTargetArc(
+            [&](int32_t arc, int32_t vertex) { onArc_[static_cast<size_t>(fill[static_cast<size_t>(arc) - sourceArcs]++)] = vertex; });
     }
 
     // Where a merged vertex inside arc lies on it, for the exact comparison.
@@ -835,6 +849,10 @@ private:
     Side target_;
     const MergeProgress& progress_;
     std::vector<Crossing> crossings_;
+    // What the walk met inside each source arc, in order: crossing k as k,
+    // target vertex v as ~v; arc a's from walked_[walkedFirst_[a]].
+    std::vector<int32_t> walked_;
+    std::vector<int32_t> walkedFirst_;
     std::vector<bool> used_[2];
     std::vector<Location> sourceOnTarget_;
     std::vector<Location> targetOnSource_;
