@@ -143,9 +143,9 @@ double Dot(const D3& a, const D3& b) { return a.x * b.x + a.y * b.y + a.z * b.z;
 Vec3 ToF(const D3& a) { return {static_cast<float>(a.x), static_cast<float>(a.y), static_cast<float>(a.z)}; }
 
 // Where the ray along direction p meets the segment a -> b.
-Vec3 OnSegment(const Vec3& a, const Vec3& b, const Vec3& p)
+Vec3 OnSegment(const Vec3& a, const Vec3& b, const D3& dp)
 {
-    const D3 da = ToD(a), db = ToD(b), dp = ToD(p);
+    const D3 da = ToD(a), db = ToD(b);
     const D3 m = Cross(da, db);
     const double s = Dot(Cross(dp, da), m) / Dot(Cross(Sub(db, da), dp), m);
     const double t = std::clamp(s, 0.0, 1.0);
@@ -169,7 +169,7 @@ Vec3 SurfacePoint(const Side& other, const Location& where, const Vec3& p)
         return other.Point(where.index);
     case Location::OnArc: {
         const IndexPair& arc = other.arcs[static_cast<size_t>(where.index)];
-        return OnSegment(other.Point(arc.from), other.Point(arc.to), p);
+        return OnSegment(other.Point(arc.from), other.Point(arc.to), ToD(p));
     }
     case Location::Inside:
         break;
@@ -336,6 +336,8 @@ private:
                 if (signs[i] < 0 && next > 0) entry = cross(3 * t + i);
                 if (signs[i] == 0 && next > 0 && last < 0) at = pass(faces[static_cast<size_t>(t)][static_cast<size_t>(i)]);
             }
+            assert((entry >= 0 || at >= 0) && "an arc that leaves its triangle nowhere");
+            if (entry < 0 && at < 0) return;
             break;
         }
         case Location::OnArc: {
@@ -386,7 +388,10 @@ private:
                     }
                     side = adjacency.across[static_cast<size_t>(3 * t + (side + 2) % 3)];
                 } while (side != first);
+                // A validated model's fan always has a way on; stop rather
+                // than wander should it ever not.
                 assert((next >= 0 || entry >= 0) && "an arc that leaves a vertex nowhere");
+                if (next < 0 && entry < 0) return;
                 at = next >= 0 ? pass(next) : -1;
                 continue;
             }
@@ -840,8 +845,10 @@ private:
             if (Dot(direction, ToD(source_.Point(a.from))) + Dot(direction, ToD(source_.Point(a.to))) < 0) {
                 direction = {-direction.x, -direction.y, -direction.z};
             }
-            const Vec3 p = ToF(direction);
-            place(vertex, OnSegment(source_.Point(a.from), source_.Point(a.to), p), OnSegment(target_.Point(b.from), target_.Point(b.to), p));
+            // The direction unrounded: a crossing can lie closer to a vertex
+            // than a float step, and rounding it first could put it past.
+            place(vertex, OnSegment(source_.Point(a.from), source_.Point(a.to), direction),
+                  OnSegment(target_.Point(b.from), target_.Point(b.to), direction));
         }
     }
 
