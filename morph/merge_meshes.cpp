@@ -1,114 +1,19 @@
 #include "morph/merge_meshes.h"
 
 #include <algorithm>
-#include <array>
 #include <cassert>
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <numeric>
 #include <utility>
 #include <vector>
 
+#include "morph/arc_walk.h"
 #include "morph/exact_predicates.h"
 #include "morph/huge_pages.h"
-#include "morph/sphere_grid.h"
 
 namespace vorlane {
 namespace {
-
-using Entries = std::vector<CellEntry>;
-
-// One model as the overlay sees it: directions are the centred vertices.
-struct Side {
-    const Polyhedron& model;
-    std::vector<IndexPair> arcs;  // every edge once, from < to, ascending
-    std::vector<int32_t> arcStart;  // by vertex: its first arc as from, then one past the last vertex's
-    std::vector<UnitDirection> units;  // by vertex, as the grid boxes use them
-
-    const Vec3& Point(int32_t v) const { return model.vertices[static_cast<size_t>(v)]; }
-
-    // A vertex has a few arcs as from: a scan beats a search of them all.
-    int32_t ArcIndex(int32_t u, int32_t v) const
-    {
-        const int32_t low = std::min(u, v), high = std::max(u, v);
-        int32_t arc = arcStart[static_cast<size_t>(low)];
-        while (arcs[static_cast<size_t>(arc)].to != high) ++arc;
-        assert(arc < arcStart[static_cast<size_t>(low) + 1]);
-        return arc;
-    }
-};
-
-// Calls f(u, v) for every side u -> v of a triangle with u < v.
-template <class F>
-void ForEachRisingSide(const Polyhedron& model, F&& f)
-{
-    for (const Triangle& t : model.faces) {
-        for (size_t i = 0; i < 3; ++i) {
-            if (t[i] < t[(i + 1) % 3]) f(t[i], t[(i + 1) % 3]);
-        }
-    }
-}
-
-// Each edge runs low to high in exactly one triangle of a validated model;
-// grouping by the low end leaves only each vertex's few edges to sort.
-std::vector<IndexPair> ArcsOf(const Polyhedron& model, std::vector<int32_t>& arcStart)
-{
-    std::vector<int32_t> first(model.vertices.size() + 1, 0);
-    ForEachRisingSide(model, [&](int32_t u, int32_t) { ++first[static_cast<size_t>(u) + 1]; });
-    std::partial_sum(first.begin(), first.end(), first.begin());
-    arcStart = first;
-    std::vector<IndexPair> arcs(static_cast<size_t>(first.back()));
-    ForEachRisingSide(model, [&](int32_t u, int32_t v) { arcs[static_cast<size_t>(first[static_cast<size_t>(u)]++)] = {u, v}; });
-    // The fill moved each start to the next group's; the groups run from 0.
-    int32_t begin = 0;
-    for (size_t u = 0; u < model.vertices.size(); ++u) {
-        const int32_t end = first[u];
-        for (int32_t i = begin + 1; i < end; ++i) {
-            for (int32_t j = i; j > begin && arcs[static_cast<size_t>(j)] < arcs[static_cast<size_t>(j - 1)]; --j) {
-                std::swap(arcs[static_cast<size_t>(j)], arcs[static_cast<size_t>(j - 1)]);
-            }
-        }
-        begin = end;
-    }
-    return arcs;
-}
-
-// Where a direction falls on the other model's network.
-struct Location {
-    enum Kind : uint8_t { Inside, OnArc, AtVertex } kind = Inside;
-    int32_t index = -1;  // triangle, arc or vertex of the other model
-};
-
-// The triangle of other that holds direction p, with where on it p falls;
-// p lies in cell key, whose entries in triangles start at first or later.
-bool Locate(const Side& other, const Entries& triangles, size_t first, uint32_t key, const Vec3& p, Location& where)
-{
-    for (size_t e = first; e < triangles.size() && CellKeyOf(triangles[e]) == key; ++e) {
-        const uint32_t triangle = ItemOf(triangles[e]);
-        const Triangle& f = other.model.faces[triangle];
-        int signs[3];
-        bool inside = true;
-        for (int i = 0; i < 3 && inside; ++i) {
-            signs[i] = Orient3(other.Point(f[static_cast<size_t>(i)]), other.Point(f[static_cast<size_t>((i + 1) % 3)]), p);
-            inside = signs[i] >= 0;
-        }
-        if (!inside) continue;
-        const int zeros = (signs[0] == 0) + (signs[1] == 0) + (signs[2] == 0);
-        if (zeros == 0) {
-            where = {Location::Inside, static_cast<int32_t>(triangle)};
-        } else if (zeros == 1) {
-            const int i = signs[0] == 0 ? 0 : signs[1] == 0 ? 1 : 2;
-            where = {Location::OnArc, other.ArcIndex(f[static_cast<size_t>(i)], f[static_cast<size_t>((i + 1) % 3)])};
-        } else {
-            // On two sides' circles: the corner they share.
-            const int i = signs[0] != 0 ? 2 : signs[1] != 0 ? 0 : 1;
-            where = {Location::AtVertex, f[static_cast<size_t>(i)]};
-        }
-        return true;
-    }
-    return false;
-}
 
 // A crossing of source arc a -> b with target arc c -> d inside both.
 // Touching at an end or running along one circle is no crossing: it shows
@@ -162,7 +67,7 @@ Vec3 OnTriangle(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& p)
 }
 
 // The point of other's surface in the direction p, which lies at where.
-Vec3 SurfacePoint(const Side& other, const Location& where, const Vec3& p)
+Vec3 SurfacePoint(const WalkMesh& other, const Location& where, const Vec3& p)
 {
     switch (where.kind) {
     case Location::AtVertex:
@@ -174,17 +79,15 @@ Vec3 SurfacePoint(const Side& other, const Location& where, const Vec3& p)
     case Location::Inside:
         break;
     }
-    const Triangle& f = other.model.faces[static_cast<size_t>(where.index)];
+    const Triangle& f = other.model->faces[static_cast<size_t>(where.index)];
     return OnTriangle(other.Point(f[0]), other.Point(f[1]), other.Point(f[2]), p);
 }
 
 class Overlay {
 public:
     Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress)
-        : source_{source, {}, {}, {}}, target_{target, {}, {}, {}}, progress_(progress)
+        : source_(MakeWalkMesh(source)), target_(MakeWalkMesh(target)), progress_(progress)
     {
-        source_.arcs = ArcsOf(source, source_.arcStart);
-        target_.arcs = ArcsOf(target, target_.arcStart);
     }
 
     MeshMergeResult Run()
@@ -212,7 +115,7 @@ private:
         if (progress_) progress_(phase, fraction);
     }
 
-    const Side& SideOf(int32_t globalArc) const
+    const WalkMesh& SideOf(int32_t globalArc) const
     {
         return globalArc < static_cast<int32_t>(source_.arcs.size()) ? source_ : target_;
     }
@@ -223,50 +126,11 @@ private:
         return globalArc < n ? source_.arcs[static_cast<size_t>(globalArc)] : target_.arcs[static_cast<size_t>(globalArc - n)];
     }
 
-    // The target's triangles as a walk across them needs them.
-    struct Adjacency {
-        // By side 3 t + i, from corner i to corner i + 1 of triangle t: the
-        // same edge's side in the triangle across it, and the edge's arc.
-        std::vector<int32_t> across;
-        std::vector<int32_t> sideArc;
-        std::vector<int32_t> rising;  // by arc: its side that runs from -> to
-        std::vector<int32_t> corner;  // by vertex: a side that starts there
-    };
-
-    static Adjacency AdjacencyOf(const Side& side)
-    {
-        const std::vector<Triangle>& faces = side.model.faces;
-        Adjacency adjacency;
-        adjacency.across.resize(faces.size() * 3);
-        adjacency.sideArc.resize(faces.size() * 3);
-        adjacency.rising.resize(side.arcs.size());
-        adjacency.corner.assign(side.model.vertices.size(), -1);
-        for (size_t t = 0; t < faces.size(); ++t) {
-            for (size_t i = 0; i < 3; ++i) {
-                const int32_t u = faces[t][i], v = faces[t][(i + 1) % 3];
-                const int32_t sideIndex = static_cast<int32_t>(3 * t + i);
-                const int32_t arc = side.ArcIndex(u, v);
-                adjacency.sideArc[static_cast<size_t>(sideIndex)] = arc;
-                if (u < v) adjacency.rising[static_cast<size_t>(arc)] = sideIndex;
-                adjacency.corner[static_cast<size_t>(u)] = sideIndex;
-            }
-        }
-        // A validated model has each edge once each way.
-        for (size_t sideIndex = 0; sideIndex < adjacency.sideArc.size(); ++sideIndex) {
-            const int32_t rising = adjacency.rising[static_cast<size_t>(adjacency.sideArc[sideIndex])];
-            if (rising == static_cast<int32_t>(sideIndex)) continue;
-            adjacency.across[sideIndex] = rising;
-            adjacency.across[static_cast<size_t>(rising)] = static_cast<int32_t>(sideIndex);
-        }
-        return adjacency;
-    }
-
     // Walks every source arc across the target's triangles from where its
     // first end lies to where its last end does: the sides it leaves through
     // are its crossings, found once each and in order along it.
     void FindCrossings()
     {
-        const Adjacency adjacency = AdjacencyOf(target_);
         // Two models of like density cross about once per arc; growing from
         // there copies less than growing from nothing.
         ReserveHuge(crossings_, source_.arcs.size() + target_.arcs.size());
@@ -274,202 +138,50 @@ private:
         walkedFirst_.reserve(source_.arcs.size() + 1);
         for (int32_t arc = 0; arc < SourceArcCount(); ++arc) {
             walkedFirst_.push_back(static_cast<int32_t>(walked_.size()));
-            WalkArc(arc, adjacency);
+            WalkSourceArc(arc);
             if ((arc & 0xffff) == 0xffff) Report("crossings", static_cast<double>(arc) / SourceArcCount());
         }
         walkedFirst_.push_back(static_cast<int32_t>(walked_.size()));
     }
 
-    // Whether the walk has reached the triangle t whose closure holds the
-    // arc's last end, which lies at end: no side of t is crossed then.
-    bool Holds(const Adjacency& adjacency, int32_t t, const Location& end) const
-    {
-        const Triangle& f = target_.model.faces[static_cast<size_t>(t)];
-        const int32_t* arcs = adjacency.sideArc.data() + 3 * t;
-        switch (end.kind) {
-        case Location::Inside:
-            return end.index == t;
-        case Location::OnArc:
-            return arcs[0] == end.index || arcs[1] == end.index || arcs[2] == end.index;
-        case Location::AtVertex:
-            return f[0] == end.index || f[1] == end.index || f[2] == end.index;
-        }
-        return false;
-    }
-
-    void WalkArc(int32_t arc, const Adjacency& adjacency)
+    // The crossings and target vertices met inside one source arc, in order
+    // along it; where its ends lie is known by now.
+    void WalkSourceArc(int32_t arc)
     {
         const IndexPair& e = source_.arcs[static_cast<size_t>(arc)];
-        const Vec3& a = source_.Point(e.from);
-        const Vec3& b = source_.Point(e.to);
-        const Location& start = sourceOnTarget_[static_cast<size_t>(e.from)];
-        const Location& end = sourceOnTarget_[static_cast<size_t>(e.to)];
-        const std::vector<Triangle>& faces = target_.model.faces;
-        auto sign = [&](int32_t v) { return Orient3(a, b, target_.Point(v)); };
-        auto corner = [&](int32_t sideIndex) { return faces[static_cast<size_t>(sideIndex / 3)][static_cast<size_t>(sideIndex % 3)]; };
-        // Leaves through side sideIndex, whose start lies right of the arc
-        // and whose end left of it.
-        auto cross = [&](int32_t sideIndex) {
-            const int32_t targetArc = adjacency.sideArc[static_cast<size_t>(sideIndex)];
-            const bool endOnLeft = target_.arcs[static_cast<size_t>(targetArc)].to == corner(sideIndex / 3 * 3 + (sideIndex + 1) % 3);
+        met_.clear();
+        WalkArc(target_, source_.Point(e.from), source_.Point(e.to), sourceOnTarget_[static_cast<size_t>(e.from)],
+                sourceOnTarget_[static_cast<size_t>(e.to)], met_);
+        for (const int32_t side : met_) {
+            if (side < 0) {
+                walked_.push_back(side);
+                continue;
+            }
+            // The walk crosses a side from its start on the arc's right to
+            // its end on the left.
+            const int32_t targetArc = target_.sideArc[static_cast<size_t>(side)];
+            const bool endOnLeft = target_.arcs[static_cast<size_t>(targetArc)].to == target_.Corner(WalkMesh::After(side, 1));
             walked_.push_back(static_cast<int32_t>(crossings_.size()));
             crossings_.push_back({arc, targetArc, endOnLeft});
-            return adjacency.across[static_cast<size_t>(sideIndex)];
-        };
-        // Passes through a target vertex inside the arc.
-        auto pass = [&](int32_t vertex) {
-            walked_.push_back(~vertex);
-            return vertex;
-        };
-        // The walk is in a triangle, entered through side entry (its start
-        // left of the arc, its end right), or at the target vertex at.
-        int32_t entry = -1;
-        int32_t at = -1;
-        switch (start.kind) {
-        case Location::Inside: {
-            const int32_t t = start.index;
-            if (Holds(adjacency, t, end)) return;
-            int signs[3];
-            for (int i = 0; i < 3; ++i) signs[i] = sign(faces[static_cast<size_t>(t)][static_cast<size_t>(i)]);
-            for (int i = 0; i < 3; ++i) {
-                const int next = signs[(i + 1) % 3], last = signs[(i + 2) % 3];
-                if (signs[i] < 0 && next > 0) entry = cross(3 * t + i);
-                if (signs[i] == 0 && next > 0 && last < 0) at = pass(faces[static_cast<size_t>(t)][static_cast<size_t>(i)]);
-            }
-            assert((entry >= 0 || at >= 0) && "an arc that leaves its triangle nowhere");
-            if (entry < 0 && at < 0) return;
-            break;
-        }
-        case Location::OnArc: {
-            const IndexPair& edge = target_.arcs[static_cast<size_t>(start.index)];
-            const int from = sign(edge.from);
-            const int32_t rising = adjacency.rising[static_cast<size_t>(start.index)];
-            if (from > 0) {
-                entry = rising;
-            } else if (from < 0) {
-                entry = adjacency.across[static_cast<size_t>(rising)];
-            } else {
-                // Along the edge's own circle, towards one of its ends.
-                const int32_t toward = TangentCosine(a, target_.Point(edge.to), b) > 0 ? edge.to : edge.from;
-                if ((end.kind == Location::OnArc && end.index == start.index) || (end.kind == Location::AtVertex && end.index == toward)) {
-                    return;
-                }
-                at = pass(toward);
-            }
-            break;
-        }
-        case Location::AtVertex:
-            at = start.index;
-            break;
-        }
-        for (;;) {
-            if (at >= 0) {
-                // Around the vertex to the triangle the arc leaves it into,
-                // or the edge it leaves along.
-                const int32_t first = adjacency.corner[static_cast<size_t>(at)];
-                int32_t side = first;
-                int32_t next = -1;
-                do {
-                    const int32_t t = side / 3;
-                    const int32_t x = corner(3 * t + (side + 1) % 3);
-                    const int sx = sign(x);
-                    if (sx == 0 && TangentCosine(target_.Point(at), target_.Point(x), b) > 0) {
-                        const int32_t edgeArc = adjacency.sideArc[static_cast<size_t>(side)];
-                        if ((end.kind == Location::OnArc && end.index == edgeArc) || (end.kind == Location::AtVertex && end.index == x)) {
-                            return;
-                        }
-                        next = x;
-                        break;
-                    }
-                    if (sx < 0 && sign(corner(3 * t + (side + 2) % 3)) > 0) {
-                        if (Holds(adjacency, t, end)) return;
-                        entry = cross(3 * t + (side + 1) % 3);
-                        break;
-                    }
-                    side = adjacency.across[static_cast<size_t>(3 * t + (side + 2) % 3)];
-                } while (side != first);
-                // A validated model's fan always has a way on; stop rather
-                // than wander should it ever not.
-                assert((next >= 0 || entry >= 0) && "an arc that leaves a vertex nowhere");
-                if (next < 0 && entry < 0) return;
-                at = next >= 0 ? pass(next) : -1;
-                continue;
-            }
-            const int32_t t = entry / 3;
-            if (Holds(adjacency, t, end)) return;
-            const int32_t r = corner(3 * t + (entry + 2) % 3);
-            const int sr = sign(r);
-            if (sr == 0) {
-                at = pass(r);
-                entry = -1;
-                continue;
-            }
-            // Out through the side from the entry's end to r, or from r to
-            // the entry's start: whichever has its start on the right.
-            entry = cross(3 * t + (sr > 0 ? (entry + 1) % 3 : (entry + 2) % 3));
-        }
-    }
-
-    static Entries TriangleEntries(const Side& side, const SphereGrid& grid)
-    {
-        Entries entries;
-        ReserveHuge(entries, side.model.faces.size() * 4);
-        for (size_t t = 0; t < side.model.faces.size(); ++t) {
-            const Triangle& f = side.model.faces[t];
-            const std::vector<UnitDirection>& u = side.units;
-            grid.Insert(grid.TriangleBox(u[static_cast<size_t>(f[0])], u[static_cast<size_t>(f[1])], u[static_cast<size_t>(f[2])]),
-                        static_cast<uint32_t>(t), entries);
-        }
-        SortEntries(entries, grid);
-        return entries;
-    }
-
-    // Locates the used vertices of from on other's triangles cell by cell,
-    // so that both lists are read front to back.
-    void LocateAll(const Side& from, const std::vector<bool>& used, const Side& other, std::vector<Location>& where) const
-    {
-        // A vertex lies in one triangle, on one arc or at one vertex
-        // whichever candidate finds it, so any grid will do; one of twice
-        // as many items as triangles measured fastest.
-        const SphereGrid grid(other.model.faces.size() * 2);
-        const Entries triangles = TriangleEntries(other, grid);
-        Entries queries;
-        queries.reserve(used.size());
-        for (size_t v = 0; v < used.size(); ++v) {
-            if (used[v]) queries.push_back(static_cast<CellEntry>(grid.CellOf(from.units[v])) << 32 | v);
-        }
-        SortEntries(queries, grid);
-        where.assign(used.size(), Location{});
-        size_t first = 0;
-        for (const CellEntry query : queries) {
-            while (first < triangles.size() && CellKeyOf(triangles[first]) < CellKeyOf(query)) ++first;
-            const uint32_t v = ItemOf(query);
-            [[maybe_unused]] const bool found = Locate(other, triangles, first, CellKeyOf(query), from.Point(static_cast<int32_t>(v)), where[v]);
-            assert(found && "a direction that no triangle covers");
         }
     }
 
     // Every vertex of each model finds its place on the other's network.
     void LocateVertices()
     {
-        for (Side* side : {&source_, &target_}) {
-            side->units.resize(side->model.vertices.size());
-            std::transform(side->model.vertices.begin(), side->model.vertices.end(), side->units.begin(), UnitOf);
-        }
-        used_[0] = UsedVertices(source_.model);
-        used_[1] = UsedVertices(target_.model);
-        LocateAll(source_, used_[0], target_, sourceOnTarget_);
-        LocateAll(target_, used_[1], source_, targetOnSource_);
-        source_.units = {};
-        target_.units = {};
+        used_[0] = UsedVertices(*source_.model);
+        used_[1] = UsedVertices(*target_.model);
+        sourceOnTarget_ = vorlane::LocateVertices(source_, used_[0], target_);
+        Report("locating vertices", 0.5);
+        targetOnSource_ = vorlane::LocateVertices(target_, used_[1], source_);
     }
 
     // Merged vertices: the source's, then target vertices that coincide
     // with none of them, then the crossings.
     void NumberVertices()
     {
-        const int32_t s = static_cast<int32_t>(source_.model.vertices.size());
-        const int32_t t = static_cast<int32_t>(target_.model.vertices.size());
+        const int32_t s = static_cast<int32_t>(source_.model->vertices.size());
+        const int32_t t = static_cast<int32_t>(target_.model->vertices.size());
         targetVertex_.assign(static_cast<size_t>(t), -1);
         vertexCount_ = s;
         for (int32_t v = 0; v < t; ++v) {
@@ -667,7 +379,7 @@ private:
 
     const Vec3& DirectionOf(int32_t vertex) const
     {
-        if (vertex < static_cast<int32_t>(source_.model.vertices.size())) return source_.Point(vertex);
+        if (vertex < static_cast<int32_t>(source_.model->vertices.size())) return source_.Point(vertex);
         return targetDirection_[static_cast<size_t>(vertex)];
     }
 
@@ -804,8 +516,8 @@ private:
         mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
         mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
         mesh.centre = SphereCentre;
-        mesh.source = &source_.model;
-        mesh.target = &target_.model;
+        mesh.source = source_.model;
+        mesh.target = target_.model;
         result.crossingCount = static_cast<int32_t>(crossings_.size());
     }
 
@@ -819,10 +531,10 @@ private:
             positions->resize(static_cast<size_t>(keptCount_));
         }
         auto place = [&](int32_t v, const Vec3& start, const Vec3& end) {
-            mesh.startPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(start, source_.model.centre);
-            mesh.endPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(end, target_.model.centre);
+            mesh.startPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(start, source_.model->centre);
+            mesh.endPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(end, target_.model->centre);
         };
-        const int32_t s = static_cast<int32_t>(source_.model.vertices.size());
+        const int32_t s = static_cast<int32_t>(source_.model->vertices.size());
         for (int32_t v = 0; v < s; ++v) {
             if (compact_[static_cast<size_t>(v)] < 0) continue;
             place(v, source_.Point(v), SurfacePoint(target_, sourceOnTarget_[static_cast<size_t>(v)], source_.Point(v)));
@@ -852,14 +564,15 @@ private:
         }
     }
 
-    Side source_;
-    Side target_;
+    WalkMesh source_;
+    WalkMesh target_;
     const MergeProgress& progress_;
     std::vector<Crossing> crossings_;
     // What the walk met inside each source arc, in order: crossing k as k,
     // target vertex v as ~v; arc a's from walked_[walkedFirst_[a]].
     std::vector<int32_t> walked_;
     std::vector<int32_t> walkedFirst_;
+    std::vector<int32_t> met_;  // scratch of the walk along one arc
     std::vector<bool> used_[2];
     std::vector<Location> sourceOnTarget_;
     std::vector<Location> targetOnSource_;

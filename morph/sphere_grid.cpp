@@ -25,13 +25,13 @@ constexpr double Rounding = 1e-9;
 
 SphereGrid::SphereGrid(std::size_t itemCount)
 {
-    // The sphere meets about 6 g^2 cells of a g^3 grid; four items a cell
-    // measured fastest (fewer cells per arc outweigh more pairs per cell).
+    // The sphere meets about 6 g^2 cells of a g^3 grid: about four
+    // triangles a cell.
     const double g = std::sqrt(static_cast<double>(itemCount) / 24.0);
     size_ = static_cast<int32_t>(std::clamp(g, 1.0, 1024.0));
 }
 
-CellBox SphereGrid::BoxAround(const double lo[3], const double hi[3], double margin, SphereBounds* bounds) const
+CellBox SphereGrid::BoxAround(const double lo[3], const double hi[3], double margin) const
 {
     CellBox box;
     for (int k = 0; k < 3; ++k) {
@@ -39,49 +39,16 @@ CellBox SphereGrid::BoxAround(const double lo[3], const double hi[3], double mar
         const double high = hi[k] + margin + Rounding;
         box.lo[k] = CellIndex(low);
         box.hi[k] = CellIndex(high);
-        if (bounds) {
-            bounds->lo[k] = std::nextafter(static_cast<float>(low), -2.0f);
-            bounds->hi[k] = std::nextafter(static_cast<float>(high), 2.0f);
-        }
     }
     return box;
 }
 
-UnitDirection UnitOf(const Vec3& p)
-{
-    UnitDirection unit;
-    Unit(p, unit.v);
-    return unit;
-}
-
-CellBox SphereGrid::ArcBox(const Vec3& a, const Vec3& b, SphereBounds* bounds) const
-{
-    return ArcBox(UnitOf(a), UnitOf(b), bounds);
-}
-
-CellBox SphereGrid::ArcBox(const UnitDirection& a, const UnitDirection& b, SphereBounds* bounds) const
-{
-    const double* u = a.v;
-    const double* v = b.v;
-    double lo[3], hi[3];
-    double half = 0.0;  // |u + v| / 2 = cos of half the arc's angle
-    for (int k = 0; k < 3; ++k) {
-        lo[k] = std::min(u[k], v[k]);
-        hi[k] = std::max(u[k], v[k]);
-        half += (u[k] + v[k]) * (u[k] + v[k]);
-    }
-    // Every point of the arc lies within its sagitta of the chord.
-    return BoxAround(lo, hi, 1.0 - std::sqrt(half) * 0.5, bounds);
-}
-
 CellBox SphereGrid::TriangleBox(const Vec3& a, const Vec3& b, const Vec3& c) const
 {
-    return TriangleBox(UnitOf(a), UnitOf(b), UnitOf(c));
-}
-
-CellBox SphereGrid::TriangleBox(const UnitDirection& a, const UnitDirection& b, const UnitDirection& c) const
-{
-    const double* u[3] = {a.v, b.v, c.v};
+    double u[3][3];
+    Unit(a, u[0]);
+    Unit(b, u[1]);
+    Unit(c, u[2]);
     double lo[3], hi[3];
     for (int k = 0; k < 3; ++k) {
         lo[k] = std::min({u[0][k], u[1][k], u[2][k]});
@@ -103,12 +70,9 @@ CellBox SphereGrid::TriangleBox(const UnitDirection& a, const UnitDirection& b, 
 
 uint32_t SphereGrid::CellOf(const Vec3& direction) const
 {
-    return CellOf(UnitOf(direction));
-}
-
-uint32_t SphereGrid::CellOf(const UnitDirection& direction) const
-{
-    return Key(CellIndex(direction.v[0]), CellIndex(direction.v[1]), CellIndex(direction.v[2]));
+    double u[3];
+    Unit(direction, u);
+    return Key(CellIndex(u[0]), CellIndex(u[1]), CellIndex(u[2]));
 }
 
 void SphereGrid::Insert(const CellBox& box, uint32_t item, std::vector<CellEntry>& entries) const
@@ -150,15 +114,6 @@ void SortEntries(std::vector<CellEntry>& entries, const SphereGrid& grid)
 size_t FirstEntryOf(const std::vector<CellEntry>& entries, uint32_t key)
 {
     return static_cast<size_t>(std::lower_bound(entries.begin(), entries.end(), static_cast<CellEntry>(key) << 32) - entries.begin());
-}
-
-bool FirstCommonCell(const CellBox& a, const CellBox& b, int32_t cell[3])
-{
-    for (int k = 0; k < 3; ++k) {
-        cell[k] = std::max(a.lo[k], b.lo[k]);
-        if (cell[k] > std::min(a.hi[k], b.hi[k])) return false;
-    }
-    return true;
 }
 
 }  // namespace vorlane

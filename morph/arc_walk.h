@@ -1,0 +1,62 @@
+// Walks along the great-circle arcs of one closed mesh across the triangles
+// of another. Every step is an exact sign, and a walk reads only triangles
+// next to each other: the overlay's crossings come out in order along each
+// arc, and every vertex finds its place on the other mesh from a
+// neighbour's, without an index over either.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "geometry/polyhedron.h"
+#include "geometry/vec3.h"
+
+namespace vorlane {
+
+// A closed, consistently oriented mesh as the walks see it; its directions
+// are its centred vertices.
+struct WalkMesh {
+    const Polyhedron* model = nullptr;
+    std::vector<IndexPair> arcs;    // every edge once, from < to, ascending
+    std::vector<int32_t> arcStart;  // by vertex: its first arc as from; one more at the end
+    // By side 3 t + i, from corner i to corner i + 1 of triangle t: the same
+    // edge's side in the triangle across it, and the edge's arc.
+    std::vector<int32_t> across;
+    std::vector<int32_t> sideArc;
+    std::vector<int32_t> rising;  // by arc: its side that runs from -> to
+    std::vector<int32_t> corner;  // by vertex: a side that starts there, or -1
+
+    const Vec3& Point(int32_t v) const { return model->vertices[static_cast<size_t>(v)]; }
+    // The corner a side starts at, and the side after it in its triangle.
+    int32_t Corner(int32_t side) const { return model->faces[static_cast<size_t>(side / 3)][static_cast<size_t>(side % 3)]; }
+    static int32_t After(int32_t side, int32_t step) { return side / 3 * 3 + (side + step) % 3; }
+    // The arc between two vertices an edge joins.
+    int32_t ArcIndex(int32_t u, int32_t v) const;
+};
+
+// The model must have passed ValidateStarShaped.
+WalkMesh MakeWalkMesh(const Polyhedron& model);
+
+// Where a direction falls on a mesh: inside a triangle, inside an arc, or
+// at a vertex. An index of -1 is a place not yet found.
+struct Location {
+    enum Kind : uint8_t { Inside, OnArc, AtVertex } kind = Inside;
+    int32_t index = -1;  // triangle, arc or vertex of the mesh
+};
+
+// Where direction p falls on triangle t of mesh, if t's closure holds it.
+bool LocateIn(const WalkMesh& mesh, int32_t t, const Vec3& p, Location& where);
+
+// Walks the arc from direction a, which lies at start on over, to direction
+// b (less than a half turn on). Where b lies is taken from end, or found
+// and stored there when end.index is -1. Appends to met, in order along the
+// arc, each side of over the arc crosses inside both (as its index) and
+// each vertex of over it passes through inside itself (as ~vertex).
+void WalkArc(const WalkMesh& over, const Vec3& a, const Vec3& b, const Location& start, Location& end, std::vector<int32_t>& met);
+
+// The place on over of every vertex of from that used marks, by walks
+// along from's arcs out of one vertex placed by looking at every triangle.
+std::vector<Location> LocateVertices(const WalkMesh& from, const std::vector<bool>& used, const WalkMesh& over);
+
+}  // namespace vorlane
