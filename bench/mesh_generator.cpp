@@ -106,6 +106,22 @@ ModelTable CubeSphere(int n, float radius)
     return table;
 }
 
+ModelTable Bipyramid(int n, float radius, double turn)
+{
+    ModelTable table;
+    for (int k = 0; k < n; ++k) {
+        const double angle = 2.0 * M_PI * (k + turn) / n;
+        table.vertices.push_back({radius * static_cast<float>(std::cos(angle)), radius * static_cast<float>(std::sin(angle)), 0.0f});
+    }
+    table.vertices.push_back({0.0f, 0.0f, radius});
+    table.vertices.push_back({0.0f, 0.0f, -radius});
+    for (int k = 0; k < n; ++k) {
+        table.triangles.push_back({k, (k + 1) % n, n});
+        table.triangles.push_back({(k + 1) % n, k, n + 1});
+    }
+    return table;
+}
+
 void PerturbRadially(ModelTable& table, float amount, uint32_t seed)
 {
     std::mt19937 random(seed);

@@ -1,5 +1,5 @@
 // Star-shaped test meshes of any size: icospheres, cube-spheres, and their
-// radially perturbed and rotated variants.
+// radially perturbed and rotated variants, and bipyramids.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,11 @@ ModelTable Icosphere(int level, float radius);
 // A cube with n x n squares per face, each cut in two, pushed onto a sphere
 // of radius: 12 n^2 triangles.
 ModelTable CubeSphere(int n, float radius);
+
+// Two cones of n sides joined at an equator of radius in the plane z = 0,
+// apexes at height +-radius: wide fans at the poles, long arcs. The equator
+// starts turn sides round from the x axis. 4 n triangles.
+ModelTable Bipyramid(int n, float radius, double turn = 0.0);
 
 // Scales every vertex's distance from the origin by a factor drawn from
 // [1 - amount, 1 + amount]; triangles keep facing outwards.

@@ -32,23 +32,6 @@ ModelTable Bumpy(ModelTable table, uint32_t seed)
     return table;
 }
 
-// Two cones joined at an equator: wide fans at the poles, long arcs.
-ModelTable Bipyramid(int n, float radius)
-{
-    ModelTable table;
-    for (int k = 0; k < n; ++k) {
-        const double angle = 2.0 * M_PI * k / n;
-        table.vertices.push_back({radius * static_cast<float>(std::cos(angle)), radius * static_cast<float>(std::sin(angle)), 0.0f});
-    }
-    table.vertices.push_back({0.0f, 0.0f, radius});
-    table.vertices.push_back({0.0f, 0.0f, -radius});
-    for (int k = 0; k < n; ++k) {
-        table.triangles.push_back({k, (k + 1) % n, n});
-        table.triangles.push_back({(k + 1) % n, k, n + 1});
-    }
-    return table;
-}
-
 // Generic pairs, and the catalogue's, whose vertices lie on each other's
 // arcs and vertices and whose arcs run along each other's circles.
 std::vector<Case> Cases()

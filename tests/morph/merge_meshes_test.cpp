@@ -350,24 +350,6 @@ TEST(MergeMeshes, CoincidentVerticesVerticesOnArcsAndOverlappingArcsAreSnapped)
     EXPECT_NEAR(start.y, 0.5f, 1e-6);
 }
 
-// Two cones joined at an equator of n vertices: both poles meet n triangles,
-// and the arcs from them run a quarter turn.
-ModelTable Bipyramid(int n, float radius, double turn)
-{
-    ModelTable table;
-    for (int k = 0; k < n; ++k) {
-        const double angle = 2.0 * M_PI * (k + turn) / n;
-        table.vertices.push_back({radius * static_cast<float>(std::cos(angle)), radius * static_cast<float>(std::sin(angle)), 0.0f});
-    }
-    table.vertices.push_back({0.0f, 0.0f, radius});
-    table.vertices.push_back({0.0f, 0.0f, -radius});
-    for (int k = 0; k < n; ++k) {
-        table.triangles.push_back({k, (k + 1) % n, n});
-        table.triangles.push_back({(k + 1) % n, k, n + 1});
-    }
-    return table;
-}
-
 // Around the poles the arcs leave and reach a vertex of the other model
 // through a fan of 48; half a step round, every equator corner lies on the
 // other's equator and the overlay is the two sets of meridians.
