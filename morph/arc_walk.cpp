@@ -59,6 +59,29 @@ bool Holds(const WalkMesh& mesh, int32_t t, const Location& where)
     return false;
 }
 
+// The side of triangle t whose great circle passes within NearAngle of
+// direction p, the nearest if more do, or -1.
+int8_t NearSide(const WalkMesh& mesh, int32_t t, const Vec3& p)
+{
+    const double px = p.x, py = p.y, pz = p.z;
+    // Squared sines times |p|^2, to spare a division.
+    double best = NearAngle * NearAngle * (px * px + py * py + pz * pz);
+    int8_t nearest = -1;
+    for (int32_t i = 0; i < 3; ++i) {
+        const Vec3& a = mesh.Point(mesh.Corner(3 * t + i));
+        const Vec3& b = mesh.Point(mesh.Corner(3 * t + (i + 1) % 3));
+        const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z;
+        const double nx = ay * bz - az * by, ny = az * bx - ax * bz, nz = ax * by - ay * bx;
+        const double dot = nx * px + ny * py + nz * pz;
+        const double sine2 = dot * dot / (nx * nx + ny * ny + nz * nz);
+        if (sine2 <= best && (nearest < 0 || sine2 < best)) {
+            nearest = static_cast<int8_t>(i);
+            best = sine2;
+        }
+    }
+    return nearest;
+}
+
 }  // namespace
 
 int32_t WalkMesh::ArcIndex(int32_t u, int32_t v) const
@@ -75,6 +98,7 @@ WalkMesh MakeWalkMesh(const Polyhedron& model)
 {
     WalkMesh mesh;
     mesh.model = &model;
+    mesh.directions = &model.vertices;
     FillArcs(mesh);
     const std::vector<Triangle>& faces = model.faces;
     mesh.across.resize(faces.size() * 3);
@@ -110,7 +134,7 @@ bool LocateIn(const WalkMesh& mesh, int32_t t, const Vec3& p, Location& where)
     }
     const int zeros = (signs[0] == 0) + (signs[1] == 0) + (signs[2] == 0);
     if (zeros == 0) {
-        where = {Location::Inside, t};
+        where = {Location::Inside, t, NearSide(mesh, t, p)};
     } else if (zeros == 1) {
         const int32_t i = signs[0] == 0 ? 0 : signs[1] == 0 ? 1 : 2;
         where = {Location::OnArc, mesh.sideArc[static_cast<size_t>(3 * t + i)]};
@@ -250,6 +274,13 @@ void WalkArc(const WalkMesh& over, const Vec3& a, const Vec3& b, const Location&
 
 std::vector<Location> LocateVertices(const WalkMesh& from, const std::vector<bool>& used, const WalkMesh& over)
 {
+    std::vector<Location> where(used.size());
+    CompleteLocations(from, used, over, where);
+    return where;
+}
+
+void CompleteLocations(const WalkMesh& from, const std::vector<bool>& used, const WalkMesh& over, std::vector<Location>& where)
+{
     const size_t n = used.size();
     // Each vertex's neighbours, both ways along the arcs.
     std::vector<int32_t> first(n + 1, 0);
@@ -266,21 +297,12 @@ std::vector<Location> LocateVertices(const WalkMesh& from, const std::vector<boo
             neighbours[static_cast<size_t>(fill[static_cast<size_t>(arc.to)]++)] = arc.from;
         }
     }
-    std::vector<Location> where(n);
     std::vector<int32_t> queue;
     queue.reserve(n);
     std::vector<int32_t> met;
-    for (size_t root = 0; root < n; ++root) {
-        if (!used[root] || where[root].index >= 0) continue;
-        // One vertex of a connected mesh placed by brute force; the walks
-        // place the rest.
-        for (int32_t t = 0; t < static_cast<int32_t>(over.model->faces.size()); ++t) {
-            if (LocateIn(over, t, from.Point(static_cast<int32_t>(root)), where[root])) break;
-        }
-        assert(where[root].index >= 0 && "a direction that no triangle covers");
-        if (where[root].index < 0) continue;
-        queue.assign(1, static_cast<int32_t>(root));
-        for (size_t head = 0; head < queue.size(); ++head) {
+    // Walks spread from placed vertices to their neighbours not yet placed.
+    auto spread = [&](size_t head) {
+        for (; head < queue.size(); ++head) {
             const int32_t u = queue[head];
             for (int32_t k = first[static_cast<size_t>(u)]; k < first[static_cast<size_t>(u) + 1]; ++k) {
                 const int32_t v = neighbours[static_cast<size_t>(k)];
@@ -290,8 +312,23 @@ std::vector<Location> LocateVertices(const WalkMesh& from, const std::vector<boo
                 if (where[static_cast<size_t>(v)].index >= 0) queue.push_back(v);
             }
         }
+    };
+    for (size_t v = 0; v < n; ++v) {
+        if (used[v] && where[v].index >= 0) queue.push_back(static_cast<int32_t>(v));
     }
-    return where;
+    spread(0);
+    for (size_t root = 0; root < n; ++root) {
+        if (!used[root] || where[root].index >= 0) continue;
+        // One vertex of a part with none placed is found by looking at every
+        // triangle; the walks place the rest.
+        for (int32_t t = 0; t < static_cast<int32_t>(over.model->faces.size()); ++t) {
+            if (LocateIn(over, t, from.Point(static_cast<int32_t>(root)), where[root])) break;
+        }
+        assert(where[root].index >= 0 && "a direction that no triangle covers");
+        if (where[root].index < 0) continue;
+        queue.push_back(static_cast<int32_t>(root));
+        spread(queue.size() - 1);
+    }
 }
 
 }  // namespace vorlane

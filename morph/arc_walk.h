@@ -14,10 +14,11 @@
 
 namespace vorlane {
 
-// A closed, consistently oriented mesh as the walks see it; its directions
-// are its centred vertices.
+// A closed, consistently oriented mesh as the walks see it. Its directions
+// are its centred vertices unless a caller points them elsewhere.
 struct WalkMesh {
     const Polyhedron* model = nullptr;
+    const std::vector<Vec3>* directions = nullptr;
     std::vector<IndexPair> arcs;    // every edge once, from < to, ascending
     std::vector<int32_t> arcStart;  // by vertex: its first arc as from; one more at the end
     // By side 3 t + i, from corner i to corner i + 1 of triangle t: the same
@@ -27,7 +28,9 @@ struct WalkMesh {
     std::vector<int32_t> rising;  // by arc: its side that runs from -> to
     std::vector<int32_t> corner;  // by vertex: a side that starts there, or -1
 
-    const Vec3& Point(int32_t v) const { return model->vertices[static_cast<size_t>(v)]; }
+    const Vec3& Point(int32_t v) const { return (*directions)[static_cast<size_t>(v)]; }
+    // Where vertex v lies on the surface, centred.
+    const Vec3& Surface(int32_t v) const { return model->vertices[static_cast<size_t>(v)]; }
     // The corner a side starts at, and the side after it in its triangle.
     int32_t Corner(int32_t side) const { return model->faces[static_cast<size_t>(side / 3)][static_cast<size_t>(side % 3)]; }
     static int32_t After(int32_t side, int32_t step) { return side / 3 * 3 + (side + step) % 3; }
@@ -41,9 +44,20 @@ WalkMesh MakeWalkMesh(const Polyhedron& model);
 // Where a direction falls on a mesh: inside a triangle, inside an arc, or
 // at a vertex. An index of -1 is a place not yet found.
 struct Location {
-    enum Kind : uint8_t { Inside, OnArc, AtVertex } kind = Inside;
+    enum Kind : uint8_t { Inside, OnArc, AtVertex };
+    Location() = default;
+    Location(Kind k, int32_t i, int8_t n = -1) : kind(k), near(n), index(i) {}
+
+    Kind kind = Inside;
+    // Inside: the side of the triangle (0 to 2) nearest the direction if it
+    // lies within NearAngle of that side's great circle, else -1.
+    int8_t near = -1;
     int32_t index = -1;  // triangle, arc or vertex of the mesh
 };
+
+// Seen from the centre, closer than this (in radians) a direction and a
+// great circle differ by little more than the rounding of float directions.
+constexpr double NearAngle = 2e-7;
 
 // Where direction p falls on triangle t of mesh, if t's closure holds it.
 bool LocateIn(const WalkMesh& mesh, int32_t t, const Vec3& p, Location& where);
@@ -58,5 +72,9 @@ void WalkArc(const WalkMesh& over, const Vec3& a, const Vec3& b, const Location&
 // The place on over of every vertex of from that used marks, by walks
 // along from's arcs out of one vertex placed by looking at every triangle.
 std::vector<Location> LocateVertices(const WalkMesh& from, const std::vector<bool>& used, const WalkMesh& over);
+
+// The same for the vertices that used marks and where does not place yet
+// (index -1), walking from those it does.
+void CompleteLocations(const WalkMesh& from, const std::vector<bool>& used, const WalkMesh& over, std::vector<Location>& where);
 
 }  // namespace vorlane

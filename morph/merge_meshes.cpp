@@ -8,9 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "morph/arc_split.h"
 #include "morph/arc_walk.h"
 #include "morph/exact_predicates.h"
 #include "morph/huge_pages.h"
+#include "morph/ray_points.h"
 
 namespace vorlane {
 namespace {
@@ -38,55 +40,27 @@ Vec3 Add(const Vec3& a, const Vec3& b)
     return {a.x + b.x, a.y + b.y, a.z + b.z};
 }
 
-struct D3 {
-    double x, y, z;
-};
-D3 ToD(const Vec3& v) { return {v.x, v.y, v.z}; }
-D3 Sub(const D3& a, const D3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-D3 Cross(const D3& a, const D3& b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double Dot(const D3& a, const D3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 ToF(const D3& a) { return {static_cast<float>(a.x), static_cast<float>(a.y), static_cast<float>(a.z)}; }
-
-// Where the ray along direction p meets the segment a -> b.
-Vec3 OnSegment(const Vec3& a, const Vec3& b, const D3& dp)
-{
-    const D3 da = ToD(a), db = ToD(b);
-    const D3 m = Cross(da, db);
-    const double s = Dot(Cross(dp, da), m) / Dot(Cross(Sub(db, da), dp), m);
-    const double t = std::clamp(s, 0.0, 1.0);
-    return ToF({da.x + t * (db.x - da.x), da.y + t * (db.y - da.y), da.z + t * (db.z - da.z)});
-}
-
-// Where the ray along direction p meets the plane of triangle a, b, c.
-Vec3 OnTriangle(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& p)
-{
-    const D3 da = ToD(a), dp = ToD(p);
-    const D3 n = Cross(Sub(ToD(b), da), Sub(ToD(c), da));
-    const double t = Dot(n, da) / Dot(n, dp);
-    return ToF({dp.x * t, dp.y * t, dp.z * t});
-}
-
 // The point of other's surface in the direction p, which lies at where.
 Vec3 SurfacePoint(const WalkMesh& other, const Location& where, const Vec3& p)
 {
     switch (where.kind) {
     case Location::AtVertex:
-        return other.Point(where.index);
+        return other.Surface(where.index);
     case Location::OnArc: {
         const IndexPair& arc = other.arcs[static_cast<size_t>(where.index)];
-        return OnSegment(other.Point(arc.from), other.Point(arc.to), ToD(p));
+        return OnSegment(other.Surface(arc.from), other.Surface(arc.to), ToD(p));
     }
     case Location::Inside:
         break;
     }
     const Triangle& f = other.model->faces[static_cast<size_t>(where.index)];
-    return OnTriangle(other.Point(f[0]), other.Point(f[1]), other.Point(f[2]), p);
+    return OnTriangle(other.Surface(f[0]), other.Surface(f[1]), other.Surface(f[2]), p);
 }
 
 class Overlay {
 public:
     Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress)
-        : source_(MakeWalkMesh(source)), target_(MakeWalkMesh(target)), progress_(progress)
+        : sourceModel_(source), targetModel_(target), source_(MakeWalkMesh(source)), target_(MakeWalkMesh(target)), progress_(progress)
     {
     }
 
@@ -171,9 +145,164 @@ private:
     {
         used_[0] = UsedVertices(*source_.model);
         used_[1] = UsedVertices(*target_.model);
-        sourceOnTarget_ = vorlane::LocateVertices(source_, used_[0], target_);
-        Report("locating vertices", 0.5);
         targetOnSource_ = vorlane::LocateVertices(target_, used_[1], source_);
+        SnapNearVertices();
+        Report("locating vertices", 0.5);
+        sourceOnTarget_ = vorlane::LocateVertices(source_, used_[0], target_);
+        // The pieces of split triangles bring new arcs, which may pass as
+        // near to vertices again; a few rounds settle what rounding made.
+        for (int round = 0; round < 4 && SplitNearArcs(round == 0); ++round) {
+            CompleteLocations(target_, used_[1], source_, targetOnSource_);
+            CompleteLocations(source_, used_[0], target_, sourceOnTarget_);
+        }
+    }
+
+    // A vertex within NearAngle of an arc of the other model, inside one of
+    // the arc's triangles, becomes a vertex of that model inside the arc.
+    // After the first round only the vertices placed afresh are looked at:
+    // no other lies in a triangle that changed.
+    bool SplitNearArcs(bool firstRound)
+    {
+        std::vector<ArcSplit> inSource = NearArcs(target_, used_[1], targetOnSource_, source_, firstRound ? nullptr : &replaced_[1]);
+        std::vector<ArcSplit> inTarget = NearArcs(source_, used_[0], sourceOnTarget_, target_, firstRound ? nullptr : &replaced_[0]);
+        replaced_[0].clear();
+        replaced_[1].clear();
+        const bool source = Split(source_, std::move(inSource), sourceSplit_, targetOnSource_, replaced_[1], sourceOnTarget_, used_[0], replaced_[0]);
+        const bool target = Split(target_, std::move(inTarget), targetSplit_, sourceOnTarget_, replaced_[0], targetOnSource_, used_[1], replaced_[1]);
+        return source || target;
+    }
+
+    // The splits of over's arcs at the vertices of from near them (all, or
+    // those listed in only).
+    static std::vector<ArcSplit> NearArcs(const WalkMesh& from, const std::vector<bool>& used, const std::vector<Location>& where,
+                                          const WalkMesh& over, const std::vector<int32_t>* only)
+    {
+        std::vector<ArcSplit> splits;
+        std::vector<bool> split(over.arcs.size(), false);
+        auto look = [&](size_t v) {
+            if (!used[v] || where[v].kind != Location::Inside || where[v].near < 0) return;
+            const int32_t arc = over.sideArc[3 * static_cast<size_t>(where[v].index) + static_cast<size_t>(where[v].near)];
+            splits.push_back({arc, from.Point(static_cast<int32_t>(v))});
+            split[static_cast<size_t>(arc)] = true;
+        };
+        if (only) {
+            for (int32_t v : *only) look(static_cast<size_t>(v));
+        } else {
+            for (size_t v = 0; v < where.size(); ++v) look(v);
+        }
+        if (splits.empty()) return splits;
+        // Vertices exactly on an arc that is split become vertices too:
+        // the pieces no longer run through them.
+        for (size_t v = 0; v < where.size(); ++v) {
+            if (used[v] && where[v].kind == Location::OnArc && split[static_cast<size_t>(where[v].index)]) {
+                splits.push_back({where[v].index, from.Point(static_cast<int32_t>(v))});
+            }
+        }
+        return splits;
+    }
+
+    // Replaces mesh, which may already read from kept, by its split. Places
+    // on it that the split changed are forgotten (on, listed in onReplaced),
+    // and so are those of its new vertices (own, used, ownReplaced), for the
+    // walks to find again.
+    static bool Split(WalkMesh& mesh, std::vector<ArcSplit> splits, SplitMesh& kept, std::vector<Location>& on, std::vector<int32_t>& onReplaced,
+                      std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced)
+    {
+        SplitMesh next;
+        if (splits.empty() || !SplitArcs(mesh, std::move(splits), next)) return false;
+        // Arcs are numbered afresh: remember places on arcs by their ends.
+        std::vector<IndexPair> ends(on.size());
+        for (size_t v = 0; v < on.size(); ++v) {
+            if (on[v].kind == Location::OnArc && on[v].index >= 0) ends[v] = mesh.arcs[static_cast<size_t>(on[v].index)];
+        }
+        kept = std::move(next);
+        mesh = MakeWalkMesh(kept.surface);
+        mesh.directions = &kept.directions;
+        for (size_t v = 0; v < on.size(); ++v) {
+            Location& where = on[v];
+            if (where.index < 0) continue;
+            if (where.kind == Location::Inside && kept.changed[static_cast<size_t>(where.index)]) where.index = -1;
+            if (where.kind == Location::OnArc) where.index = FindArc(mesh, ends[v].from, ends[v].to);
+            if (where.index < 0) onReplaced.push_back(static_cast<int32_t>(v));
+        }
+        for (size_t v = own.size(); v < kept.directions.size(); ++v) ownReplaced.push_back(static_cast<int32_t>(v));
+        own.resize(kept.directions.size());
+        used.resize(kept.directions.size(), true);
+        return true;
+    }
+
+    // The arc between u and v, or -1 when no edge joins them.
+    static int32_t FindArc(const WalkMesh& mesh, int32_t u, int32_t v)
+    {
+        for (int32_t arc = mesh.arcStart[static_cast<size_t>(u)]; arc < mesh.arcStart[static_cast<size_t>(u) + 1]; ++arc) {
+            if (mesh.arcs[static_cast<size_t>(arc)].to == v) return arc;
+        }
+        return -1;
+    }
+
+    // Two meshes of one shape rarely give their shared vertices the same
+    // direction to the last bit, and the exact overlay would keep each such
+    // pair apart with slivers far thinner than a float step. So a target
+    // vertex within NearAngle of a source vertex's direction takes that
+    // direction (it stays where it is on the target's surface), one target
+    // vertex per source vertex, and only where every triangle around it
+    // still faces its centre. Each move is linear and keeps its triangles
+    // facing, so the target stays star-shaped.
+    void SnapNearVertices()
+    {
+        std::vector<bool> taken(source_.model->vertices.size(), false);
+        for (const Location& where : targetOnSource_) {
+            if (where.kind == Location::AtVertex) taken[static_cast<size_t>(where.index)] = true;
+        }
+        for (size_t v = 0; v < targetOnSource_.size(); ++v) {
+            Location& where = targetOnSource_[v];
+            if (!used_[1][v] || where.kind == Location::AtVertex) continue;
+            int32_t candidates[3];
+            int count = 0;
+            if (where.kind == Location::OnArc) {
+                const IndexPair& arc = source_.arcs[static_cast<size_t>(where.index)];
+                candidates[count++] = arc.from;
+                candidates[count++] = arc.to;
+            } else {
+                for (int32_t corner : source_.model->faces[static_cast<size_t>(where.index)]) candidates[count++] = corner;
+            }
+            const D3 p = ToD(target_.Point(static_cast<int32_t>(v)));
+            int32_t nearest = -1;
+            double best = NearAngle * NearAngle;
+            for (int i = 0; i < count; ++i) {
+                if (taken[static_cast<size_t>(candidates[i])]) continue;
+                const D3 u = ToD(source_.Point(candidates[i]));
+                const D3 c = Cross(u, p);
+                const double sine2 = Dot(c, c) / (Dot(u, u) * Dot(p, p));
+                if (Dot(u, p) > 0.0 && sine2 <= best && (nearest < 0 || sine2 < best)) {
+                    nearest = candidates[i];
+                    best = sine2;
+                }
+            }
+            if (nearest < 0 || !StillFacing(static_cast<int32_t>(v), source_.Point(nearest))) continue;
+            if (snapped_.empty()) {
+                snapped_ = target_.model->vertices;
+                target_.directions = &snapped_;
+            }
+            snapped_[v] = source_.Point(nearest);
+            taken[static_cast<size_t>(nearest)] = true;
+            where = {Location::AtVertex, nearest};
+        }
+    }
+
+    // Whether every target triangle around vertex v faces the centre with v
+    // turned to direction d.
+    bool StillFacing(int32_t v, const Vec3& d) const
+    {
+        const int32_t first = target_.corner[static_cast<size_t>(v)];
+        int32_t side = first;
+        do {
+            const Vec3& b = target_.Point(target_.Corner(WalkMesh::After(side, 1)));
+            const Vec3& c = target_.Point(target_.Corner(WalkMesh::After(side, 2)));
+            if (Orient3(d, b, c) <= 0) return false;
+            side = target_.across[static_cast<size_t>(WalkMesh::After(side, 2))];
+        } while (side != first);
+        return true;
     }
 
     // Merged vertices: the source's, then target vertices that coincide
@@ -516,8 +645,8 @@ private:
         mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
         mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
         mesh.centre = SphereCentre;
-        mesh.source = source_.model;
-        mesh.target = target_.model;
+        mesh.source = &sourceModel_;
+        mesh.target = &targetModel_;
         result.crossingCount = static_cast<int32_t>(crossings_.size());
     }
 
@@ -537,13 +666,13 @@ private:
         const int32_t s = static_cast<int32_t>(source_.model->vertices.size());
         for (int32_t v = 0; v < s; ++v) {
             if (compact_[static_cast<size_t>(v)] < 0) continue;
-            place(v, source_.Point(v), SurfacePoint(target_, sourceOnTarget_[static_cast<size_t>(v)], source_.Point(v)));
+            place(v, source_.Surface(v), SurfacePoint(target_, sourceOnTarget_[static_cast<size_t>(v)], source_.Point(v)));
         }
         for (size_t v = 0; v < targetVertex_.size(); ++v) {
             const int32_t merged = targetVertex_[v];
             if (merged < s || compact_[static_cast<size_t>(merged)] < 0) continue;  // unused, or one with a source vertex
             const Vec3& p = target_.Point(static_cast<int32_t>(v));
-            place(merged, SurfacePoint(source_, targetOnSource_[v], p), p);
+            place(merged, SurfacePoint(source_, targetOnSource_[v], p), target_.Surface(static_cast<int32_t>(v)));
         }
         for (size_t k = 0; k < crossings_.size(); ++k) {
             const int32_t vertex = crossingBase_ + static_cast<int32_t>(k);
@@ -559,13 +688,20 @@ private:
             }
             // The direction unrounded: a crossing can lie closer to a vertex
             // than a float step, and rounding it first could put it past.
-            place(vertex, OnSegment(source_.Point(a.from), source_.Point(a.to), direction),
-                  OnSegment(target_.Point(b.from), target_.Point(b.to), direction));
+            place(vertex, OnSegment(source_.Surface(a.from), source_.Surface(a.to), direction),
+                  OnSegment(target_.Surface(b.from), target_.Surface(b.to), direction));
         }
     }
 
+    const Polyhedron& sourceModel_;
+    const Polyhedron& targetModel_;
     WalkMesh source_;
     WalkMesh target_;
+    std::vector<Vec3> snapped_;  // the target's directions, once one is snapped
+    SplitMesh sourceSplit_;      // the models with arcs split, once one is
+    SplitMesh targetSplit_;
+    // Vertices placed afresh after a split: the source's, the target's.
+    std::vector<int32_t> replaced_[2];
     const MergeProgress& progress_;
     std::vector<Crossing> crossings_;
     // What the walk met inside each source arc, in order: crossing k as k,

@@ -1,9 +1,15 @@
 // The merge for real meshes: any two closed meshes, each star-shaped about
 // its centre, overlaid exactly on the projection sphere.
 //
-// Unlike MergeTopologies, nothing here depends on tolerances: every decision
-// about topology is an exact sign, coincident directions are snapped into one
-// vertex, and the result is always a closed, consistently oriented mesh.
+// Unlike MergeTopologies, the overlay depends on no tolerance: every decision
+// about topology is an exact sign, coincident directions are one vertex, and
+// the result is always a closed, consistently oriented mesh. One tolerance
+// comes before it: a vertex whose direction lies within NearAngle (2e-7 rad,
+// about the rounding of float directions) of a vertex of the other model
+// takes that direction, and one as near an arc of the other model becomes a
+// vertex inside that arc. Otherwise the overlay would keep such near misses
+// apart with slivers thinner than a float step, which float positions can
+// turn over.
 #pragma once
 
 #include <cstdint>

@@ -293,6 +293,50 @@ TEST(MergeMeshes, MeshWithItselfGivesItselfBack)
     for (size_t i = 0; i < a.edges.size(); ++i) EXPECT_EQ(result.mesh.edges[i], a.edges[i]);
 }
 
+// A mesh and its copy at another size, about another centre: their
+// directions agree only to rounding, and still only the mesh comes back.
+TEST(MergeMeshes, MeshWithItsScaledCopyGivesItselfBack)
+{
+    const Polyhedron a = Placed(Icosphere(2, 40.0f), {1, 2, 3});
+    const Polyhedron b = Placed(Icosphere(2, 30.0f), {-7, 5, 0});
+    const MeshMergeResult result = MergeMeshes(a, b);
+    int flat = 0;
+    ExpectSoundMerge(a, b, result, 50, &flat);
+    EXPECT_EQ(flat, 0);
+    EXPECT_EQ(result.crossingCount, 0);
+    EXPECT_EQ(result.mesh.vertexCount, a.vertexCount);
+    EXPECT_EQ(result.mesh.faceCount, a.faceCount);
+}
+
+// Subdivisions of one icosahedron, and cube-spheres whose grid lines share
+// great circles: vertices of one lie a float step off the other's arcs or
+// vertices, where an exact overlay alone cuts slivers that float positions
+// turn over.
+TEST(MergeMeshes, VerticesARoundingOffTheOtherMeshLeaveNoSlivers)
+{
+    const struct {
+        const char* name;
+        ModelTable source;
+        ModelTable target;
+    } cases[] = {
+        {"icosahedron into its second subdivision", Icosphere(0, 40.0f), Icosphere(2, 30.0f)},
+        {"second subdivision into the icosahedron", Icosphere(2, 40.0f), Icosphere(0, 30.0f)},
+        {"first subdivision into the third", Icosphere(1, 40.0f), Icosphere(3, 30.0f)},
+        {"third subdivision into the first", Icosphere(3, 40.0f), Icosphere(1, 30.0f)},
+        {"cube-sphere 8 into cube-sphere 2", CubeSphere(8, 55.0f), CubeSphere(2, 40.0f)},
+        {"cube-sphere 6 into cube-sphere 8", CubeSphere(6, 55.0f), CubeSphere(8, 55.0f)},
+        {"bipyramid into icosphere", Bipyramid(48, 30.0f, 0.0), Icosphere(2, 40.0f)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Polyhedron source = BuildPolyhedron(c.source, {0, 0, 0});
+        const Polyhedron target = BuildPolyhedron(c.target, {0, 0, 0});
+        int flat = 0;
+        ExpectSoundMerge(source, target, MergeMeshes(source, target), 50, &flat);
+        EXPECT_EQ(flat, 0);
+    }
+}
+
 // Vertices no triangle names are no part of the overlay: the merge is the
 // one without them, field for field.
 TEST(MergeMeshes, VerticesNoTriangleUsesAreLeftOut)
