@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "morph/exact_predicates.h"
+#include "morph/ray_points.h"
 
 namespace vorlane {
 namespace {
@@ -63,17 +64,14 @@ bool Holds(const WalkMesh& mesh, int32_t t, const Location& where)
 // direction p, the nearest if more do, or -1.
 int8_t NearSide(const WalkMesh& mesh, int32_t t, const Vec3& p)
 {
-    const double px = p.x, py = p.y, pz = p.z;
+    const D3 dp = ToD(p);
     // Squared sines times |p|^2, to spare a division.
-    double best = NearAngle * NearAngle * (px * px + py * py + pz * pz);
+    double best = NearAngle * NearAngle * Dot(dp, dp);
     int8_t nearest = -1;
     for (int32_t i = 0; i < 3; ++i) {
-        const Vec3& a = mesh.Point(mesh.Corner(3 * t + i));
-        const Vec3& b = mesh.Point(mesh.Corner(3 * t + (i + 1) % 3));
-        const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z;
-        const double nx = ay * bz - az * by, ny = az * bx - ax * bz, nz = ax * by - ay * bx;
-        const double dot = nx * px + ny * py + nz * pz;
-        const double sine2 = dot * dot / (nx * nx + ny * ny + nz * nz);
+        const D3 n = Cross(ToD(mesh.Point(mesh.Corner(3 * t + i))), ToD(mesh.Point(mesh.Corner(3 * t + (i + 1) % 3))));
+        const double dot = Dot(n, dp);
+        const double sine2 = dot * dot / Dot(n, n);
         if (sine2 <= best && (nearest < 0 || sine2 < best)) {
             nearest = static_cast<int8_t>(i);
             best = sine2;
@@ -88,10 +86,10 @@ int32_t WalkMesh::ArcIndex(int32_t u, int32_t v) const
 {
     // A vertex has a few arcs as from: a scan beats a search of them all.
     const int32_t low = std::min(u, v), high = std::max(u, v);
-    int32_t arc = arcStart[static_cast<size_t>(low)];
-    while (arcs[static_cast<size_t>(arc)].to != high) ++arc;
-    assert(arc < arcStart[static_cast<size_t>(low) + 1]);
-    return arc;
+    for (int32_t arc = arcStart[static_cast<size_t>(low)]; arc < arcStart[static_cast<size_t>(low) + 1]; ++arc) {
+        if (arcs[static_cast<size_t>(arc)].to == high) return arc;
+    }
+    return -1;
 }
 
 WalkMesh MakeWalkMesh(const Polyhedron& model)
@@ -110,6 +108,7 @@ WalkMesh MakeWalkMesh(const Polyhedron& model)
             const int32_t u = faces[t][i], v = faces[t][(i + 1) % 3];
             const int32_t side = static_cast<int32_t>(3 * t + i);
             const int32_t arc = mesh.ArcIndex(u, v);
+            assert(arc >= 0);
             mesh.sideArc[static_cast<size_t>(side)] = arc;
             if (u < v) mesh.rising[static_cast<size_t>(arc)] = side;
             mesh.corner[static_cast<size_t>(u)] = side;

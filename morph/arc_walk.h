@@ -34,7 +34,7 @@ struct WalkMesh {
     // The corner a side starts at, and the side after it in its triangle.
     int32_t Corner(int32_t side) const { return model->faces[static_cast<size_t>(side / 3)][static_cast<size_t>(side % 3)]; }
     static int32_t After(int32_t side, int32_t step) { return side / 3 * 3 + (side + step) % 3; }
-    // The arc between two vertices an edge joins.
+    // The arc between two vertices, or -1 when no edge joins them.
     int32_t ArcIndex(int32_t u, int32_t v) const;
 };
 

@@ -222,22 +222,13 @@ private:
             Location& where = on[v];
             if (where.index < 0) continue;
             if (where.kind == Location::Inside && kept.changed[static_cast<size_t>(where.index)]) where.index = -1;
-            if (where.kind == Location::OnArc) where.index = FindArc(mesh, ends[v].from, ends[v].to);
+            if (where.kind == Location::OnArc) where.index = mesh.ArcIndex(ends[v].from, ends[v].to);
             if (where.index < 0) onReplaced.push_back(static_cast<int32_t>(v));
         }
         for (size_t v = own.size(); v < kept.directions.size(); ++v) ownReplaced.push_back(static_cast<int32_t>(v));
         own.resize(kept.directions.size());
         used.resize(kept.directions.size(), true);
         return true;
-    }
-
-    // The arc between u and v, or -1 when no edge joins them.
-    static int32_t FindArc(const WalkMesh& mesh, int32_t u, int32_t v)
-    {
-        for (int32_t arc = mesh.arcStart[static_cast<size_t>(u)]; arc < mesh.arcStart[static_cast<size_t>(u) + 1]; ++arc) {
-            if (mesh.arcs[static_cast<size_t>(arc)].to == v) return arc;
-        }
-        return -1;
     }
 
     // Two meshes of one shape rarely give their shared vertices the same
