@@ -1,6 +1,7 @@
 #include "morph/arc_split.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 #include "morph/exact_predicates.h"
@@ -44,11 +45,18 @@ private:
             size_t j = i;
             while (j < splits_.size() && splits_[j].arc == splits_[i].arc) ++j;
             const IndexPair& e = mesh_.arcs[static_cast<size_t>(splits_[i].arc)];
-            // In order from e.from to e.to: a before b when a -> b turns the
-            // way the arc does.
-            const D3 normal = Cross(ToD(mesh_.Point(e.from)), ToD(mesh_.Point(e.to)));
-            std::sort(splits_.begin() + static_cast<std::ptrdiff_t>(i), splits_.begin() + static_cast<std::ptrdiff_t>(j),
-                      [&](const ArcSplit& a, const ArcSplit& b) { return Dot(Cross(ToD(a.direction), ToD(b.direction)), normal) > 0.0; });
+            // In order from e.from to e.to, by the angle turned from e.from:
+            // a key each, so that the order stays a strict one even for
+            // points closer than rounding.
+            const D3 from = ToD(mesh_.Point(e.from));
+            const D3 normal = Cross(from, ToD(mesh_.Point(e.to)));
+            const double length = std::sqrt(Dot(normal, normal));
+            auto angle = [&](const ArcSplit& a) {
+                const D3 d = ToD(a.direction);
+                return std::atan2(Dot(Cross(from, d), normal), Dot(from, d) * length);
+            };
+            std::stable_sort(splits_.begin() + static_cast<std::ptrdiff_t>(i), splits_.begin() + static_cast<std::ptrdiff_t>(j),
+                             [&](const ArcSplit& a, const ArcSplit& b) { return angle(a) < angle(b); });
             accepted_[static_cast<size_t>(splits_[i].arc)] = true;
             groupOf_[static_cast<size_t>(splits_[i].arc)] = static_cast<int32_t>(firstSplit_.size());
             firstSplit_.push_back(i);
