@@ -38,7 +38,7 @@ struct WalkMesh {
     int32_t ArcIndex(int32_t u, int32_t v) const;
 };
 
-// The model must have passed ValidateStarShaped.
+// The model must be one ValidateStarShaped accepts, or a split of one.
 WalkMesh MakeWalkMesh(const Polyhedron& model);
 
 // Where a direction falls on a mesh: inside a triangle, inside an arc, or
