@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "geometry/morph_mesh.h"
 #include "geometry/polyhedron.h"
 #include "geometry/vec3.h"
-#include "morph/morph_mesh.h"
 #include "render/light_marker.h"
+#include "render/morph_interpolation.h"
 #include "render/view_state.h"
 
 namespace vorlane {
@@ -19,6 +20,7 @@ struct Scene {
     float shadowMatrix[16] = {};     // column-major, as glMultMatrixf takes it
     std::vector<Polyhedron> models;  // eight once built; morphs point into it
     std::vector<MorphMesh> morphs;   // four once built
+    std::vector<ColouredMorph> shown;  // the morphs with their models' colours, by morph
     // Display lists of the context SetupScene last ran in; drawing fills it.
     mutable ShapeListCache shapeLists;
 
@@ -34,7 +36,8 @@ struct Scene {
 void ComputeShadowMatrix(const TrianglePoints& points, const float light[4], float out[16]);
 
 // Builds the eight models and merges the four ordered pairs, replacing any
-// earlier ones; morphs[2] and morphs[3] are the two shown. Rewrites
+// earlier ones; morphs[2] and morphs[3] are the two shown, shown[k] being
+// morphs[k] with its models' colours. Rewrites
 // "facelist1.txt" and "facelist2.txt", last for morphs[3]. No GL.
 void BuildScene(Scene& scene);
 

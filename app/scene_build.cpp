@@ -1,12 +1,12 @@
-#include "app/scene.h"
 
 #include <cstddef>
 #include <iterator>
 #include <utility>
 
+#include "app/scene.h"
 #include "geometry/model_catalogue.h"
 #include "geometry/vec3.h"
-#include "morph/merge_topologies.h"
+#include "literal/merge_topologies.h"
 
 namespace vorlane {
 
@@ -30,22 +30,20 @@ namespace {
 struct SceneModel {
     ModelBuilder build;
     Vec3 centre;
-    uint8_t red;
-    uint8_t green;
-    uint8_t blue;
+    ByteColour colour;
 };
 
 // Only the two icosahedra and the two cubes take part in a merge; the others
 // are built as the scene always has.
 const SceneModel SceneModels[] = {
-    {BuildIcosahedron, {-10.0f, -10.0f, -10.0f}, 255, 0, 0},
-    {BuildIcosahedron, {0.0f, 0.0f, 0.0f}, 255, 0, 0},
-    {BuildPyramid, {10.0f, 0.0f, 10.0f}, 255, 255, 0},
-    {BuildRhombicPrism, {0.0f, 0.0f, 0.0f}, 0, 255, 0},
-    {BuildCube, {20.0f, 20.0f, 20.0f}, 0, 255, 255},
-    {BuildCube, {0.0f, 0.0f, 0.0f}, 0, 255, 255},
-    {BuildPointedBar, {0.0f, 0.0f, 0.0f}, 255, 0, 0},
-    {BuildBox, {0.0f, 0.0f, 0.0f}, 255, 0, 0},
+    {BuildIcosahedron, {-10.0f, -10.0f, -10.0f}, {255, 0, 0}},
+    {BuildIcosahedron, {0.0f, 0.0f, 0.0f}, {255, 0, 0}},
+    {BuildPyramid, {10.0f, 0.0f, 10.0f}, {255, 255, 0}},
+    {BuildRhombicPrism, {0.0f, 0.0f, 0.0f}, {0, 255, 0}},
+    {BuildCube, {20.0f, 20.0f, 20.0f}, {0, 255, 255}},
+    {BuildCube, {0.0f, 0.0f, 0.0f}, {0, 255, 255}},
+    {BuildPointedBar, {0.0f, 0.0f, 0.0f}, {255, 0, 0}},
+    {BuildBox, {0.0f, 0.0f, 0.0f}, {255, 0, 0}},
 };
 
 // (source, target) as indices into SceneModels.
@@ -60,15 +58,17 @@ void BuildScene(Scene& scene)
     // The morphs point into models, which therefore must never reallocate.
     scene.models.reserve(std::size(SceneModels));
     for (const SceneModel& entry : SceneModels) {
-        Polyhedron model = entry.build(entry.centre);
-        model.red = entry.red;
-        model.green = entry.green;
-        model.blue = entry.blue;
-        scene.models.push_back(std::move(model));
+        scene.models.push_back(entry.build(entry.centre));
     }
     scene.morphs.reserve(std::size(SceneMerges));
     for (const auto& pair : SceneMerges) {
         scene.morphs.push_back(MergeTopologies(scene.models[pair[0]], scene.models[pair[1]]));
+    }
+    scene.shown.clear();
+    for (std::size_t k = 0; k < scene.morphs.size(); ++k) {
+        const SceneModel& source = SceneModels[SceneMerges[k][0]];
+        const SceneModel& target = SceneModels[SceneMerges[k][1]];
+        scene.shown.push_back(ColouredMorph{&scene.morphs[k], source.colour, target.colour});
     }
 }
 

@@ -56,7 +56,7 @@ void PaintScene(const Scene& scene, const ViewState& view)
         glFlush();
         return;
     }
-    DrawFrame(scene.morphs[2], scene.morphs[3], scene.lightPosition, scene.shadowMatrix, view, scene.shapeLists);
+    DrawFrame(scene.shown[2], scene.shown[3], scene.lightPosition, scene.shadowMatrix, view, scene.shapeLists);
 }
 
 }  // namespace vorlane

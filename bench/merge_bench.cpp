@@ -7,8 +7,8 @@
 
 #include "bench/mesh_generator.h"
 #include "geometry/model_catalogue.h"
-#include "morph/merge_meshes.h"
-#include "morph/merge_topologies.h"
+#include "literal/merge_topologies.h"
+#include "robust/merge_meshes.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ void BM_MergeMeshes(benchmark::State& state)
     int64_t crossings = 0;
     for (auto _ : state) {
         const MeshMergeResult result = MergeMeshes(source, target);
-        crossings = result.crossingCount;
+        crossings = result.mesh.crossingCount;
         benchmark::DoNotOptimize(result.mesh.faceCount);
     }
     state.SetComplexityN(source.faceCount + target.faceCount);

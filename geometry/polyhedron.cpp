@@ -1,8 +1,8 @@
 #include "geometry/polyhedron.h"
 
+#include <algorithm>
 #include <cstddef>
-
-#include "morph/edge_list.h"
+#include <utility>
 
 namespace vorlane {
 
@@ -19,14 +19,15 @@ Polyhedron BuildPolyhedron(const ModelTable& table, const Vec3& centre)
         ProjectToSphere(model.vertices[i], model.spherePoints[i]);
     }
     model.faces = table.triangles;
+    model.edges.reserve(table.triangles.size() * 3);
     for (const Triangle& t : table.triangles) {
-        InsertList(IndexPair{t[0], t[1]}, -1);
-        InsertList(IndexPair{t[0], t[2]}, -1);
-        InsertList(IndexPair{t[1], t[2]}, -1);
+        for (const auto& [a, b] : {std::pair{t[0], t[1]}, std::pair{t[0], t[2]}, std::pair{t[1], t[2]}}) {
+            if (a != b) model.edges.push_back({std::min(a, b), std::max(a, b)});
+        }
     }
-    model.edgeCount = CountList();
-    model.edges.resize(static_cast<std::size_t>(model.edgeCount));
-    CopyList(model.edges.data());
+    std::sort(model.edges.begin(), model.edges.end());
+    model.edges.erase(std::unique(model.edges.begin(), model.edges.end()), model.edges.end());
+    model.edgeCount = static_cast<int32_t>(model.edges.size());
     model.centre = centre;
     return model;
 }

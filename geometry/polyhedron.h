@@ -23,30 +23,16 @@ inline bool operator<(const IndexPair& a, const IndexPair& b)
 
 using Triangle = std::array<int32_t, 3>;
 
+// A closed triangulated model about its centre.
 struct Polyhedron {
-    // Built fields.
     int32_t vertexCount = 0;
-    // Merge fields: the counts keep their last values after a merge.
-    int32_t mappedCount = 0;
-    int32_t crossingCount = 0;
     int32_t faceCount = 0;
     int32_t edgeCount = 0;
-    int32_t intactEdgeCount = 0;
-    int32_t endSegmentCount = 0;
-    int32_t innerSegmentCount = 0;
-    uint8_t red = 0;  // colour, set by the caller of a builder
-    uint8_t green = 0;
-    uint8_t blue = 0;
-    Vec3 centre;                          // in table coordinates
-    std::vector<Vec3> vertices;           // table position minus centre
-    std::vector<Vec3> mappedVertices;     // merge: the other model's vertices on this surface
-    std::vector<Vec3> crossingVertices;   // merge: crossings on this surface
-    std::vector<Vec3> spherePoints;       // vertices projected onto the common sphere
-    std::vector<Triangle> faces;          // counter-clockwise seen from outside
-    std::vector<IndexPair> edges;         // distinct edges, from < to, ascending
-    std::vector<IndexPair> intactEdges;   // merge: own edges that no crossing cuts
-    std::vector<IndexPair> endSegments;   // merge: (end vertex, nearest crossing)
-    std::vector<IndexPair> innerSegments; // merge: (crossing, next crossing)
+    Vec3 centre;                     // in table coordinates
+    std::vector<Vec3> vertices;      // table position minus centre
+    std::vector<Vec3> spherePoints;  // vertices projected onto the common sphere
+    std::vector<Triangle> faces;     // counter-clockwise seen from outside
+    std::vector<IndexPair> edges;    // distinct edges, from < to, ascending
 };
 
 // A model's own tables, in table coordinates.
@@ -57,8 +43,8 @@ struct ModelTable {
 
 // Builds a model about centre: vertices relative to it, their sphere points,
 // the triangles as given and every distinct edge once, ascending. A vertex at
-// the centre itself gets the zero vector as its sphere point. Uses the shared
-// EdgeList, which must be empty and is empty again on return.
+// the centre itself gets the zero vector as its sphere point; a triangle's
+// repeated corner makes no edge.
 Polyhedron BuildPolyhedron(const ModelTable& table, const Vec3& centre);
 
 }  // namespace vorlane

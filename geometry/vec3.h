@@ -29,6 +29,9 @@ bool ProjectToSphere(const Vec3& p, Vec3& q);
 // a.x*b.x + a.y*b.y + a.z*b.z, summed in double and delivered as a float.
 float DotProduct(const Vec3& a, const Vec3& b);
 
+// a + b per coordinate, in float: a centred point back in table coordinates.
+inline Vec3 Add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+
 // out = b - a: the vector from the first point to the second.
 void PointDifference(const Vec3& a, const Vec3& b, Vec3& out);
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "morph/morph_mesh.h"
+#include "geometry/morph_mesh.h"
 
 namespace vorlane {
 

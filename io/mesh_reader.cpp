@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "io/triangulate_polygon.h"
+#include "geometry/triangulate_polygon.h"
 
 namespace vorlane {
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "geometry/morph_step.h"
 #include "io/morph_triangles.h"
 #include "io/output_file.h"
 
@@ -42,7 +43,7 @@ std::string Write(const std::string& path, const MorphTriangles& mesh, int32_t s
     const std::size_t vertexCount = mesh.startPositions.size();
     bool ok = true;
     if (format == StepFormat::Obj) {
-        ok = std::fprintf(out, "# vorlane-merge: morph step %d of %d\n", step, LastMorphStep) > 0;
+        ok = std::fprintf(out, "# vorlane-merge: morph step %d of %d\n", step, MorphSteps) > 0;
         for (std::size_t v = 0; ok && v < vertexCount; ++v) {
             const Vec3 p = MorphPosition(mesh.startPositions[v], mesh.endPositions[v], step);
             ok = std::fprintf(out, "v %.9g %.9g %.9g\n", static_cast<double>(p.x), static_cast<double>(p.y),
@@ -57,7 +58,7 @@ std::string Write(const std::string& path, const MorphTriangles& mesh, int32_t s
                           "ply\nformat binary_little_endian 1.0\ncomment vorlane-merge: morph step %d of %d\n"
                           "element vertex %zu\nproperty float x\nproperty float y\nproperty float z\n"
                           "element face %zu\nproperty list uchar int vertex_indices\nend_header\n",
-                          step, LastMorphStep, vertexCount, mesh.triangles.size()) > 0;
+                          step, MorphSteps, vertexCount, mesh.triangles.size()) > 0;
         std::vector<unsigned char> body;
         body.reserve(vertexCount * 12 + mesh.triangles.size() * 13);
         for (std::size_t v = 0; v < vertexCount; ++v) {
@@ -93,7 +94,7 @@ bool StepFormatOfPath(const std::string& path, StepFormat& format)
 
 std::string WriteMeshAtStep(const MorphMesh& mesh, int32_t step, const std::string& path, StepFormat format)
 {
-    assert(step >= 0 && step <= LastMorphStep);
+    assert(step >= 0 && step <= MorphSteps);
     const MorphTriangles triangles = CollectMorphTriangles(mesh);
     return WriteFileAtomically(path, [&](const std::string& temporary) {
         return Write(temporary, triangles, step, format);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "morph/morph_mesh.h"
+#include "geometry/morph_mesh.h"
 
 namespace vorlane {
 

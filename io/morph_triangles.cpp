@@ -3,18 +3,9 @@
 #include <cassert>
 #include <cstddef>
 
+#include "geometry/fan.h"
+
 namespace vorlane {
-
-namespace {
-
-float Interpolate(float start, float end, int32_t step)
-{
-    return static_cast<float>(static_cast<double>(step) * (static_cast<double>(end) - start) /
-                                  static_cast<double>(LastMorphStep) +
-                              start);
-}
-
-}  // namespace
 
 MorphTriangles CollectMorphTriangles(const MorphMesh& mesh)
 {
@@ -24,14 +15,14 @@ MorphTriangles CollectMorphTriangles(const MorphMesh& mesh)
     MorphTriangles out;
     for (const MeshFace& face : mesh.faces) {
         assert(face.indices.size() == static_cast<std::size_t>(face.vertexCount));
-        for (std::size_t i = 1; i + 1 < face.indices.size(); ++i) {
-            Triangle t{face.indices[0], face.indices[i], face.indices[i + 1]};
+        ForEachFanTriangle(face.indices.data(), face.indices.size(), [&](int32_t a, int32_t b, int32_t c) {
+            const Triangle t{a, b, c};
             for (int32_t corner : t) {
                 assert(corner >= 0 && static_cast<std::size_t>(corner) < vertexCount);
                 renumbered[static_cast<std::size_t>(corner)] = 0;
             }
             out.triangles.push_back(t);
-        }
+        });
     }
     for (std::size_t v = 0; v < vertexCount; ++v) {
         if (renumbered[v] < 0) continue;
@@ -42,11 +33,6 @@ MorphTriangles CollectMorphTriangles(const MorphMesh& mesh)
     for (Triangle& t : out.triangles)
         for (int32_t& corner : t) corner = renumbered[static_cast<std::size_t>(corner)];
     return out;
-}
-
-Vec3 MorphPosition(const Vec3& start, const Vec3& end, int32_t step)
-{
-    return Vec3{Interpolate(start.x, end.x, step), Interpolate(start.y, end.y, step), Interpolate(start.z, end.z, step)};
 }
 
 }  // namespace vorlane

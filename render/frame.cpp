@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <optional>
+
 #include "render/morph_drawing.h"
 
 namespace vorlane {
@@ -24,7 +26,7 @@ void DrawShadow(const MorphMesh& mesh, const float shadowMatrix[16], const ViewS
     glMultMatrixf(shadowMatrix);
     glRotatef(view.angleX, 1.0f, 0.0f, 0.0f);
     glRotatef(view.angleY, 0.0f, 1.0f, 0.0f);
-    if (view.showMorphFaces) DrawMorphFaces(mesh, view.morphStep, true);
+    if (view.showMorphFaces) DrawMorphFaces(mesh, view.morphStep, std::nullopt);
     glPopMatrix();
 }
 
@@ -42,7 +44,7 @@ void DrawFloor()
 
 }  // namespace
 
-void DrawFrame(const MorphMesh& left, const MorphMesh& centre, const float lightPosition[4],
+void DrawFrame(const ColouredMorph& left, const ColouredMorph& centre, const float lightPosition[4],
                const float shadowMatrix[16], const ViewState& view, ShapeListCache& shapeLists)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -53,11 +55,11 @@ void DrawFrame(const MorphMesh& left, const MorphMesh& centre, const float light
     // note: set here, the light also lights the centre panel from the left.
     glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
     DrawMorphView(left, view);
-    DrawSourceModel(left, view, true);
+    DrawSourceModel(*left.mesh, view, true);
     glPopMatrix();
     glPushAttrib(GL_LIGHTING_BIT);
     glDisable(GL_LIGHTING);
-    DrawShadow(left, shadowMatrix, view);
+    DrawShadow(*left.mesh, shadowMatrix, view);
     glPushMatrix();
     glTranslatef(lightPosition[0], lightPosition[1], lightPosition[2]);
     glColor3ub(255, 255, 0);
@@ -69,11 +71,11 @@ void DrawFrame(const MorphMesh& left, const MorphMesh& centre, const float light
     glPushMatrix();
     glPushMatrix();
     DrawMorphView(centre, view);
-    DrawSourceModel(centre, view, false);
+    DrawSourceModel(*centre.mesh, view, false);
     glPopMatrix();
     glPushAttrib(GL_LIGHTING_BIT);
     glDisable(GL_LIGHTING);
-    DrawShadow(centre, shadowMatrix, view);
+    DrawShadow(*centre.mesh, shadowMatrix, view);
     glPopMatrix();
 
     DrawFloor();

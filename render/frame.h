@@ -2,8 +2,9 @@
 // and the floor.
 #pragma once
 
-#include "morph/morph_mesh.h"
+#include "geometry/morph_mesh.h"
 #include "render/light_marker.h"
+#include "render/morph_interpolation.h"
 #include "render/view_state.h"
 
 namespace vorlane {
@@ -18,7 +19,7 @@ inline constexpr double LightMarkerRadius = 5.0;
 // placed at lightPosition in the left panel's frame and lights both panels.
 // Needs the model-view matrix selected and holding the view transform; leaves
 // the matrix and attribute stacks as it found them.
-void DrawFrame(const MorphMesh& left, const MorphMesh& centre, const float lightPosition[4],
+void DrawFrame(const ColouredMorph& left, const ColouredMorph& centre, const float lightPosition[4],
                const float shadowMatrix[16], const ViewState& view, ShapeListCache& shapeLists);
 
 }  // namespace vorlane

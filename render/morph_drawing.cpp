@@ -38,14 +38,13 @@ void WhitePoints()
 
 }  // namespace
 
-void DrawMorphFaces(const MorphMesh& mesh, int32_t step, bool shadow)
+void DrawMorphFaces(const MorphMesh& mesh, int32_t step, const std::optional<ByteColour>& colour)
 {
     assert(mesh.faceCount >= 0 && static_cast<std::size_t>(mesh.faceCount) <= mesh.faces.size());
-    if (shadow) {
-        Black();
+    if (colour) {
+        glColor3ub(colour->red, colour->green, colour->blue);
     } else {
-        const ByteColour colour = MorphColour(mesh, step);
-        glColor3ub(colour.red, colour.green, colour.blue);
+        Black();
     }
     glBegin(GL_TRIANGLES);
     for (int32_t f = 0; f < mesh.faceCount; ++f) {
@@ -117,12 +116,13 @@ void DrawProjectionRays(const Polyhedron& model)
     glEnd();
 }
 
-void DrawMorphView(const MorphMesh& mesh, const ViewState& view)
+void DrawMorphView(const ColouredMorph& morph, const ViewState& view)
 {
+    const MorphMesh& mesh = *morph.mesh;
     glRotatef(view.angleX - 50.0f, 1.0f, 0.0f, 0.0f);
     glRotatef(view.angleY + 10.0f, 0.0f, 1.0f, 0.0f);
     glRotatef(view.angleZ, 0.0f, 0.0f, 1.0f);
-    if (view.showMorphFaces) DrawMorphFaces(mesh, view.morphStep, false);
+    if (view.showMorphFaces) DrawMorphFaces(mesh, view.morphStep, MorphColour(morph, view.morphStep));
     if (view.showMorphEdges) DrawMorphEdges(mesh, view.morphStep);
     if (view.showMorphVertices) DrawMorphVertices(mesh, view.morphStep);
 }

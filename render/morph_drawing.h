@@ -4,18 +4,20 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
+#include "geometry/morph_mesh.h"
 #include "geometry/polyhedron.h"
-#include "morph/morph_mesh.h"
+#include "render/morph_interpolation.h"
 #include "render/view_state.h"
 
 namespace vorlane {
 
 // Every face as one triangle of its first three corners at step, with one
-// normal from the interpolated corners (zero for a degenerate triangle).
-// Coloured MorphColour, or black when shadow is set. Faces with fewer than
-// three corners are skipped.
-void DrawMorphFaces(const MorphMesh& mesh, int32_t step, bool shadow);
+// normal from the interpolated corners (zero for a degenerate triangle), in
+// colour, or black for a shadow (no colour). Faces with fewer than three
+// corners are skipped.
+void DrawMorphFaces(const MorphMesh& mesh, int32_t step, const std::optional<ByteColour>& colour);
 
 // Every merged edge at step as a black line of width 2.
 void DrawMorphEdges(const MorphMesh& mesh, int32_t step);
@@ -34,7 +36,7 @@ void DrawProjectionRays(const Polyhedron& model);
 
 // Rotates the current matrix by (angleX - 50) about x, (angleY + 10) about y
 // and angleZ about z, then draws the faces, edges and vertices the view's
-// switches select.
-void DrawMorphView(const MorphMesh& mesh, const ViewState& view);
+// switches select, the faces in MorphColour.
+void DrawMorphView(const ColouredMorph& morph, const ViewState& view);
 
 }  // namespace vorlane

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-namespace vorlane {
+#include "geometry/morph_step.h"
 
-inline constexpr int32_t MorphSteps = 20;
+namespace vorlane {
 
 struct ViewState {
     float angleX = 0.0f;  // degrees

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "geometry/fault_sink.h"
+#include "literal/fault_sink.h"
 
 namespace vorlane::test {
 

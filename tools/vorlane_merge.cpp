@@ -1,26 +1,21 @@
 // vorlane-merge: one merge of two models, catalogue or mesh files, without a
-// window; prints its counts or writes the morph to a file.
+// window; prints its counts or writes the morph to a file. A driver of the
+// stages: read, prepare, merge, write.
 #include <unistd.h>
 
-#include <cctype>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <new>
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "geometry/model_catalogue.h"
 #include "io/gltf_writer.h"
-#include "io/kernel_centre.h"
 #include "io/mesh_reader.h"
 #include "io/mesh_writer.h"
-#include "io/morph_triangles.h"
-#include "io/orient_outward.h"
-#include "morph/merge_meshes.h"
-#include "morph/merge_topologies.h"
+#include "merge/merge_models.h"
+#include "prepare/prepare_mesh.h"
+#include "tools/merge_arguments.h"
 #include "tools/progress_meter.h"
 
 namespace {
@@ -30,40 +25,10 @@ using vorlane::Vec3;
 constexpr int UsageStatus = 2;
 constexpr int FailureStatus = 1;
 
-void PrintUsage()
-{
-    std::string names;
-    for (const vorlane::CatalogueEntry& entry : vorlane::Catalogue()) {
-        if (!names.empty()) names += ", ";
-        names += entry.name;
-    }
-    std::fprintf(stderr,
-                 "usage: vorlane-merge SOURCE cx cy cz TARGET cx cy cz\n"
-                 "       vorlane-merge SOURCE TARGET -o OUT [--source-centre X Y Z] [--target-centre X Y Z]"
-                 " [--step K]\n"
-                 "  SOURCE, TARGET: one of %s; in the second form also a mesh file\n"
-                 "    (.obj, .off, .ply, .stl), closed and star-shaped\n"
-                 "  cx cy cz: the model's centre\n"
-                 "  -o OUT: .glb or .gltf (the morph, animated), .obj or .ply (one step)\n"
-                 "  --source-centre, --target-centre: the centre to merge about; by default\n"
-                 "    the origin for catalogue models and the kernel's centre for files\n"
-                 "  --step K: the step written to .obj or .ply, 0 to %d (default 0)\n"
-                 "  --robust: the merge for real meshes also for two catalogue models\n",
-                 names.c_str(), vorlane::LastMorphStep);
-}
-
-bool ParseFloat(const char* text, float& value)
-{
-    char* end = nullptr;
-    value = std::strtof(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value);
-}
-
 // A usage error: its message, then the usage, and status 2.
 int Usage(const std::string& message)
 {
-    std::fprintf(stderr, "vorlane-merge: %s\n", message.c_str());
-    PrintUsage();
+    std::fprintf(stderr, "vorlane-merge: %s\n%s", message.c_str(), vorlane::MergeUsage().c_str());
     return UsageStatus;
 }
 
@@ -81,116 +46,17 @@ int Failure(const std::string& message)
     return FailureStatus;
 }
 
-struct Arguments {
-    std::vector<const char*> positional;
-    bool robust = false;
-    const char* output = nullptr;
-    std::optional<Vec3> sourceCentre;
-    std::optional<Vec3> targetCentre;
-    std::optional<int> step;
-};
-
-// Reads the options out of argv and keeps the rest in order; returns an
-// empty string or what is wrong.
-std::string ParseArguments(int argc, char** argv, Arguments& arguments)
+void PrintSummary(const char* source, const char* target, const vorlane::MergedModels& merged)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--robust") {
-            arguments.robust = true;
-        } else if (option == "-o") {
-            if (i + 1 >= argc) return "-o needs a file name";
-            if (arguments.output) return "-o given twice";
-            arguments.output = argv[++i];
-        } else if (option == "--source-centre" || option == "--target-centre") {
-            if (i + 3 >= argc) return option + " needs three numbers";
-            Vec3 centre;
-            float* coordinates[3] = {&centre.x, &centre.y, &centre.z};
-            for (float* coordinate : coordinates) {
-                if (!ParseFloat(argv[++i], *coordinate)) return std::string("'") + argv[i] + "' is not a number";
-            }
-            (option == "--source-centre" ? arguments.sourceCentre : arguments.targetCentre) = centre;
-        } else if (option == "--step") {
-            if (i + 1 >= argc) return "--step needs a number";
-            char* end = nullptr;
-            const long step = std::strtol(argv[++i], &end, 10);
-            if (end == argv[i] || *end != '\0' || step < 0 || step > vorlane::LastMorphStep)
-                return std::string("--step takes a whole number from 0 to ") + std::to_string(vorlane::LastMorphStep) +
-                       ", not '" + argv[i] + "'";
-            arguments.step = static_cast<int>(step);
-        } else if (option.size() > 1 && option[0] == '-' && !std::isdigit(static_cast<unsigned char>(option[1])) &&
-                   option[1] != '.') {
-            return "unknown option '" + option + "'";
-        } else {
-            arguments.positional.push_back(argv[i]);
-        }
-    }
-    return {};
-}
-
-struct Summary {
-    int crossings = 0;
-    int vertices = 0;
-    int folded = 0;
-    int edges = 0;
-    int faces = 0;
-};
-
-void PrintSummary(const char* source, const char* target, const Summary& s)
-{
+    const vorlane::MorphMesh& m = merged.mesh;
     std::printf("source %s target %s crossings %d vertices %d folded %d edges %d faces %d\n", source, target,
-                s.crossings, s.vertices, s.folded, s.edges, s.faces);
+                m.crossingCount, m.vertexCount, merged.foldedCount, m.edgeCount, m.faceCount);
 }
 
-Summary RobustSummary(const vorlane::MeshMergeResult& result)
-{
-    return Summary{result.crossingCount, result.mesh.vertexCount, 0, result.mesh.edgeCount, result.mesh.faceCount};
-}
-
-// ----------------------------------------------------------------- NAME cx cy cz form
-
-int RunCatalogueForm(const Arguments& arguments)
-{
-    if (arguments.sourceCentre || arguments.targetCentre || arguments.step)
-        return Usage("--source-centre, --target-centre and --step need -o OUT");
-    if (arguments.positional.size() != 8)
-        return Usage("expected 8 arguments, got " + std::to_string(arguments.positional.size()));
-    const vorlane::CatalogueEntry* entries[2] = {nullptr, nullptr};
-    Vec3 centres[2];
-    for (int m = 0; m < 2; ++m) {
-        const char* name = arguments.positional[static_cast<size_t>(m * 4)];
-        entries[m] = vorlane::FindCatalogueModel(name);
-        if (!entries[m]) return Usage(std::string("unknown model '") + name + "'");
-        float* coordinates[3] = {&centres[m].x, &centres[m].y, &centres[m].z};
-        for (int i = 0; i < 3; ++i) {
-            const char* text = arguments.positional[static_cast<size_t>(m * 4 + 1 + i)];
-            if (!ParseFloat(text, *coordinates[i])) return Usage(std::string("'") + text + "' is not a number");
-        }
-    }
-
-    vorlane::Polyhedron source = entries[0]->build(centres[0]);
-    vorlane::Polyhedron target = entries[1]->build(centres[1]);
-    if (arguments.robust) {
-        vorlane::ProgressMeter meter(stderr, isatty(STDERR_FILENO) != 0);
-        const vorlane::MeshMergeResult result = vorlane::MergeMeshes(
-            source, target, [&](const char* phase, double fraction) { meter.Report(phase, fraction); });
-        meter.Finish();
-        if (!result.error.empty()) return Failure(result.error);
-        PrintSummary(entries[0]->name, entries[1]->name, RobustSummary(result));
-        return 0;
-    }
-    const vorlane::MorphMesh mesh = vorlane::MergeTopologies(source, target);
-    PrintSummary(entries[0]->name, entries[1]->name,
-                 Summary{source.crossingCount, mesh.vertexCount, vorlane::CountFoldedVertices(mesh), mesh.edgeCount,
-                         mesh.faceCount});
-    return 0;
-}
-
-// ----------------------------------------------------------------- SOURCE TARGET -o OUT form
-
+// One model to merge: a built-in one, or a mesh file read and prepared.
 struct LoadedModel {
     std::string error;
-    bool catalogue = false;
+    bool builtIn = false;
     vorlane::Polyhedron model;
 };
 
@@ -198,7 +64,7 @@ LoadedModel Load(const char* argument, const std::optional<Vec3>& centre, vorlan
 {
     LoadedModel loaded;
     if (const vorlane::CatalogueEntry* entry = vorlane::FindCatalogueModel(argument)) {
-        loaded.catalogue = true;
+        loaded.builtIn = true;
         loaded.model = entry->build(centre.value_or(Vec3{}));
         return loaded;
     }
@@ -209,24 +75,62 @@ LoadedModel Load(const char* argument, const std::optional<Vec3>& centre, vorlan
         loaded.error = read.error;
         return loaded;
     }
-    // note: a mesh wound the other way round throughout is still the mesh.
-    vorlane::OrientOutward(read.table);
-    Vec3 chosen;
-    if (centre) {
-        chosen = *centre;
-    } else {
-        meter.Report(std::string("finding the centre of ") + argument, 0.0);
-        const vorlane::KernelCentreResult found = vorlane::FindKernelCentre(read.table);
-        meter.Report(std::string("finding the centre of ") + argument, 1.0);
-        if (!found.error.empty()) {
-            loaded.error = std::string(argument) + ": " + found.error;
-            return loaded;
-        }
-        chosen = found.centre;
-    }
-    loaded.model = vorlane::BuildPolyhedron(read.table, chosen);
+    vorlane::PreparedModel prepared = vorlane::PrepareMesh(
+        std::move(read.table), centre, argument,
+        [&](const std::string& phase, double fraction) { meter.Report(phase, fraction); });
+    loaded.error = std::move(prepared.error);
+    loaded.model = std::move(prepared.model);
     return loaded;
 }
+
+// The merge stage with its checks: the merge for real meshes takes only
+// models that pass them. Returns an empty string or why not.
+std::string Merge(const vorlane::Polyhedron& source, const vorlane::Polyhedron& target, vorlane::MergeMethod method,
+                  vorlane::ProgressMeter& meter, vorlane::MergedModels& merged)
+{
+    const auto report = [&](const std::string& phase, double fraction) { meter.Report(phase, fraction); };
+    if (method == vorlane::MergeMethod::Robust) {
+        for (const auto& [model, role] : {std::pair{&source, "source"}, std::pair{&target, "target"}}) {
+            const std::string problem = vorlane::CheckStarShaped(*model, role, report);
+            if (!problem.empty()) return problem;
+        }
+    }
+    merged = vorlane::MergeModels(source, target, method, report);
+    return {};
+}
+
+// ----------------------------------------------------------------- NAME cx cy cz form
+
+int RunCatalogueForm(const vorlane::MergeArguments& arguments)
+{
+    if (arguments.sourceCentre || arguments.targetCentre || arguments.step)
+        return Usage("--source-centre, --target-centre and --step need -o OUT");
+    if (arguments.positional.size() != 8)
+        return Usage("expected 8 arguments, got " + std::to_string(arguments.positional.size()));
+    vorlane::Polyhedron models[2];
+    for (int m = 0; m < 2; ++m) {
+        const char* name = arguments.positional[static_cast<size_t>(m * 4)];
+        const vorlane::CatalogueEntry* entry = vorlane::FindCatalogueModel(name);
+        if (!entry) return Usage(std::string("unknown model '") + name + "'");
+        Vec3 centre;
+        float* coordinates[3] = {&centre.x, &centre.y, &centre.z};
+        for (int i = 0; i < 3; ++i) {
+            const char* text = arguments.positional[static_cast<size_t>(m * 4 + 1 + i)];
+            if (!vorlane::ParseFloat(text, *coordinates[i])) return Usage(std::string("'") + text + "' is not a number");
+        }
+        models[m] = entry->build(centre);
+    }
+    vorlane::ProgressMeter meter(stderr, isatty(STDERR_FILENO) != 0);
+    vorlane::MergedModels merged;
+    const std::string problem =
+        Merge(models[0], models[1], vorlane::ChooseMergeMethod(true, arguments.robust), meter, merged);
+    meter.Finish();
+    if (!problem.empty()) return Failure(problem);
+    PrintSummary(arguments.positional[0], arguments.positional[4], merged);
+    return 0;
+}
+
+// ----------------------------------------------------------------- SOURCE TARGET -o OUT form
 
 bool IsModelArgument(const char* argument)
 {
@@ -234,7 +138,7 @@ bool IsModelArgument(const char* argument)
     return vorlane::FindCatalogueModel(argument) || vorlane::MeshFormatOfPath(argument, format);
 }
 
-int RunFileForm(const Arguments& arguments)
+int RunFileForm(const vorlane::MergeArguments& arguments)
 {
     if (arguments.positional.size() != 2)
         return Usage("expected SOURCE TARGET with -o, got " + std::to_string(arguments.positional.size()) +
@@ -260,31 +164,23 @@ int RunFileForm(const Arguments& arguments)
     };
     const char* sourceName = arguments.positional[0];
     const char* targetName = arguments.positional[1];
-    LoadedModel source = Load(sourceName, arguments.sourceCentre, meter);
+    const LoadedModel source = Load(sourceName, arguments.sourceCentre, meter);
     if (!source.error.empty()) return fail(source.error);
-    LoadedModel target = Load(targetName, arguments.targetCentre, meter);
+    const LoadedModel target = Load(targetName, arguments.targetCentre, meter);
     if (!target.error.empty()) return fail(target.error);
 
-    vorlane::MorphMesh mesh;
-    Summary summary;
-    if (source.catalogue && target.catalogue && !arguments.robust) {
-        mesh = vorlane::MergeTopologies(source.model, target.model);
-        summary = Summary{source.model.crossingCount, mesh.vertexCount, vorlane::CountFoldedVertices(mesh),
-                          mesh.edgeCount, mesh.faceCount};
-    } else {
-        vorlane::MeshMergeResult result = vorlane::MergeMeshes(
-            source.model, target.model, [&](const char* phase, double fraction) { meter.Report(phase, fraction); });
-        if (!result.error.empty()) return fail(result.error);
-        summary = RobustSummary(result);
-        mesh = std::move(result.mesh);
-    }
+    const vorlane::MergeMethod method = vorlane::ChooseMergeMethod(source.builtIn && target.builtIn, arguments.robust);
+    vorlane::MergedModels merged;
+    const std::string problem = Merge(source.model, target.model, method, meter, merged);
+    if (!problem.empty()) return fail(problem);
 
     meter.Report("writing " + output, 0.0);
-    const std::string written = gltf ? vorlane::WriteGltfMorph(mesh, output, container)
-                                     : vorlane::WriteMeshAtStep(mesh, arguments.step.value_or(0), output, stepFormat);
+    const std::string written =
+        gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container)
+             : vorlane::WriteMeshAtStep(merged.mesh, arguments.step.value_or(0), output, stepFormat);
     if (!written.empty()) return fail(written);
     meter.Finish();
-    PrintSummary(sourceName, targetName, summary);
+    PrintSummary(sourceName, targetName, merged);
     return 0;
 }
 
@@ -293,8 +189,8 @@ int RunFileForm(const Arguments& arguments)
 int main(int argc, char** argv)
 {
     try {
-        Arguments arguments;
-        const std::string problem = ParseArguments(argc, argv, arguments);
+        vorlane::MergeArguments arguments;
+        const std::string problem = vorlane::ParseMergeArguments(argc, argv, arguments);
         if (!problem.empty()) return Usage(problem);
         return arguments.output ? RunFileForm(arguments) : RunCatalogueForm(arguments);
     } catch (const std::bad_alloc&) {

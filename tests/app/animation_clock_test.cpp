@@ -71,18 +71,6 @@ TEST(AnimationClock, HoldAfterAHandMoveEndsAtTheNextMultipleOfTen)
     }
 }
 
-TEST(AnimationClock, HoldCountWrapsWithoutChangingTheHolds)
-{
-    AnimationState state;
-    state.view.morphStep = 0;
-    state.endHoldTicks = 999999999;
-    OnTimerTick(state);
-    EXPECT_EQ(state.view.morphStep, 0);
-    EXPECT_EQ(state.endHoldTicks, 0);
-    OnTimerTick(state);
-    EXPECT_EQ(state.view.morphStep, 1);
-}
-
 struct AngleCase {
     std::string name;
     float x, y, z;         // before the ticks

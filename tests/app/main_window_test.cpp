@@ -20,7 +20,7 @@
 
 #include "app/frame_view.h"
 #include "geometry/model_catalogue.h"
-#include "morph/merge_topologies.h"
+#include "literal/merge_topologies.h"
 #include "test_support.h"
 
 namespace {

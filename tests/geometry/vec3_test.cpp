@@ -2,7 +2,6 @@
 
 #include "geometry/polyhedron.h"
 #include "geometry/vec3.h"
-#include "morph/edge_list.h"
 
 namespace vorlane {
 namespace {
@@ -69,13 +68,6 @@ TEST(TriangleNormal, FollowsTheRightHandRule)
     }
 }
 
-TEST(PointDifference, SubtractsTheFirstFromTheSecond)
-{
-    Vec3 out;
-    PointDifference({1, 2, 3}, {4, 6, 8}, out);
-    ExpectVec(out, 3, 4, 5);
-}
-
 TEST(DotProduct, SumsInDoubleBeforeRounding)
 {
     // Summed in float, each 1 would vanish against 2^24 one at a time.
@@ -89,7 +81,6 @@ TEST(BuildPolyhedron, VertexAtTheCentreGetsTheZeroSpherePoint)
     const Polyhedron model = BuildPolyhedron(table, {0, 0, 0});
     ExpectVec(model.spherePoints[0], 0, 0, 0);
     ExpectVec(model.spherePoints[3], 0, 0, 300);
-    EXPECT_EQ(CountList(), 0);
 }
 
 }  // namespace

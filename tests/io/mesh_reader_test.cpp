@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "io/triangulate_polygon.h"
+#include "geometry/triangulate_polygon.h"
 #include "mesh_files.h"
 #include "test_support.h"
 

@@ -5,6 +5,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <optional>
 #include <vector>
 
 #include "geometry/vec3.h"
@@ -33,9 +35,6 @@ protected:
         // Window x and y equal scene x and y.
         LookOrthographically(0, test::FrameSize, 1000);
 
-        source.red = 255;
-        target.green = 255;
-        target.blue = 255;
         source.vertexCount = 2;
         source.vertices = {{10, 20, 0}, {30, 40, 0}};
         source.spherePoints = {{100, 200, 0}, {300, 400, 0}};
@@ -93,13 +92,14 @@ protected:
 
     Polyhedron source, target;
     MorphMesh mesh;
+    ColouredMorph shown{&mesh, {255, 0, 0}, {0, 255, 255}};
 };
 
 TEST_F(MorphDrawingTest, FacesAtTheStepInTheMorphColourOrBlack)
 {
     for (const bool shadow : {false, true}) {
         SCOPED_TRACE(shadow ? "shadow" : "lit");
-        const std::vector<Primitive> fed = Feedback([&] { DrawMorphFaces(mesh, 10, shadow); });
+        const std::vector<Primitive> fed = Feedback([&] { DrawMorphFaces(mesh, 10, shadow ? std::nullopt : std::optional(MorphColour(shown, 10))); });
         ASSERT_EQ(fed.size(), 2u);
         const float grey = shadow ? 0.0f : 127.0f / 255.0f;
         for (const Primitive& p : fed) ASSERT_EQ(p.vertices.size(), 3u);
@@ -111,22 +111,21 @@ TEST_F(MorphDrawingTest, FacesAtTheStepInTheMorphColourOrBlack)
         ExpectVertex(fed[1].vertices[2], 150, 400, grey);
 
         // The last face's normal stays current: it lights the edges drawn next.
-        Vec3 expected;
-        TriangleNormal({MorphPoint(mesh, 10, 1), MorphPoint(mesh, 10, 3), MorphPoint(mesh, 10, 2)}, expected);
+        // Corners (350, 200, 0), (350, 400, 50), (150, 400, 0): the normal is
+        // (0, 200, 50) x (-200, 200, 0) = (-1, -1, 4) / sqrt(18) once unit.
         GLfloat normal[3] = {};
         glGetFloatv(GL_CURRENT_NORMAL, normal);
-        EXPECT_FLOAT_EQ(normal[0], expected.x);
-        EXPECT_FLOAT_EQ(normal[1], expected.y);
-        EXPECT_FLOAT_EQ(normal[2], expected.z);
-        EXPECT_GT(expected.z, 0.0f);
-        EXPECT_LT(expected.x, 0.0f);
+        const float third = static_cast<float>(1.0 / std::sqrt(18.0));
+        EXPECT_NEAR(normal[0], -third, 1e-6);
+        EXPECT_NEAR(normal[1], -third, 1e-6);
+        EXPECT_NEAR(normal[2], 4 * third, 1e-6);
     }
 }
 
 TEST_F(MorphDrawingTest, NoFacesStillMakeAnEmptyBlock)
 {
     mesh.faceCount = 0;
-    EXPECT_TRUE(Feedback([&] { DrawMorphFaces(mesh, 0, false); }).empty());
+    EXPECT_TRUE(Feedback([&] { DrawMorphFaces(mesh, 0, ByteColour{}); }).empty());
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -176,7 +175,7 @@ TEST_F(MorphDrawingTest, MorphViewTurnsThenDrawsWhatTheSwitchesSelect)
     view.showMorphEdges = false;
     view.showMorphVertices = true;
     glPushMatrix();
-    const std::vector<Primitive> fed = Feedback([&] { DrawMorphView(mesh, view); });
+    const std::vector<Primitive> fed = Feedback([&] { DrawMorphView(shown, view); });
     glPopMatrix();
     ASSERT_EQ(fed.size(), 5u);
     EXPECT_EQ(fed[0].token, GL_POINT_TOKEN);
@@ -187,7 +186,7 @@ TEST_F(MorphDrawingTest, MorphViewTurnsThenDrawsWhatTheSwitchesSelect)
     view.angleZ = 90.0f;
     glPushMatrix();
     glTranslatef(600.0f, 50.0f, 0.0f);
-    const std::vector<Primitive> turned = Feedback([&] { DrawMorphView(mesh, view); });
+    const std::vector<Primitive> turned = Feedback([&] { DrawMorphView(shown, view); });
     glPopMatrix();
     ASSERT_EQ(turned.size(), 5u);
     EXPECT_NEAR(turned[1].vertices[0].x, 300, 1e-3);

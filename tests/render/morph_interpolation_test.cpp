@@ -32,20 +32,15 @@ TEST(InterpolateChannel, TruncatesTheSumTowardZero)
 
 TEST(MorphColour, IcosahedronIntoCube)
 {
-    Polyhedron red, cyan;
-    red.red = 255;
-    cyan.green = 255;
-    cyan.blue = 255;
     MorphMesh mesh;
-    mesh.source = &red;
-    mesh.target = &cyan;
+    const ColouredMorph morph{&mesh, {255, 0, 0}, {0, 255, 255}};
     const struct {
         int32_t step;
         ByteColour expected;
     } cases[] = {{0, {255, 0, 0}}, {1, {242, 12, 12}}, {10, {127, 127, 127}}, {20, {0, 255, 255}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step);
-        const ByteColour colour = MorphColour(mesh, c.step);
+        const ByteColour colour = MorphColour(morph, c.step);
         EXPECT_EQ(colour.red, c.expected.red);
         EXPECT_EQ(colour.green, c.expected.green);
         EXPECT_EQ(colour.blue, c.expected.blue);

@@ -1,0 +1,30 @@
+#include "merge/merge_models.h"
+
+#include <utility>
+
+#include "literal/merge_topologies.h"
+
+namespace vorlane {
+
+MergeMethod ChooseMergeMethod(bool bothBuiltIn, bool robustAsked)
+{
+    return bothBuiltIn && !robustAsked ? MergeMethod::Literal : MergeMethod::Robust;
+}
+
+MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, MergeMethod method,
+                         const MergeProgress& progress)
+{
+    MergedModels merged;
+    if (method == MergeMethod::Literal) {
+        merged.mesh = MergeTopologies(source, target);
+        merged.foldedCount = CountFoldedVertices(merged.mesh);
+        return merged;
+    }
+    MeshMergeResult result = MergeMeshes(source, target, progress);
+    merged.mesh = std::move(result.mesh);
+    merged.polygonStarts = std::move(result.polygonStarts);
+    merged.polygonIndices = std::move(result.polygonIndices);
+    return merged;
+}
+
+}  // namespace vorlane

@@ -1,0 +1,36 @@
+// The merge stage: the one place that chooses between the demo's literal
+// merge and the exact merge for real meshes.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geometry/morph_mesh.h"
+#include "geometry/polyhedron.h"
+#include "robust/merge_meshes.h"
+
+namespace vorlane {
+
+enum class MergeMethod {
+    Literal,  // MergeTopologies, as the demo merges; writes the face dumps
+    Robust,   // MergeMeshes: exact signs, any two star-shaped meshes
+};
+
+// Two built-in models merge as the demo does unless robust is asked for;
+// anything else takes the merge for real meshes.
+MergeMethod ChooseMergeMethod(bool bothBuiltIn, bool robustAsked);
+
+struct MergedModels {
+    MorphMesh mesh;          // points at source and target
+    int32_t foldedCount = 0; // vertices the literal merge folded away; 0 for the robust one
+    // The robust merge's faces before triangulation (see MeshMergeResult).
+    std::vector<int32_t> polygonStarts;
+    std::vector<int32_t> polygonIndices;
+};
+
+// Merges source into target by method. For Robust both models must have
+// passed CheckStarShaped.
+MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, MergeMethod method,
+                         const MergeProgress& progress = {});
+
+}  // namespace vorlane

@@ -1,0 +1,169 @@
+#include "prepare/star_shaped.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "geometry/dvec3.h"
+#include "geometry/exact_predicates.h"
+#include "prepare/sphere_grid.h"
+#include "robust/huge_pages.h"
+
+namespace vorlane {
+namespace {
+
+std::string EdgeName(int32_t u, int32_t v)
+{
+    return "edge (" + std::to_string(u) + ", " + std::to_string(v) + ")";
+}
+
+std::string TriangleName(size_t t)
+{
+    return "triangle " + std::to_string(t);
+}
+
+// Solid angle of the cone over a triangle (Van Oosterom and Strackee).
+double SolidAngle(const Vec3& a, const Vec3& b, const Vec3& c)
+{
+    const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z, cx = c.x, cy = c.y, cz = c.z;
+    const double det = TripleProduct(ToD(a), ToD(b), ToD(c));
+    const double la = std::sqrt(ax * ax + ay * ay + az * az);
+    const double lb = std::sqrt(bx * bx + by * by + bz * bz);
+    const double lc = std::sqrt(cx * cx + cy * cy + cz * cz);
+    const double denominator = la * lb * lc + (ax * bx + ay * by + az * bz) * lc + (ax * cx + ay * cy + az * cz) * lb +
+                               (bx * cx + by * cy + bz * cz) * la;
+    return 2.0 * std::atan2(det, denominator);
+}
+
+bool InsideOrOn(const Polyhedron& model, const Triangle& t, const Vec3& p)
+{
+    const Vec3& a = model.vertices[static_cast<size_t>(t[0])];
+    const Vec3& b = model.vertices[static_cast<size_t>(t[1])];
+    const Vec3& c = model.vertices[static_cast<size_t>(t[2])];
+    return Orient3(a, b, p) >= 0 && Orient3(b, c, p) >= 0 && Orient3(c, a, p) >= 0;
+}
+
+// The surface wraps its centre more than once: name two triangles that
+// cover one direction.
+std::string FindOverlap(const Polyhedron& model)
+{
+    const SphereGrid grid(model.faces.size());
+    std::vector<CellEntry> entries;
+    for (size_t t = 0; t < model.faces.size(); ++t) {
+        const Triangle& f = model.faces[t];
+        grid.Insert(grid.TriangleBox(model.vertices[static_cast<size_t>(f[0])], model.vertices[static_cast<size_t>(f[1])],
+                                     model.vertices[static_cast<size_t>(f[2])]),
+                    static_cast<uint32_t>(t), entries);
+    }
+    SortEntries(entries, grid);
+    for (size_t t = 0; t < model.faces.size(); ++t) {
+        const Triangle& f = model.faces[t];
+        const Vec3& a = model.vertices[static_cast<size_t>(f[0])];
+        const Vec3& b = model.vertices[static_cast<size_t>(f[1])];
+        const Vec3& c = model.vertices[static_cast<size_t>(f[2])];
+        const Vec3 centroid{(a.x + b.x + c.x) / 3.0f, (a.y + b.y + c.y) / 3.0f, (a.z + b.z + c.z) / 3.0f};
+        const uint32_t key = grid.CellOf(centroid);
+        for (size_t e = FirstEntryOf(entries, key); e < entries.size() && CellKeyOf(entries[e]) == key; ++e) {
+            const uint32_t other = ItemOf(entries[e]);
+            if (other != t && InsideOrOn(model, model.faces[other], centroid)) {
+                return TriangleName(t) + " and " + TriangleName(other) + " overlap as seen from the centre";
+            }
+        }
+    }
+    return "the surface wraps around its centre more than once";
+}
+
+}  // namespace
+
+std::string ValidateStarShaped(const Polyhedron& model)
+{
+    if (model.faces.empty()) return "it has no triangles";
+    const int32_t vertexCount = static_cast<int32_t>(model.vertices.size());
+    for (size_t t = 0; t < model.faces.size(); ++t) {
+        const Triangle& f = model.faces[t];
+        for (int32_t v : f) {
+            if (v < 0 || v >= vertexCount) return TriangleName(t) + " names vertex " + std::to_string(v) + ", which does not exist";
+        }
+        if (f[0] == f[1] || f[1] == f[2] || f[0] == f[2]) return TriangleName(t) + " names one vertex twice";
+    }
+
+    // Every undirected edge in exactly two triangles, running opposite ways:
+    // the sides of all triangles grouped by their lower end.
+    struct Side {
+        int32_t high;
+        bool forward;  // runs low -> high in its triangle
+        uint32_t triangle;
+    };
+    std::vector<uint32_t> first(static_cast<size_t>(vertexCount) + 1, 0);
+    for (const Triangle& f : model.faces) {
+        for (int i = 0; i < 3; ++i) ++first[static_cast<size_t>(std::min(f[static_cast<size_t>(i)], f[static_cast<size_t>((i + 1) % 3)])) + 1];
+    }
+    std::partial_sum(first.begin(), first.end(), first.begin());
+    std::vector<Side> sides;
+    ReserveHuge(sides, model.faces.size() * 3);
+    sides.resize(model.faces.size() * 3);
+    {
+        std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+        for (size_t t = 0; t < model.faces.size(); ++t) {
+            const Triangle& f = model.faces[t];
+            for (int i = 0; i < 3; ++i) {
+                const int32_t u = f[static_cast<size_t>(i)], v = f[static_cast<size_t>((i + 1) % 3)];
+                sides[fill[static_cast<size_t>(std::min(u, v))]++] = {std::max(u, v), u < v, static_cast<uint32_t>(t)};
+            }
+        }
+    }
+    size_t worstTriangle = model.faces.size();
+    std::string worst;
+    for (int32_t low = 0; low < vertexCount; ++low) {
+        const auto begin = sides.begin() + first[static_cast<size_t>(low)];
+        const auto end = sides.begin() + first[static_cast<size_t>(low) + 1];
+        // A vertex has a few sides: insertion beats a general sort's setup.
+        auto before = [](const Side& a, const Side& b) { return a.high != b.high ? a.high < b.high : a.triangle < b.triangle; };
+        for (auto i = begin + (begin != end); i < end; ++i) {
+            for (auto j = i; j != begin && before(*j, *(j - 1)); --j) std::iter_swap(j, j - 1);
+        }
+        for (auto i = begin; i != end;) {
+            auto j = i;
+            while (j != end && j->high == i->high) ++j;
+            const size_t count = static_cast<size_t>(j - i);
+            std::string problem;
+            if (count != 2) {
+                problem = "it is not closed: " + EdgeName(low, i->high) + " of " + TriangleName(i->triangle) + " is in " +
+                          std::to_string(count) + (count == 1 ? " triangle" : " triangles");
+            } else if (i->forward == (i + 1)->forward) {
+                problem = "it is not consistently oriented: " + TriangleName((i + 1)->triangle) + " runs " + EdgeName(low, i->high) +
+                          " the same way as " + TriangleName(i->triangle);
+            }
+            if (!problem.empty() && i->triangle < worstTriangle) {
+                worstTriangle = i->triangle;
+                worst = problem;
+            }
+            i = j;
+        }
+    }
+    if (!worst.empty()) return worst;
+
+    double total = 0.0;
+    for (size_t t = 0; t < model.faces.size(); ++t) {
+        const Triangle& f = model.faces[t];
+        const Vec3& a = model.vertices[static_cast<size_t>(f[0])];
+        const Vec3& b = model.vertices[static_cast<size_t>(f[1])];
+        const Vec3& c = model.vertices[static_cast<size_t>(f[2])];
+        if (Orient3(a, b, c) <= 0) {
+            return "it is not star-shaped about its centre: " + TriangleName(t) + " is seen edge-on or from behind";
+        }
+        total += SolidAngle(a, b, c);
+    }
+    // Closed, oriented and facing the centre everywhere: the projection covers
+    // the sphere a whole number of times, once for a star-shaped surface.
+    const double turns = total / (4.0 * M_PI);
+    if (std::lround(turns) != 1) return "it is not star-shaped about its centre: " + FindOverlap(model);
+    return {};
+}
+
+}  // namespace vorlane

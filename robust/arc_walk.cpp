@@ -1,0 +1,333 @@
+#include "robust/arc_walk.h"
+
+#include <algorithm>
+#include <cassert>
+#include <numeric>
+#include <utility>
+
+#include "geometry/exact_predicates.h"
+#include "robust/ray_points.h"
+
+namespace vorlane {
+namespace {
+
+// Calls f(u, v) for every side u -> v of a triangle with u < v.
+template <class F>
+void ForEachRisingSide(const Polyhedron& model, F&& f)
+{
+    for (const Triangle& t : model.faces) {
+        for (size_t i = 0; i < 3; ++i) {
+            if (t[i] < t[(i + 1) % 3]) f(t[i], t[(i + 1) % 3]);
+        }
+    }
+}
+
+// Each edge runs low to high in exactly one triangle of a validated model;
+// grouping by the low end leaves only each vertex's few edges to sort.
+void FillArcs(WalkMesh& mesh)
+{
+    const Polyhedron& model = *mesh.model;
+    std::vector<int32_t> first(model.vertices.size() + 1, 0);
+    ForEachRisingSide(model, [&](int32_t u, int32_t) { ++first[static_cast<size_t>(u) + 1]; });
+    std::partial_sum(first.begin(), first.end(), first.begin());
+    mesh.arcStart = first;
+    std::vector<IndexPair>& arcs = mesh.arcs;
+    arcs.resize(static_cast<size_t>(first.back()));
+    ForEachRisingSide(model, [&](int32_t u, int32_t v) { arcs[static_cast<size_t>(first[static_cast<size_t>(u)]++)] = {u, v}; });
+    for (size_t u = 0; u < model.vertices.size(); ++u) {
+        const int32_t begin = mesh.arcStart[u], end = mesh.arcStart[u + 1];
+        for (int32_t i = begin + 1; i < end; ++i) {
+            for (int32_t j = i; j > begin && arcs[static_cast<size_t>(j)] < arcs[static_cast<size_t>(j - 1)]; --j) {
+                std::swap(arcs[static_cast<size_t>(j)], arcs[static_cast<size_t>(j - 1)]);
+            }
+        }
+    }
+}
+
+// Whether triangle t's closure holds the place where.
+bool Holds(const WalkMesh& mesh, int32_t t, const Location& where)
+{
+    const Triangle& f = mesh.model->faces[static_cast<size_t>(t)];
+    const int32_t* arcs = mesh.sideArc.data() + 3 * t;
+    switch (where.kind) {
+    case Location::Inside:
+        return where.index == t;
+    case Location::OnArc:
+        return arcs[0] == where.index || arcs[1] == where.index || arcs[2] == where.index;
+    case Location::AtVertex:
+        return f[0] == where.index || f[1] == where.index || f[2] == where.index;
+    }
+    return false;
+}
+
+// The side of triangle t whose great circle passes within NearAngle of
+// direction p, the nearest if more do, or -1.
+int8_t NearSide(const WalkMesh& mesh, int32_t t, const Vec3& p)
+{
+    const D3 dp = ToD(p);
+    // Squared sines times |p|^2, to spare a division.
+    double best = NearAngle * NearAngle * Dot(dp, dp);
+    int8_t nearest = -1;
+    for (int32_t i = 0; i < 3; ++i) {
+        const D3 n = Cross(ToD(mesh.Point(mesh.Corner(3 * t + i))), ToD(mesh.Point(mesh.Corner(3 * t + (i + 1) % 3))));
+        const double dot = Dot(n, dp);
+        const double sine2 = dot * dot / Dot(n, n);
+        if (sine2 <= best && (nearest < 0 || sine2 < best)) {
+            nearest = static_cast<int8_t>(i);
+            best = sine2;
+        }
+    }
+    return nearest;
+}
+
+}  // namespace
+
+int32_t WalkMesh::ArcIndex(int32_t u, int32_t v) const
+{
+    // A vertex has a few arcs as from: a scan beats a search of them all.
+    const int32_t low = std::min(u, v), high = std::max(u, v);
+    for (int32_t arc = arcStart[static_cast<size_t>(low)]; arc < arcStart[static_cast<size_t>(low) + 1]; ++arc) {
+        if (arcs[static_cast<size_t>(arc)].to == high) return arc;
+    }
+    return -1;
+}
+
+WalkMesh MakeWalkMesh(const Polyhedron& model)
+{
+    WalkMesh mesh;
+    mesh.model = &model;
+    mesh.directions = &model.vertices;
+    FillArcs(mesh);
+    const std::vector<Triangle>& faces = model.faces;
+    mesh.across.resize(faces.size() * 3);
+    mesh.sideArc.resize(faces.size() * 3);
+    mesh.rising.resize(mesh.arcs.size());
+    mesh.corner.assign(model.vertices.size(), -1);
+    for (size_t t = 0; t < faces.size(); ++t) {
+        for (size_t i = 0; i < 3; ++i) {
+            const int32_t u = faces[t][i], v = faces[t][(i + 1) % 3];
+            const int32_t side = static_cast<int32_t>(3 * t + i);
+            const int32_t arc = mesh.ArcIndex(u, v);
+            assert(arc >= 0);
+            mesh.sideArc[static_cast<size_t>(side)] = arc;
+            if (u < v) mesh.rising[static_cast<size_t>(arc)] = side;
+            mesh.corner[static_cast<size_t>(u)] = side;
+        }
+    }
+    // A validated model has each edge once each way.
+    for (size_t side = 0; side < mesh.sideArc.size(); ++side) {
+        const int32_t rising = mesh.rising[static_cast<size_t>(mesh.sideArc[side])];
+        if (rising == static_cast<int32_t>(side)) continue;
+        mesh.across[side] = rising;
+        mesh.across[static_cast<size_t>(rising)] = static_cast<int32_t>(side);
+    }
+    return mesh;
+}
+
+bool LocateIn(const WalkMesh& mesh, int32_t t, const Vec3& p, Location& where)
+{
+    int signs[3];
+    for (int32_t i = 0; i < 3; ++i) {
+        signs[i] = Orient3(mesh.Point(mesh.Corner(3 * t + i)), mesh.Point(mesh.Corner(3 * t + (i + 1) % 3)), p);
+        if (signs[i] < 0) return false;
+    }
+    const int zeros = (signs[0] == 0) + (signs[1] == 0) + (signs[2] == 0);
+    if (zeros == 0) {
+        where = {Location::Inside, t, NearSide(mesh, t, p)};
+    } else if (zeros == 1) {
+        const int32_t i = signs[0] == 0 ? 0 : signs[1] == 0 ? 1 : 2;
+        where = {Location::OnArc, mesh.sideArc[static_cast<size_t>(3 * t + i)]};
+    } else {
+        // On two sides' circles: the corner they share.
+        const int32_t i = signs[0] != 0 ? 2 : signs[1] != 0 ? 0 : 1;
+        where = {Location::AtVertex, mesh.Corner(3 * t + i)};
+    }
+    return true;
+}
+
+void WalkArc(const WalkMesh& over, const Vec3& a, const Vec3& b, const Location& start, Location& end, std::vector<int32_t>& met)
+{
+    assert(start.index >= 0 && "a walk from a place not yet found");
+    if (start.index < 0) return;
+    auto point = [&](int32_t v) -> const Vec3& { return over.Point(v); };
+    auto sign = [&](int32_t v) { return Orient3(a, b, point(v)); };
+    auto corner = [&](int32_t side) { return over.Corner(side); };
+    auto after = [](int32_t side, int32_t step) { return WalkMesh::After(side, step); };
+    // Whether b comes before the arc leaves triangle t through side (or
+    // past the corner that side ends at): then the walk ends in t.
+    auto endsIn = [&](int32_t t, int32_t side) {
+        if (end.index >= 0) return Holds(over, t, end);
+        if (Orient3(point(corner(side)), point(corner(after(side, 1))), b) < 0) return false;
+        [[maybe_unused]] const bool found = LocateIn(over, t, b, end);
+        assert(found);
+        return true;
+    };
+    // Whether b comes before or at the end of side, which the arc runs along.
+    auto endsAlong = [&](int32_t side) {
+        const int32_t to = corner(after(side, 1));
+        const int32_t arc = over.sideArc[static_cast<size_t>(side)];
+        if (end.index >= 0) return (end.kind == Location::OnArc && end.index == arc) || (end.kind == Location::AtVertex && end.index == to);
+        const int turn = Orient3(point(to), point(corner(after(side, 2))), b);
+        if (turn < 0) return false;
+        end = turn == 0 ? Location{Location::AtVertex, to} : Location{Location::OnArc, arc};
+        return true;
+    };
+    // Out through side, whose start lies right of the arc and whose end left.
+    auto cross = [&](int32_t side) {
+        met.push_back(side);
+        return over.across[static_cast<size_t>(side)];
+    };
+    auto pass = [&](int32_t vertex) {
+        met.push_back(~vertex);
+        return vertex;
+    };
+    // The walk is in a triangle, entered through side entry (its start left
+    // of the arc, its end right), or at the vertex at.
+    int32_t entry = -1;
+    int32_t at = -1;
+    switch (start.kind) {
+    case Location::Inside: {
+        const int32_t t = start.index;
+        int signs[3];
+        for (int32_t i = 0; i < 3; ++i) signs[i] = sign(corner(3 * t + i));
+        for (int32_t i = 0; i < 3; ++i) {
+            const int next = signs[(i + 1) % 3], last = signs[(i + 2) % 3];
+            if (signs[i] < 0 && next > 0) {
+                if (endsIn(t, 3 * t + i)) return;
+                entry = cross(3 * t + i);
+            }
+            if (signs[i] == 0 && next > 0 && last < 0) {
+                if (endsIn(t, 3 * t + (i + 2) % 3)) return;
+                at = pass(corner(3 * t + i));
+            }
+        }
+        // A validated mesh always offers a way on; stop rather than wander
+        // should it ever not.
+        assert((entry >= 0 || at >= 0) && "an arc that leaves its triangle nowhere");
+        if (entry < 0 && at < 0) return;
+        break;
+    }
+    case Location::OnArc: {
+        const IndexPair& edge = over.arcs[static_cast<size_t>(start.index)];
+        const int from = sign(edge.from);
+        const int32_t rising = over.rising[static_cast<size_t>(start.index)];
+        if (from > 0) {
+            entry = rising;
+        } else if (from < 0) {
+            entry = over.across[static_cast<size_t>(rising)];
+        } else {
+            // Along the edge's own circle, towards one of its ends.
+            const bool forward = TangentCosine(a, point(edge.to), b) > 0;
+            if (endsAlong(forward ? rising : over.across[static_cast<size_t>(rising)])) return;
+            at = pass(forward ? edge.to : edge.from);
+        }
+        break;
+    }
+    case Location::AtVertex:
+        at = start.index;
+        break;
+    }
+    for (;;) {
+        if (at >= 0) {
+            // Round the vertex to the triangle the arc leaves it into, or the
+            // edge it leaves along.
+            const int32_t first = over.corner[static_cast<size_t>(at)];
+            int32_t side = first;
+            int32_t next = -1;
+            do {
+                const int32_t x = corner(after(side, 1));
+                const int sx = sign(x);
+                if (sx == 0 && TangentCosine(point(at), point(x), b) > 0) {
+                    if (endsAlong(side)) return;
+                    next = x;
+                    break;
+                }
+                if (sx < 0 && sign(corner(after(side, 2))) > 0) {
+                    if (endsIn(side / 3, after(side, 1))) return;
+                    entry = cross(after(side, 1));
+                    break;
+                }
+                side = over.across[static_cast<size_t>(after(side, 2))];
+            } while (side != first);
+            assert((next >= 0 || entry >= 0) && "an arc that leaves a vertex nowhere");
+            if (next < 0 && entry < 0) return;
+            at = next >= 0 ? pass(next) : -1;
+            continue;
+        }
+        const int32_t t = entry / 3;
+        const int32_t r = corner(after(entry, 2));
+        const int sr = sign(r);
+        // Out past r, through the side from the entry's end to r, or through
+        // the side from r to the entry's start: the one whose start lies
+        // right of the arc.
+        const int32_t exit = sr > 0 ? after(entry, 1) : after(entry, 2);
+        if (endsIn(t, sr == 0 ? after(entry, 1) : exit)) return;
+        if (sr == 0) {
+            at = pass(r);
+            entry = -1;
+        } else {
+            entry = cross(exit);
+        }
+    }
+}
+
+std::vector<Location> LocateVertices(const WalkMesh& from, const std::vector<bool>& used, const WalkMesh& over)
+{
+    std::vector<Location> where(used.size());
+    CompleteLocations(from, used, over, where);
+    return where;
+}
+
+void CompleteLocations(const WalkMesh& from, const std::vector<bool>& used, const WalkMesh& over, std::vector<Location>& where)
+{
+    const size_t n = used.size();
+    // Each vertex's neighbours, both ways along the arcs.
+    std::vector<int32_t> first(n + 1, 0);
+    for (const IndexPair& arc : from.arcs) {
+        ++first[static_cast<size_t>(arc.from) + 1];
+        ++first[static_cast<size_t>(arc.to) + 1];
+    }
+    std::partial_sum(first.begin(), first.end(), first.begin());
+    std::vector<int32_t> neighbours(static_cast<size_t>(first.back()));
+    {
+        std::vector<int32_t> fill(first.begin(), first.end() - 1);
+        for (const IndexPair& arc : from.arcs) {
+            neighbours[static_cast<size_t>(fill[static_cast<size_t>(arc.from)]++)] = arc.to;
+            neighbours[static_cast<size_t>(fill[static_cast<size_t>(arc.to)]++)] = arc.from;
+        }
+    }
+    std::vector<int32_t> queue;
+    queue.reserve(n);
+    std::vector<int32_t> met;
+    // Walks spread from placed vertices to their neighbours not yet placed.
+    auto spread = [&](size_t head) {
+        for (; head < queue.size(); ++head) {
+            const int32_t u = queue[head];
+            for (int32_t k = first[static_cast<size_t>(u)]; k < first[static_cast<size_t>(u) + 1]; ++k) {
+                const int32_t v = neighbours[static_cast<size_t>(k)];
+                if (where[static_cast<size_t>(v)].index >= 0) continue;
+                met.clear();
+                WalkArc(over, from.Point(u), from.Point(v), where[static_cast<size_t>(u)], where[static_cast<size_t>(v)], met);
+                if (where[static_cast<size_t>(v)].index >= 0) queue.push_back(v);
+            }
+        }
+    };
+    for (size_t v = 0; v < n; ++v) {
+        if (used[v] && where[v].index >= 0) queue.push_back(static_cast<int32_t>(v));
+    }
+    spread(0);
+    for (size_t root = 0; root < n; ++root) {
+        if (!used[root] || where[root].index >= 0) continue;
+        // One vertex of a part with none placed is found by looking at every
+        // triangle; the walks place the rest.
+        for (int32_t t = 0; t < static_cast<int32_t>(over.model->faces.size()); ++t) {
+            if (LocateIn(over, t, from.Point(static_cast<int32_t>(root)), where[root])) break;
+        }
+        assert(where[root].index >= 0 && "a direction that no triangle covers");
+        if (where[root].index < 0) continue;
+        queue.push_back(static_cast<int32_t>(root));
+        spread(queue.size() - 1);
+    }
+}
+
+}  // namespace vorlane

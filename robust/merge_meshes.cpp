@@ -1,0 +1,48 @@
+#include "robust/merge_meshes.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+#include <utility>
+#include <vector>
+
+#include "geometry/exact_predicates.h"
+#include "geometry/fan.h"
+#include "robust/huge_pages.h"
+#include "robust/overlay.h"
+#include "robust/ray_points.h"
+
+namespace vorlane {
+
+Overlay::Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress)
+    : sourceModel_(source), targetModel_(target), source_(MakeWalkMesh(source)), target_(MakeWalkMesh(target)), progress_(progress)
+{
+}
+
+MeshMergeResult Overlay::Run()
+{
+    Report("locating vertices", 0.0);
+    LocateVertices();
+    Report("crossings", 0.0);
+    FindCrossings();
+    NumberVertices();
+    Report("cutting edges", 0.0);
+    CutArcs();
+    Report("faces", 0.0);
+    SortAroundVertices();
+    MeshMergeResult result;
+    WalkFaces(result);
+    Report("positions", 0.0);
+    Assemble(result);
+    Report("positions", 1.0);
+    return result;
+}
+
+MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress)
+{
+    return Overlay(source, target, progress).Run();
+}
+
+}  // namespace vorlane

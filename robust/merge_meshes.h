@@ -1,0 +1,42 @@
+// The merge for real meshes: any two closed meshes, each star-shaped about
+// its centre, overlaid exactly on the projection sphere.
+//
+// Unlike MergeTopologies, the overlay depends on no tolerance: every decision
+// about topology is an exact sign, coincident directions are one vertex, and
+// the result is always a closed, consistently oriented mesh. One tolerance
+// comes before it: a vertex whose direction lies within NearAngle (2e-7 rad,
+// about the rounding of float directions) of a vertex of the other model
+// takes that direction, and one as near an arc of the other model becomes a
+// vertex inside that arc. Otherwise the overlay would keep such near misses
+// apart with slivers thinner than a float step, which float positions can
+// turn over.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "geometry/morph_mesh.h"
+#include "geometry/polyhedron.h"
+
+namespace vorlane {
+
+// Called now and then with the phase running and its fraction done (0..1).
+using MergeProgress = std::function<void(const char* phase, double fraction)>;
+
+struct MeshMergeResult {
+    // Vertices in use only (none folded), edges of the overlay without the
+    // triangulation's diagonals, triangles counter-clockwise seen from outside.
+    MorphMesh mesh;
+    // The overlay's faces before triangulation, outward: face k is
+    // polygonIndices[polygonStarts[k]] up to polygonIndices[polygonStarts[k + 1]].
+    std::vector<int32_t> polygonStarts;
+    std::vector<int32_t> polygonIndices;
+};
+
+// Merges source (start positions) into target (end positions). Both must be
+// models that ValidateStarShaped accepts (the prepare stage checks them).
+MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress = {});
+
+}  // namespace vorlane

@@ -1,0 +1,175 @@
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+#include <utility>
+#include <vector>
+
+#include "geometry/exact_predicates.h"
+#include "geometry/fan.h"
+#include "robust/huge_pages.h"
+#include "robust/overlay.h"
+#include "robust/ray_points.h"
+
+namespace vorlane {
+
+void Overlay::FindCrossings()
+{
+    // Two models of like density cross about once per arc; growing from
+    // there copies less than growing from nothing.
+    ReserveHuge(crossings_, source_.arcs.size() + target_.arcs.size());
+    ReserveHuge(walked_, source_.arcs.size() + target_.arcs.size());
+    walkedFirst_.reserve(source_.arcs.size() + 1);
+    for (int32_t arc = 0; arc < SourceArcCount(); ++arc) {
+        walkedFirst_.push_back(static_cast<int32_t>(walked_.size()));
+        WalkSourceArc(arc);
+        if ((arc & 0xffff) == 0xffff) Report("crossings", static_cast<double>(arc) / SourceArcCount());
+    }
+    walkedFirst_.push_back(static_cast<int32_t>(walked_.size()));
+}
+
+void Overlay::WalkSourceArc(int32_t arc)
+{
+    const IndexPair& e = source_.arcs[static_cast<size_t>(arc)];
+    met_.clear();
+    WalkArc(target_, source_.Point(e.from), source_.Point(e.to), sourceOnTarget_[static_cast<size_t>(e.from)],
+            sourceOnTarget_[static_cast<size_t>(e.to)], met_);
+    for (const int32_t side : met_) {
+        if (side < 0) {
+            walked_.push_back(side);
+            continue;
+        }
+        // The walk crosses a side from its start on the arc's right to
+        // its end on the left.
+        const int32_t targetArc = target_.sideArc[static_cast<size_t>(side)];
+        const bool endOnLeft = target_.arcs[static_cast<size_t>(targetArc)].to == target_.Corner(WalkMesh::After(side, 1));
+        walked_.push_back(static_cast<int32_t>(crossings_.size()));
+        crossings_.push_back({arc, targetArc, endOnLeft});
+    }
+}
+
+void Overlay::LocateVertices()
+{
+    used_[0] = UsedVertices(*source_.model);
+    used_[1] = UsedVertices(*target_.model);
+    targetOnSource_ = vorlane::LocateVertices(target_, used_[1], source_);
+    SnapNearVertices();
+    Report("locating vertices", 0.5);
+    sourceOnTarget_ = vorlane::LocateVertices(source_, used_[0], target_);
+    // The pieces of split triangles bring new arcs, which may pass as
+    // near to vertices again; a few rounds settle what rounding made.
+    for (int round = 0; round < 4 && SplitNearArcs(round == 0); ++round) {
+        CompleteLocations(target_, used_[1], source_, targetOnSource_);
+        CompleteLocations(source_, used_[0], target_, sourceOnTarget_);
+    }
+}
+
+bool Overlay::SplitNearArcs(bool firstRound)
+{
+    std::vector<ArcSplit> inSource = NearArcs(target_, used_[1], targetOnSource_, source_, firstRound ? nullptr : &replaced_[1]);
+    std::vector<ArcSplit> inTarget = NearArcs(source_, used_[0], sourceOnTarget_, target_, firstRound ? nullptr : &replaced_[0]);
+    replaced_[0].clear();
+    replaced_[1].clear();
+    const bool source = Split(source_, std::move(inSource), sourceSplit_, targetOnSource_, replaced_[1], sourceOnTarget_, used_[0], replaced_[0]);
+    const bool target = Split(target_, std::move(inTarget), targetSplit_, sourceOnTarget_, replaced_[0], targetOnSource_, used_[1], replaced_[1]);
+    return source || target;
+}
+
+std::vector<ArcSplit> Overlay::NearArcs(const WalkMesh& from, const std::vector<bool>& used, const std::vector<Location>& where,
+                                      const WalkMesh& over, const std::vector<int32_t>* only)
+{
+    std::vector<ArcSplit> splits;
+    std::vector<bool> split(over.arcs.size(), false);
+    auto look = [&](size_t v) {
+        if (!used[v] || where[v].kind != Location::Inside || where[v].near < 0) return;
+        const int32_t arc = over.sideArc[3 * static_cast<size_t>(where[v].index) + static_cast<size_t>(where[v].near)];
+        splits.push_back({arc, from.Point(static_cast<int32_t>(v))});
+        split[static_cast<size_t>(arc)] = true;
+    };
+    if (only) {
+        for (int32_t v : *only) look(static_cast<size_t>(v));
+    } else {
+        for (size_t v = 0; v < where.size(); ++v) look(v);
+    }
+    if (splits.empty()) return splits;
+    // Vertices exactly on an arc that is split become vertices too:
+    // the pieces no longer run through them.
+    for (size_t v = 0; v < where.size(); ++v) {
+        if (used[v] && where[v].kind == Location::OnArc && split[static_cast<size_t>(where[v].index)]) {
+            splits.push_back({where[v].index, from.Point(static_cast<int32_t>(v))});
+        }
+    }
+    return splits;
+}
+
+bool Overlay::Split(WalkMesh& mesh, std::vector<ArcSplit> splits, SplitMesh& kept, std::vector<Location>& on, std::vector<int32_t>& onReplaced,
+                  std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced)
+{
+    SplitMesh next;
+    if (splits.empty() || !SplitArcs(mesh, std::move(splits), next)) return false;
+    // Arcs are numbered afresh: remember places on arcs by their ends.
+    std::vector<IndexPair> ends(on.size());
+    for (size_t v = 0; v < on.size(); ++v) {
+        if (on[v].kind == Location::OnArc && on[v].index >= 0) ends[v] = mesh.arcs[static_cast<size_t>(on[v].index)];
+    }
+    kept = std::move(next);
+    mesh = MakeWalkMesh(kept.surface);
+    mesh.directions = &kept.directions;
+    for (size_t v = 0; v < on.size(); ++v) {
+        Location& where = on[v];
+        if (where.index < 0) continue;
+        if (where.kind == Location::Inside && kept.changed[static_cast<size_t>(where.index)]) where.index = -1;
+        if (where.kind == Location::OnArc) where.index = mesh.ArcIndex(ends[v].from, ends[v].to);
+        if (where.index < 0) onReplaced.push_back(static_cast<int32_t>(v));
+    }
+    for (size_t v = own.size(); v < kept.directions.size(); ++v) ownReplaced.push_back(static_cast<int32_t>(v));
+    own.resize(kept.directions.size());
+    used.resize(kept.directions.size(), true);
+    return true;
+}
+
+void Overlay::SnapNearVertices()
+{
+    std::vector<bool> taken(source_.model->vertices.size(), false);
+    for (const Location& where : targetOnSource_) {
+        if (where.kind == Location::AtVertex) taken[static_cast<size_t>(where.index)] = true;
+    }
+    for (size_t v = 0; v < targetOnSource_.size(); ++v) {
+        Location& where = targetOnSource_[v];
+        if (!used_[1][v] || where.kind == Location::AtVertex) continue;
+        int32_t candidates[3];
+        int count = 0;
+        if (where.kind == Location::OnArc) {
+            const IndexPair& arc = source_.arcs[static_cast<size_t>(where.index)];
+            candidates[count++] = arc.from;
+            candidates[count++] = arc.to;
+        } else {
+            for (int32_t corner : source_.model->faces[static_cast<size_t>(where.index)]) candidates[count++] = corner;
+        }
+        const D3 p = ToD(target_.Point(static_cast<int32_t>(v)));
+        int32_t nearest = -1;
+        double best = NearAngle * NearAngle;
+        for (int i = 0; i < count; ++i) {
+            if (taken[static_cast<size_t>(candidates[i])]) continue;
+            const D3 u = ToD(source_.Point(candidates[i]));
+            const D3 c = Cross(u, p);
+            const double sine2 = Dot(c, c) / (Dot(u, u) * Dot(p, p));
+            if (Dot(u, p) > 0.0 && sine2 <= best && (nearest < 0 || sine2 < best)) {
+                nearest = candidates[i];
+                best = sine2;
+            }
+        }
+        if (nearest < 0 || !StillFacing(static_cast<int32_t>(v), source_.Point(nearest))) continue;
+        if (snapped_.empty()) {
+            snapped_ = target_.model->vertices;
+            target_.directions = &snapped_;
+        }
+        snapped_[v] = source_.Point(nearest);
+        taken[static_cast<size_t>(nearest)] = true;
+        where = {Location::AtVertex, nearest};
+    }
+}
+
+}  // namespace vorlane

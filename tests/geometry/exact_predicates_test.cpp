@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+
+#include "geometry/exact_predicates.h"
+
+namespace vorlane {
+namespace {
+
+// Coordinates k / 2^20 with |k| < 2^22 are exact floats, and the determinant
+// of their integer numerators fits a 128-bit integer: an exact reference.
+__extension__ typedef __int128 Int;
+
+struct Lattice {
+    int32_t x, y, z;
+    Vec3 AsFloat() const
+    {
+        return {std::ldexp(static_cast<float>(x), -20), std::ldexp(static_cast<float>(y), -20), std::ldexp(static_cast<float>(z), -20)};
+    }
+};
+
+int ExactOrientation(const Lattice& a, const Lattice& b, const Lattice& c)
+{
+    const Int det = Int{a.x} * (Int{b.y} * c.z - Int{b.z} * c.y) + Int{a.y} * (Int{b.z} * c.x - Int{b.x} * c.z) +
+                    Int{a.z} * (Int{b.x} * c.y - Int{b.y} * c.x);
+    return det > 0 ? 1 : det < 0 ? -1 : 0;
+}
+
+Lattice RandomLattice(std::mt19937& random, int32_t limit)
+{
+    std::uniform_int_distribution<int32_t> k(-limit, limit);
+    const int32_t x = k(random);
+    const int32_t y = k(random);
+    return {x, y, k(random)};
+}
+
+// The double filter decides almost every call; these cases sit where its
+// bound is all that stands between it and a wrong sign.
+TEST(Orient3, AgreesWithExactArithmeticOnAndNearOneGreatCircle)
+{
+    std::mt19937 random(7);
+    int zeros = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const Lattice a = RandomLattice(random, 1 << 21);
+        const Lattice b = RandomLattice(random, 1 << 21);
+        Lattice c;
+        switch (i % 4) {
+        case 0:  // on the circle through a and b exactly
+            c = {a.x + b.x, a.y + b.y, a.z + b.z};
+            break;
+        case 1: {  // a step or two off it
+            std::uniform_int_distribution<int32_t> nudge(-2, 2);
+            c = {a.x + b.x + nudge(random), a.y + b.y + nudge(random), a.z + b.z + nudge(random)};
+            break;
+        }
+        case 2: {  // a point near the centre, so the terms differ wildly in size
+            const Lattice d = RandomLattice(random, 3);
+            c = {d.x + (a.x >> 20), d.y + (a.y >> 20), d.z + (a.z >> 20)};
+            break;
+        }
+        default:
+            c = RandomLattice(random, 1 << 21);
+        }
+        const int expected = ExactOrientation(a, b, c);
+        zeros += expected == 0;
+        ASSERT_EQ(Orient3(a.AsFloat(), b.AsFloat(), c.AsFloat()), expected) << i;
+        ASSERT_EQ(Orient3(b.AsFloat(), a.AsFloat(), c.AsFloat()), -expected) << i;
+        ASSERT_EQ(Orient3(c.AsFloat(), a.AsFloat(), b.AsFloat()), expected) << i;
+    }
+    EXPECT_GT(zeros, 40000);  // the degenerate cases really were exercised
+}
+
+TEST(Orient3, RepeatedPointsAreOnTheCircle)
+{
+    const Vec3 a{1.0f, 2.0f, 3.0f};
+    const Vec3 b{-0.5f, 4.0f, 1e-30f};
+    EXPECT_EQ(Orient3(a, a, b), 0);
+    EXPECT_EQ(Orient3(a, b, a), 0);
+    EXPECT_EQ(Orient3(a, b, b), 0);
+}
+
+bool CrossesProperly(const Vec3& p, const Vec3& q, const Vec3& c, const Vec3& d)
+{
+    const int sc = Orient3(p, q, c);
+    return sc != 0 && Orient3(p, q, d) == -sc && Orient3(c, d, p) == -Orient3(c, d, q) && Orient3(c, d, p) != 0;
+}
+
+// Crossing arcs through one point of p -> q, exactly or a lattice step or
+// two apart: wherever the parameters claim an order, the exact comparison
+// must agree, and arcs through the very same point must never be ordered.
+TEST(CrossingParameter, NeverOrdersWhatTheExactComparisonDoesNot)
+{
+    std::mt19937 random(11);
+    int separated = 0, ties = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const Lattice p = RandomLattice(random, 1 << 21);
+        const Lattice q = RandomLattice(random, 1 << 21);
+        const int32_t nudge = round % 3;  // 0: every arc through the same point
+        std::uniform_int_distribution<int32_t> step(-nudge, nudge);
+        Vec3 c[4], d[4];
+        int count = 0;
+        for (int attempt = 0; attempt < 12 && count < 4; ++attempt) {
+            const Lattice w = RandomLattice(random, round % 2 == 0 ? 1 << 20 : 1 << 4);
+            const Lattice m{p.x + q.x + step(random), p.y + q.y + step(random), p.z + q.z + step(random)};
+            const Lattice from{m.x + w.x, m.y + w.y, m.z + w.z};
+            const Lattice to{m.x - w.x, m.y - w.y, m.z - w.z};
+            if (!CrossesProperly(p.AsFloat(), q.AsFloat(), from.AsFloat(), to.AsFloat())) continue;
+            c[count] = from.AsFloat();
+            d[count] = to.AsFloat();
+            ++count;
+        }
+        for (int i = 0; i < count; ++i) {
+            for (int j = i + 1; j < count; ++j) {
+                double ti, ei, tj, ej;
+                const int exact = CompareAlongArc(p.AsFloat(), q.AsFloat(), {false, c[i], d[i]}, {false, c[j], d[j]});
+                ties += exact == 0;
+                if (!CrossingParameter(p.AsFloat(), q.AsFloat(), c[i], d[i], ti, ei)) continue;
+                if (!CrossingParameter(p.AsFloat(), q.AsFloat(), c[j], d[j], tj, ej)) continue;
+                if (std::fabs(tj - ti) <= ei + ej) continue;
+                ++separated;
+                ASSERT_EQ(tj > ti ? 1 : -1, exact) << round << " " << i << " " << j;
+            }
+        }
+    }
+    EXPECT_GT(ties, 1000);       // coincident crossings really were tried
+    EXPECT_GT(separated, 1000);  // and so were ones the parameters decide
+}
+
+}  // namespace
+}  // namespace vorlane

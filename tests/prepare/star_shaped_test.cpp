@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "bench/mesh_generator.h"
+#include "geometry/model_catalogue.h"
+#include "prepare/prepare_mesh.h"
+
+namespace vorlane {
+namespace {
+
+struct Refusal {
+    const char* what;
+    ModelTable table;
+    Vec3 centre;
+    const char* says;
+};
+
+ModelTable WithoutLastTriangle(ModelTable t)
+{
+    t.triangles.pop_back();
+    return t;
+}
+
+ModelTable WithFlippedTriangle(ModelTable t, size_t i)
+{
+    std::swap(t.triangles[i][1], t.triangles[i][2]);
+    return t;
+}
+
+ModelTable TwoNestedSpheres()
+{
+    ModelTable inner = Icosphere(1, 20.0f);
+    ModelTable outer = Icosphere(1, 40.0f);
+    const int32_t offset = static_cast<int32_t>(inner.vertices.size());
+    for (const Vec3& v : outer.vertices) inner.vertices.push_back(v);
+    for (const Triangle& t : outer.triangles) inner.triangles.push_back({t[0] + offset, t[1] + offset, t[2] + offset});
+    return inner;
+}
+
+TEST(CheckStarShaped, UnsoundMeshesAreRefusedWithTheirFirstFault)
+{
+    const Refusal refusals[] = {
+        {"open", WithoutLastTriangle(CubeTable()), {0, 0, 0}, "source mesh refused: it is not closed: edge (2, 3) of triangle 5 is in 1 triangle"},
+        {"flipped", WithFlippedTriangle(CubeTable(), 3), {0, 0, 0},
+         "source mesh refused: it is not consistently oriented: triangle 3 runs edge (1, 6) the same way as triangle 2"},
+        {"centre outside", CubeTable(), {20, 20, 20}, "source mesh refused: it is not star-shaped about its centre: triangle 0 is seen edge-on or from behind"},
+        {"centre on a face", CubeTable(), {0, 0, 25}, "source mesh refused: it is not star-shaped about its centre: triangle 8 is seen edge-on or from behind"},
+        {"wraps twice", TwoNestedSpheres(), {0, 0, 0}, "source mesh refused: it is not star-shaped about its centre: triangle 0 and triangle "},
+        {"repeated corner", ModelTable{CubeTable().vertices, {{0, 0, 1}}}, {0, 0, 0}, "source mesh refused: triangle 0 names one vertex twice"},
+        {"missing vertex", ModelTable{CubeTable().vertices, {{0, 1, 8}}}, {0, 0, 0}, "source mesh refused: triangle 0 names vertex 8, which does not exist"},
+        {"empty", ModelTable{}, {0, 0, 0}, "source mesh refused: it has no triangles"},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.what);
+        Polyhedron bad;
+        bad.vertices = r.table.vertices;
+        for (Vec3& v : bad.vertices) v = {v.x - r.centre.x, v.y - r.centre.y, v.z - r.centre.z};
+        bad.faces = r.table.triangles;
+        bad.vertexCount = static_cast<int32_t>(bad.vertices.size());
+        bad.faceCount = static_cast<int32_t>(bad.faces.size());
+        bad.centre = r.centre;
+        const std::string error = CheckStarShaped(bad, "source");
+        EXPECT_EQ(error.rfind(r.says, 0), 0u) << error;
+        EXPECT_EQ(CheckStarShaped(bad, "target").rfind("target mesh refused: ", 0), 0u);
+    }
+}
+
+TEST(CheckStarShaped, EveryCatalogueModelAboutTheOriginPasses)
+{
+    for (const CatalogueEntry& entry : Catalogue()) {
+        SCOPED_TRACE(entry.name);
+        EXPECT_EQ(CheckStarShaped(entry.build({0, 0, 0}), "source"), "");
+    }
+}
+
+}  // namespace
+}  // namespace vorlane

@@ -1,0 +1,31 @@
+// The command line of vorlane-merge.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "geometry/vec3.h"
+
+namespace vorlane {
+
+struct MergeArguments {
+    std::vector<const char*> positional;
+    bool robust = false;
+    const char* output = nullptr;
+    std::optional<Vec3> sourceCentre;
+    std::optional<Vec3> targetCentre;
+    std::optional<int> step;
+};
+
+// Reads the options out of argv and keeps the rest in order; returns an
+// empty string or what is wrong.
+std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments);
+
+// A whole finite float, as a command line spells it.
+bool ParseFloat(const char* text, float& value);
+
+// The usage text, naming the built-in models.
+std::string MergeUsage();
+
+}  // namespace vorlane
