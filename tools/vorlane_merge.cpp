@@ -5,15 +5,14 @@
 
 #include <cstdio>
 #include <new>
-#include <optional>
 #include <string>
 #include <utility>
 
 #include "geometry/model_catalogue.h"
 #include "io/gltf_writer.h"
-#include "io/mesh_reader.h"
 #include "io/mesh_writer.h"
 #include "merge/merge_models.h"
+#include "pipeline/morph_job.h"
 #include "prepare/prepare_mesh.h"
 #include "tools/merge_arguments.h"
 #include "tools/progress_meter.h"
@@ -53,49 +52,20 @@ void PrintSummary(const char* source, const char* target, const vorlane::MergedM
                 m.crossingCount, m.vertexCount, merged.foldedCount, m.edgeCount, m.faceCount);
 }
 
-// One model to merge: a built-in one, or a mesh file read and prepared.
-struct LoadedModel {
-    std::string error;
-    bool builtIn = false;
-    vorlane::Polyhedron model;
-};
-
-LoadedModel Load(const char* argument, const std::optional<Vec3>& centre, vorlane::ProgressMeter& meter)
-{
-    LoadedModel loaded;
-    if (const vorlane::CatalogueEntry* entry = vorlane::FindCatalogueModel(argument)) {
-        loaded.builtIn = true;
-        loaded.model = entry->build(centre.value_or(Vec3{}));
-        return loaded;
-    }
-    meter.Report(std::string("reading ") + argument, 0.0);
-    vorlane::MeshReadResult read = vorlane::ReadMeshFile(argument);
-    meter.Report(std::string("reading ") + argument, 1.0);
-    if (!read.error.empty()) {
-        loaded.error = read.error;
-        return loaded;
-    }
-    vorlane::PreparedModel prepared = vorlane::PrepareMesh(
-        std::move(read.table), centre, argument,
-        [&](const std::string& phase, double fraction) { meter.Report(phase, fraction); });
-    loaded.error = std::move(prepared.error);
-    loaded.model = std::move(prepared.model);
-    return loaded;
-}
-
-// The merge stage with its checks: the merge for real meshes takes only
-// models that pass them. Returns an empty string or why not.
-std::string Merge(const vorlane::Polyhedron& source, const vorlane::Polyhedron& target, vorlane::MergeMethod method,
-                  vorlane::ProgressMeter& meter, vorlane::MergedModels& merged)
+// The demo's merge of two built-in models about the given centres, or the
+// merge for real meshes when asked (which takes only models that pass its
+// checks). Returns an empty string or why not.
+std::string MergeBuiltIn(const vorlane::Polyhedron& source, const vorlane::Polyhedron& target, bool robust,
+                         vorlane::ProgressMeter& meter, vorlane::MergedModels& merged)
 {
     const auto report = [&](const std::string& phase, double fraction) { meter.Report(phase, fraction); };
-    if (method == vorlane::MergeMethod::Robust) {
+    if (robust) {
         for (const auto& [model, role] : {std::pair{&source, "source"}, std::pair{&target, "target"}}) {
             const std::string problem = vorlane::CheckStarShaped(*model, role, report);
             if (!problem.empty()) return problem;
         }
     }
-    merged = vorlane::MergeModels(source, target, method, report);
+    merged = vorlane::MergeModels(source, target, vorlane::ChooseMergeMethod(true, robust), report);
     return {};
 }
 
@@ -122,8 +92,7 @@ int RunCatalogueForm(const vorlane::MergeArguments& arguments)
     }
     vorlane::ProgressMeter meter(stderr, isatty(STDERR_FILENO) != 0);
     vorlane::MergedModels merged;
-    const std::string problem =
-        Merge(models[0], models[1], vorlane::ChooseMergeMethod(true, arguments.robust), meter, merged);
+    const std::string problem = MergeBuiltIn(models[0], models[1], arguments.robust, meter, merged);
     meter.Finish();
     if (!problem.empty()) return Failure(problem);
     PrintSummary(arguments.positional[0], arguments.positional[4], merged);
@@ -132,19 +101,13 @@ int RunCatalogueForm(const vorlane::MergeArguments& arguments)
 
 // ----------------------------------------------------------------- SOURCE TARGET -o OUT form
 
-bool IsModelArgument(const char* argument)
-{
-    vorlane::MeshFormat format{};
-    return vorlane::FindCatalogueModel(argument) || vorlane::MeshFormatOfPath(argument, format);
-}
-
 int RunFileForm(const vorlane::MergeArguments& arguments)
 {
     if (arguments.positional.size() != 2)
         return Usage("expected SOURCE TARGET with -o, got " + std::to_string(arguments.positional.size()) +
                      " arguments");
     for (const char* argument : arguments.positional) {
-        if (!IsModelArgument(argument))
+        if (!vorlane::IsModelArgument(argument))
             return BadName(std::string("'") + argument +
                            "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)");
     }
@@ -162,17 +125,16 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
         meter.Finish();
         return Failure(message);
     };
-    const char* sourceName = arguments.positional[0];
-    const char* targetName = arguments.positional[1];
-    const LoadedModel source = Load(sourceName, arguments.sourceCentre, meter);
-    if (!source.error.empty()) return fail(source.error);
-    const LoadedModel target = Load(targetName, arguments.targetCentre, meter);
-    if (!target.error.empty()) return fail(target.error);
-
-    const vorlane::MergeMethod method = vorlane::ChooseMergeMethod(source.builtIn && target.builtIn, arguments.robust);
-    vorlane::MergedModels merged;
-    const std::string problem = Merge(source.model, target.model, method, meter, merged);
-    if (!problem.empty()) return fail(problem);
+    vorlane::MorphRequest request;
+    request.source = arguments.positional[0];
+    request.target = arguments.positional[1];
+    request.sourceCentre = arguments.sourceCentre;
+    request.targetCentre = arguments.targetCentre;
+    request.robust = arguments.robust;
+    const vorlane::MorphJob job =
+        vorlane::RunMorphJob(request, [&](const std::string& phase, double fraction) { meter.Report(phase, fraction); });
+    if (!job.error.empty()) return fail(job.error);
+    const vorlane::MergedModels& merged = job.merged;
 
     meter.Report("writing " + output, 0.0);
     const std::string written =
@@ -180,7 +142,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
              : vorlane::WriteMeshAtStep(merged.mesh, arguments.step.value_or(0), output, stepFormat);
     if (!written.empty()) return fail(written);
     meter.Finish();
-    PrintSummary(sourceName, targetName, merged);
+    PrintSummary(arguments.positional[0], arguments.positional[1], merged);
     return 0;
 }
 

@@ -1,0 +1,74 @@
+#include "pipeline/morph_job.h"
+
+#include <utility>
+
+#include "geometry/model_catalogue.h"
+#include "io/mesh_reader.h"
+
+namespace vorlane {
+
+namespace {
+
+struct LoadedModel {
+    std::string error;
+    bool builtIn = false;
+    Polyhedron model;
+};
+
+LoadedModel Load(const std::string& argument, const std::optional<Vec3>& centre, const PrepareProgress& progress)
+{
+    LoadedModel loaded;
+    if (const CatalogueEntry* entry = FindCatalogueModel(argument)) {
+        loaded.builtIn = true;
+        loaded.model = entry->build(centre.value_or(Vec3{}));
+        return loaded;
+    }
+    if (progress) progress("reading " + argument, 0.0);
+    MeshReadResult read = ReadMeshFile(argument);
+    if (progress) progress("reading " + argument, 1.0);
+    if (!read.error.empty()) {
+        loaded.error = read.error;
+        return loaded;
+    }
+    PreparedModel prepared = PrepareMesh(std::move(read.table), centre, argument, progress);
+    loaded.error = std::move(prepared.error);
+    loaded.model = std::move(prepared.model);
+    return loaded;
+}
+
+}  // namespace
+
+bool IsModelArgument(const std::string& argument)
+{
+    MeshFormat format{};
+    return FindCatalogueModel(argument) || MeshFormatOfPath(argument, format);
+}
+
+MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progress)
+{
+    MorphJob job;
+    LoadedModel source = Load(request.source, request.sourceCentre, progress);
+    if (!source.error.empty()) {
+        job.error = std::move(source.error);
+        return job;
+    }
+    LoadedModel target = Load(request.target, request.targetCentre, progress);
+    if (!target.error.empty()) {
+        job.error = std::move(target.error);
+        return job;
+    }
+    job.source = std::make_unique<Polyhedron>(std::move(source.model));
+    job.target = std::make_unique<Polyhedron>(std::move(target.model));
+    const MergeMethod method = ChooseMergeMethod(source.builtIn && target.builtIn, request.robust);
+    if (method == MergeMethod::Robust) {
+        for (const auto& [model, role] : {std::pair{job.source.get(), "source"}, std::pair{job.target.get(), "target"}}) {
+            job.error = CheckStarShaped(*model, role, progress);
+            if (!job.error.empty()) return job;
+        }
+    }
+    job.merged = MergeModels(*job.source, *job.target, method,
+                             [&](const char* phase, double fraction) { if (progress) progress(phase, fraction); });
+    return job;
+}
+
+}  // namespace vorlane
