@@ -22,8 +22,7 @@ MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, Mer
     }
     MeshMergeResult result = MergeMeshes(source, target, progress);
     merged.mesh = std::move(result.mesh);
-    merged.polygonStarts = std::move(result.polygonStarts);
-    merged.polygonIndices = std::move(result.polygonIndices);
+    merged.flat = RepairFlatTriangles(merged.mesh);
     return merged;
 }
 

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "geometry/morph_mesh.h"
 #include "geometry/polyhedron.h"
+#include "merge/flat_triangles.h"
 #include "robust/merge_meshes.h"
 
 namespace vorlane {
@@ -23,13 +23,12 @@ MergeMethod ChooseMergeMethod(bool bothBuiltIn, bool robustAsked);
 struct MergedModels {
     MorphMesh mesh;          // points at source and target
     int32_t foldedCount = 0; // vertices the literal merge folded away; 0 for the robust one
-    // The robust merge's faces before triangulation (see MeshMergeResult).
-    std::vector<int32_t> polygonStarts;
-    std::vector<int32_t> polygonIndices;
+    FlatRepair flat;         // what the robust merge's output needed to hold no flat triangle
 };
 
 // Merges source into target by method. For Robust both models must have
-// passed CheckStarShaped.
+// passed CheckStarShaped, and the result is cleared of triangles of no area
+// in float positions (RepairFlatTriangles).
 MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, MergeMethod method,
                          const MergeProgress& progress = {});
 

@@ -1,0 +1,389 @@
+#include "merge/flat_triangles.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <limits>
+#include <vector>
+
+#include "geometry/dvec3.h"
+
+namespace vorlane {
+namespace {
+
+using Corners = std::array<int32_t, 3>;
+
+constexpr double FlatShare = 1e-12;
+constexpr int Rounds = 8;
+
+double SquaredDiagonal(const std::vector<Vec3>& points)
+{
+    if (points.empty()) return 0.0;
+    D3 lo = ToD(points.front()), hi = lo;
+    for (const Vec3& p : points) {
+        lo = {std::min(lo.x, double{p.x}), std::min(lo.y, double{p.y}), std::min(lo.z, double{p.z})};
+        hi = {std::max(hi.x, double{p.x}), std::max(hi.y, double{p.y}), std::max(hi.z, double{p.z})};
+    }
+    const D3 d = Sub(hi, lo);
+    return Dot(d, d);
+}
+
+// Twice the area vector of a triangle at one end, from its float corners.
+D3 AreaVector(const std::vector<Vec3>& at, int32_t a, int32_t b, int32_t c)
+{
+    const D3 p = ToD(at[static_cast<std::size_t>(a)]);
+    return Cross(Sub(ToD(at[static_cast<std::size_t>(b)]), p), Sub(ToD(at[static_cast<std::size_t>(c)]), p));
+}
+
+struct Ends {
+    const std::vector<Vec3>* positions[2];
+    double limit[2];  // the squared length of the area vector below which a triangle is flat
+
+    explicit Ends(const MorphMesh& mesh)
+        : positions{&mesh.startPositions, &mesh.endPositions},
+          limit{FlatShare * SquaredDiagonal(mesh.startPositions), FlatShare * SquaredDiagonal(mesh.endPositions)}
+    {
+        for (double& l : limit) l *= l;
+    }
+
+    bool Flat(int end, int32_t a, int32_t b, int32_t c) const
+    {
+        const D3 n = AreaVector(*positions[end], a, b, c);
+        return !(Dot(n, n) > limit[end]);
+    }
+};
+
+// Directed sides of every triangle, sorted, to find the triangle across.
+class Sides {
+public:
+    explicit Sides(const std::vector<Corners>& triangles)
+    {
+        entries_.reserve(triangles.size() * 3);
+        for (std::size_t t = 0; t < triangles.size(); ++t) {
+            const Corners& c = triangles[t];
+            if (c[0] < 0) continue;
+            for (int i = 0; i < 3; ++i) entries_.push_back({Key(c[static_cast<std::size_t>(i)], c[static_cast<std::size_t>((i + 1) % 3)]), static_cast<int32_t>(t)});
+        }
+        std::sort(entries_.begin(), entries_.end());
+    }
+
+    // The triangle holding the side from -> to, or -1.
+    int32_t Find(int32_t from, int32_t to) const
+    {
+        const uint64_t key = Key(from, to);
+        const auto it = std::lower_bound(entries_.begin(), entries_.end(), Entry{key, -1});
+        return it != entries_.end() && it->key == key ? it->triangle : -1;
+    }
+
+private:
+    struct Entry {
+        uint64_t key;
+        int32_t triangle;
+        bool operator<(const Entry& o) const { return key < o.key || (key == o.key && triangle < o.triangle); }
+    };
+    static uint64_t Key(int32_t from, int32_t to) { return static_cast<uint64_t>(static_cast<uint32_t>(from)) << 32 | static_cast<uint32_t>(to); }
+    std::vector<Entry> entries_;
+};
+
+// Neighbours of every vertex, for the link condition of a collapse.
+std::vector<std::vector<int32_t>> Neighbours(const std::vector<Corners>& triangles, std::size_t vertexCount)
+{
+    std::vector<std::vector<int32_t>> out(vertexCount);
+    for (const Corners& c : triangles) {
+        if (c[0] < 0) continue;
+        for (int i = 0; i < 3; ++i) out[static_cast<std::size_t>(c[static_cast<std::size_t>(i)])].push_back(c[static_cast<std::size_t>((i + 1) % 3)]);
+    }
+    for (std::vector<int32_t>& n : out) {
+        std::sort(n.begin(), n.end());
+        n.erase(std::unique(n.begin(), n.end()), n.end());
+    }
+    return out;
+}
+
+bool SameAtBothEnds(const MorphMesh& mesh, int32_t a, int32_t b)
+{
+    return mesh.startPositions[static_cast<std::size_t>(a)] == mesh.startPositions[static_cast<std::size_t>(b)] &&
+           mesh.endPositions[static_cast<std::size_t>(a)] == mesh.endPositions[static_cast<std::size_t>(b)];
+}
+
+// Collapses edges whose ends coincide at both ends; rep maps each vertex to
+// the one it became. Nothing moves, so no other triangle changes shape.
+int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangles, std::vector<int32_t>& rep)
+{
+    int32_t collapsed = 0;
+    for (int round = 0; round < Rounds; ++round) {
+        const std::vector<std::vector<int32_t>> around = Neighbours(triangles, rep.size());
+        std::vector<std::vector<int32_t>> holding(rep.size());
+        for (std::size_t t = 0; t < triangles.size(); ++t) {
+            if (triangles[t][0] < 0) continue;
+            for (int32_t v : triangles[t]) holding[static_cast<std::size_t>(v)].push_back(static_cast<int32_t>(t));
+        }
+        std::vector<char> touched(rep.size(), 0);
+        int32_t now = 0;
+        for (Corners& t : triangles) {
+            if (t[0] < 0) continue;
+            for (int i = 0; i < 3 && t[0] >= 0; ++i) {
+                const int32_t a = t[static_cast<std::size_t>(i)], b = t[static_cast<std::size_t>((i + 1) % 3)];
+                if (touched[static_cast<std::size_t>(a)] || touched[static_cast<std::size_t>(b)] || !SameAtBothEnds(mesh, a, b)) continue;
+                const std::vector<int32_t>& na = around[static_cast<std::size_t>(a)];
+                const std::vector<int32_t>& nb = around[static_cast<std::size_t>(b)];
+                std::vector<int32_t> common;
+                std::set_intersection(na.begin(), na.end(), nb.begin(), nb.end(), std::back_inserter(common));
+                // note: more shared neighbours would pinch the surface; a tetrahedron has nothing to lose.
+                if (common.size() != 2 || na.size() + nb.size() <= 6) continue;
+                for (int32_t v : na) touched[static_cast<std::size_t>(v)] = 1;
+                for (int32_t v : nb) touched[static_cast<std::size_t>(v)] = 1;
+                touched[static_cast<std::size_t>(a)] = touched[static_cast<std::size_t>(b)] = 1;
+                rep[static_cast<std::size_t>(b)] = a;
+                // note: b's triangles are as they were: nothing around b was touched before.
+                for (int32_t k : holding[static_cast<std::size_t>(b)]) {
+                    Corners& u = triangles[static_cast<std::size_t>(k)];
+                    if (u[0] < 0) continue;
+                    const bool hasA = std::find(u.begin(), u.end(), a) != u.end();
+                    const bool hasB = std::find(u.begin(), u.end(), b) != u.end();
+                    if (hasA && hasB) {
+                        u = {-1, -1, -1};
+                    } else if (hasB) {
+                        std::replace(u.begin(), u.end(), b, a);
+                    }
+                }
+                ++now;
+            }
+        }
+        collapsed += now;
+        if (now == 0) break;
+    }
+    return collapsed;
+}
+
+// Turns the longest side of each flat triangle where that helps.
+int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& triangles, std::vector<IndexPair>& edges)
+{
+    int32_t flipped = 0;
+    for (int round = 0; round < Rounds; ++round) {
+        const Sides sides(triangles);
+        std::vector<char> touched(mesh.startPositions.size(), 0);
+        int32_t now = 0;
+        for (std::size_t t = 0; t < triangles.size(); ++t) {
+            const Corners c = triangles[t];
+            if (c[0] < 0) continue;
+            const bool flatStart = ends.Flat(0, c[0], c[1], c[2]);
+            if (!flatStart && !ends.Flat(1, c[0], c[1], c[2])) continue;
+            const std::vector<Vec3>& at = *ends.positions[flatStart ? 0 : 1];
+            int longest = 0;
+            double length = -1.0;
+            for (int i = 0; i < 3; ++i) {
+                const D3 d = Sub(ToD(at[static_cast<std::size_t>(c[static_cast<std::size_t>((i + 1) % 3)])]), ToD(at[static_cast<std::size_t>(c[static_cast<std::size_t>(i)])]));
+                if (Dot(d, d) > length) {
+                    length = Dot(d, d);
+                    longest = i;
+                }
+            }
+            const int32_t a = c[static_cast<std::size_t>(longest)], b = c[static_cast<std::size_t>((longest + 1) % 3)],
+                          apex = c[static_cast<std::size_t>((longest + 2) % 3)];
+            const int32_t across = sides.Find(b, a);
+            if (across < 0) continue;
+            const Corners& o = triangles[static_cast<std::size_t>(across)];
+            const int32_t d = o[0] != a && o[0] != b ? o[0] : o[1] != a && o[1] != b ? o[1] : o[2];
+            if (touched[static_cast<std::size_t>(a)] || touched[static_cast<std::size_t>(b)] || touched[static_cast<std::size_t>(apex)] ||
+                touched[static_cast<std::size_t>(d)] || d == apex || sides.Find(apex, d) >= 0 || sides.Find(d, apex) >= 0)
+                continue;
+            bool better = true;
+            for (int end = 0; end < 2 && better; ++end) {
+                const std::vector<Vec3>& p = *ends.positions[end];
+                const D3 n0 = AreaVector(p, a, b, apex), n1 = AreaVector(p, b, a, d);
+                const D3 pair{n0.x + n1.x, n0.y + n1.y, n0.z + n1.z};
+                better = !ends.Flat(end, a, d, apex) && !ends.Flat(end, d, b, apex) && Dot(AreaVector(p, a, d, apex), pair) > 0.0 &&
+                         Dot(AreaVector(p, d, b, apex), pair) > 0.0;
+            }
+            if (!better) continue;
+            triangles[t] = {a, d, apex};
+            triangles[static_cast<std::size_t>(across)] = {d, b, apex};
+            for (int32_t v : {a, b, apex, d}) touched[static_cast<std::size_t>(v)] = 1;
+            const IndexPair side{std::min(a, b), std::max(a, b)};
+            const auto it = std::lower_bound(edges.begin(), edges.end(), side);
+            if (it != edges.end() && *it == side) edges.erase(it);
+            ++now;
+        }
+        flipped += now;
+        if (now == 0) break;
+    }
+    return flipped;
+}
+
+// Whether side a b can go without pinching the surface: its ends share
+// exactly the two neighbours across it, and nothing near changed this round.
+bool Collapsible(const std::vector<std::vector<int32_t>>& around, const std::vector<char>& touched, int32_t a, int32_t b)
+{
+    const std::vector<int32_t>& na = around[static_cast<std::size_t>(a)];
+    const std::vector<int32_t>& nb = around[static_cast<std::size_t>(b)];
+    if (touched[static_cast<std::size_t>(a)] || touched[static_cast<std::size_t>(b)]) return false;
+    for (int32_t v : na)
+        if (touched[static_cast<std::size_t>(v)]) return false;
+    for (int32_t v : nb)
+        if (touched[static_cast<std::size_t>(v)]) return false;
+    std::vector<int32_t> common;
+    std::set_intersection(na.begin(), na.end(), nb.begin(), nb.end(), std::back_inserter(common));
+    return common.size() == 2 && na.size() + nb.size() > 6;
+}
+
+// Collapses a side (the shortest that can go) of each triangle still flat into one of its
+// ends, where every triangle around the end that goes keeps some area and
+// its facing at both ends of the morph. The kept end stays on both
+// surfaces; the triangles around it change by less than the side's length.
+int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, std::vector<int32_t>& rep)
+{
+    int32_t collapsed = 0;
+    for (int round = 0; round < Rounds; ++round) {
+        const std::vector<std::vector<int32_t>> around = Neighbours(triangles, rep.size());
+        std::vector<std::vector<int32_t>> holding(rep.size());
+        for (std::size_t t = 0; t < triangles.size(); ++t) {
+            if (triangles[t][0] < 0) continue;
+            for (int32_t v : triangles[t]) holding[static_cast<std::size_t>(v)].push_back(static_cast<int32_t>(t));
+        }
+        std::vector<char> touched(rep.size(), 0);
+        int32_t now = 0;
+        // Whether going moves into stays with every triangle of going kept sound.
+        const auto sound = [&](int32_t going, int32_t stays) {
+            for (int32_t k : holding[static_cast<std::size_t>(going)]) {
+                const Corners& u = triangles[static_cast<std::size_t>(k)];
+                if (std::find(u.begin(), u.end(), stays) != u.end()) continue;
+                Corners moved = u;
+                std::replace(moved.begin(), moved.end(), going, stays);
+                for (int end = 0; end < 2; ++end) {
+                    const std::vector<Vec3>& p = *ends.positions[end];
+                    if (ends.Flat(end, moved[0], moved[1], moved[2]) ||
+                        !(Dot(AreaVector(p, moved[0], moved[1], moved[2]), AreaVector(p, u[0], u[1], u[2])) > 0.0))
+                        return false;
+                }
+            }
+            return true;
+        };
+        for (Corners& t : triangles) {
+            if (t[0] < 0 || !(ends.Flat(0, t[0], t[1], t[2]) || ends.Flat(1, t[0], t[1], t[2]))) continue;
+            const std::vector<Vec3>& at = *ends.positions[ends.Flat(0, t[0], t[1], t[2]) ? 0 : 1];
+            std::array<std::pair<double, int>, 3> sidesByLength;
+            for (int i = 0; i < 3; ++i) {
+                const D3 d = Sub(ToD(at[static_cast<std::size_t>(t[static_cast<std::size_t>((i + 1) % 3)])]), ToD(at[static_cast<std::size_t>(t[static_cast<std::size_t>(i)])]));
+                sidesByLength[static_cast<std::size_t>(i)] = {Dot(d, d), i};
+            }
+            std::sort(sidesByLength.begin(), sidesByLength.end());
+            int32_t going = -1, stays = -1;
+            for (const auto& [length, side] : sidesByLength) {
+                const int32_t a = t[static_cast<std::size_t>(side)], b = t[static_cast<std::size_t>((side + 1) % 3)];
+                if (Collapsible(around, touched, a, b)) {
+                    if (sound(b, a)) {
+                        going = b, stays = a;
+                    } else if (sound(a, b)) {
+                        going = a, stays = b;
+                    }
+                }
+                if (going >= 0) break;
+            }
+            if (going < 0) continue;
+            const std::vector<int32_t>& na = around[static_cast<std::size_t>(going)];
+            const std::vector<int32_t>& nb = around[static_cast<std::size_t>(stays)];
+            for (int32_t v : na) touched[static_cast<std::size_t>(v)] = 1;
+            for (int32_t v : nb) touched[static_cast<std::size_t>(v)] = 1;
+            rep[static_cast<std::size_t>(going)] = stays;
+            for (int32_t k : holding[static_cast<std::size_t>(going)]) {
+                Corners& u = triangles[static_cast<std::size_t>(k)];
+                if (u[0] < 0) continue;
+                if (std::find(u.begin(), u.end(), stays) != u.end()) {
+                    u = {-1, -1, -1};
+                } else {
+                    std::replace(u.begin(), u.end(), going, stays);
+                }
+            }
+            ++now;
+        }
+        collapsed += now;
+        if (now == 0) break;
+    }
+    return collapsed;
+}
+
+}  // namespace
+
+bool IsFlatTriangle(const MorphMesh& mesh, int32_t a, int32_t b, int32_t c)
+{
+    const Ends ends(mesh);
+    return ends.Flat(0, a, b, c) || ends.Flat(1, a, b, c);
+}
+
+FlatRepair RepairFlatTriangles(MorphMesh& mesh)
+{
+    FlatRepair repair;
+    const Ends ends(mesh);
+    std::vector<Corners> triangles;
+    triangles.reserve(mesh.faces.size());
+    bool anyFlat = false;
+    for (const MeshFace& f : mesh.faces) {
+        if (f.indices.size() != 3) return repair;
+        triangles.push_back({f.indices[0], f.indices[1], f.indices[2]});
+        anyFlat = anyFlat || ends.Flat(0, f.indices[0], f.indices[1], f.indices[2]) || ends.Flat(1, f.indices[0], f.indices[1], f.indices[2]);
+    }
+    // note: the common case costs one pass and changes nothing.
+    if (!anyFlat) return repair;
+
+    std::vector<int32_t> rep(mesh.startPositions.size());
+    for (std::size_t v = 0; v < rep.size(); ++v) rep[v] = static_cast<int32_t>(v);
+    repair.collapsed = CollapseCoincident(mesh, triangles, rep);
+    const auto root = [&](int32_t v) {
+        while (rep[static_cast<std::size_t>(v)] != v) v = rep[static_cast<std::size_t>(v)];
+        return v;
+    };
+    std::vector<IndexPair> edges;
+    edges.reserve(mesh.edges.size());
+    for (const IndexPair& e : mesh.edges) {
+        const int32_t a = root(e.from), b = root(e.to);
+        if (a != b) edges.push_back({std::min(a, b), std::max(a, b)});
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    repair.flipped = FlipFlat(mesh, ends, triangles, edges);
+    const int32_t shortened = CollapseShortSides(ends, triangles, rep);
+    if (shortened > 0) {
+        repair.collapsed += shortened;
+        for (IndexPair& e : edges) e = {root(e.from), root(e.to)};
+        edges.erase(std::remove_if(edges.begin(), edges.end(), [](const IndexPair& e) { return e.from == e.to; }), edges.end());
+        for (IndexPair& e : edges) e = {std::min(e.from, e.to), std::max(e.from, e.to)};
+        std::sort(edges.begin(), edges.end());
+        edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    }
+
+    // Vertices in use keep their order, so sorted edges stay sorted.
+    std::vector<int32_t> number(rep.size(), -1);
+    for (const Corners& c : triangles) {
+        if (c[0] >= 0)
+            for (int32_t v : c) number[static_cast<std::size_t>(v)] = 0;
+    }
+    int32_t kept = 0;
+    for (std::size_t v = 0; v < number.size(); ++v) {
+        if (number[v] < 0) continue;
+        number[v] = kept;
+        mesh.startPositions[static_cast<std::size_t>(kept)] = mesh.startPositions[v];
+        mesh.endPositions[static_cast<std::size_t>(kept)] = mesh.endPositions[v];
+        ++kept;
+    }
+    mesh.startPositions.resize(static_cast<std::size_t>(kept));
+    mesh.endPositions.resize(static_cast<std::size_t>(kept));
+    mesh.vertexCount = kept;
+    mesh.faces.clear();
+    for (const Corners& c : triangles) {
+        if (c[0] < 0) continue;
+        mesh.faces.push_back({3, FaceIndices(number[static_cast<std::size_t>(c[0])], number[static_cast<std::size_t>(c[1])],
+                                             number[static_cast<std::size_t>(c[2])])});
+    }
+    mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
+    mesh.edges.clear();
+    for (const IndexPair& e : edges) mesh.edges.push_back({number[static_cast<std::size_t>(e.from)], number[static_cast<std::size_t>(e.to)]});
+    mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
+    const Ends after(mesh);
+    for (const MeshFace& f : mesh.faces) {
+        if (after.Flat(0, f.indices[0], f.indices[1], f.indices[2]) || after.Flat(1, f.indices[0], f.indices[1], f.indices[2])) ++repair.remaining;
+    }
+    return repair;
+}
+
+}  // namespace vorlane
