@@ -1,12 +1,17 @@
 #include "io/mesh_reader.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <new>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -31,32 +36,60 @@ ModelTable Read(std::string_view bytes, MeshFormat format, const Progress& progr
     throw ReadFailure("unknown format");
 }
 
-// The whole file in one buffer, read in large pieces so progress can be told.
-bool ReadWhole(const std::string& path, std::string& bytes, std::string& error, const Progress& progress)
+// The file's bytes, mapped rather than copied: the page cache is the buffer.
+class MappedFile {
+public:
+    MappedFile() = default;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile()
+    {
+        if (data_) munmap(data_, size_);
+    }
+
+    // False with errno set when the file cannot be opened or mapped.
+    bool Open(const std::string& path)
+    {
+        const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (descriptor < 0) return false;
+        struct stat status {};
+        bool mapped = fstat(descriptor, &status) == 0;
+        if (mapped && status.st_size > 0) {
+            size_ = static_cast<std::size_t>(status.st_size);
+            void* data = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, descriptor, 0);
+            mapped = data != MAP_FAILED;
+            data_ = mapped ? data : nullptr;
+            if (!mapped) size_ = 0;
+        }
+        const int saved = errno;
+        close(descriptor);
+        errno = saved;
+        return mapped;
+    }
+    std::string_view Bytes() const { return {static_cast<const char*>(data_), size_}; }
+
+private:
+    void* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+MeshReadResult ReadBytes(std::string_view bytes, MeshFormat format, const std::string& name,
+                         const ReadProgress& progress)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open: " + std::strerror(errno);
-        return false;
+    MeshReadResult result;
+    try {
+        result.table = Read(bytes, format, Progress(&progress));
+    } catch (const ReadFailure& failure) {
+        result.error = name + ": " + failure.what();
+    } catch (const std::bad_alloc&) {
+        result.error = name + ": too large to read into memory";
+    } catch (const std::exception& failure) {
+        result.error = name + ": cannot be read: " + mesh_reading::Escaped(failure.what());
+    } catch (...) {
+        result.error = name + ": cannot be read";
     }
-    std::error_code sizeError;
-    const auto size = std::filesystem::file_size(path, sizeError);
-    bytes.resize(sizeError ? 0 : static_cast<std::size_t>(size));
-    constexpr std::size_t Piece = std::size_t{16} << 20;
-    std::size_t filled = 0;
-    while (in) {
-        if (filled == bytes.size()) bytes.resize(bytes.size() + Piece);
-        const std::size_t want = std::min(Piece, bytes.size() - filled);
-        in.read(bytes.data() + filled, static_cast<std::streamsize>(want));
-        filled += static_cast<std::size_t>(in.gcount());
-        progress.Report("reading the file", size > 0 ? static_cast<double>(filled) / static_cast<double>(size) : 1.0);
-    }
-    if (in.bad()) {
-        error = path + ": cannot read: " + std::strerror(errno);
-        return false;
-    }
-    bytes.resize(filled);
-    return true;
+    if (!result.error.empty()) result.table = ModelTable{};
+    return result;
 }
 
 }  // namespace
@@ -85,20 +118,7 @@ MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const 
 MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const std::string& name,
                              const ReadProgress& progress)
 {
-    MeshReadResult result;
-    try {
-        result.table = Read(bytes, format, Progress(&progress));
-    } catch (const ReadFailure& failure) {
-        result.error = name + ": " + failure.what();
-    } catch (const std::bad_alloc&) {
-        result.error = name + ": too large to read into memory";
-    } catch (const std::exception& failure) {
-        result.error = name + ": cannot be read: " + mesh_reading::Escaped(failure.what());
-    } catch (...) {
-        result.error = name + ": cannot be read";
-    }
-    if (!result.error.empty()) result.table = ModelTable{};
-    return result;
+    return ReadBytes(bytes, format, name, progress);
 }
 
 MeshReadResult ReadMeshFile(const std::string& path)
@@ -125,9 +145,12 @@ MeshReadResult ReadMeshFile(const std::string& path, const ReadProgress& progres
         result.error = path + ": is not a regular file";
         return result;
     }
-    std::string bytes;
-    if (!ReadWhole(path, bytes, result.error, Progress(&progress))) return result;
-    return ReadMeshBytes(bytes, format, path, progress);
+    MappedFile file;
+    if (!file.Open(path)) {
+        result.error = path + ": cannot open: " + std::strerror(errno);
+        return result;
+    }
+    return ReadBytes(file.Bytes(), format, path, progress);
 }
 
 }  // namespace vorlane

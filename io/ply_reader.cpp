@@ -247,11 +247,12 @@ public:
     uint64_t Integer(int width, bool isSigned)
     {
         uint64_t value = 0;
-        for (int i = 0; i < width; ++i) {
-            const auto byte = static_cast<unsigned char>(bytes_[at_ + static_cast<std::size_t>(bigEndian_ ? i : width - 1 - i)]);
-            value = value << 8 | byte;
+        switch (width) {
+            case 1: value = Load<uint8_t>(); break;
+            case 2: value = Load<uint16_t>(); break;
+            case 4: value = Load<uint32_t>(); break;
+            default: value = Load<uint64_t>(); break;
         }
-        at_ += static_cast<std::size_t>(width);
         if (isSigned && width < 8 && (value >> (8 * width - 1)) != 0) value |= ~uint64_t{0} << (8 * width);
         return value;
     }
@@ -274,6 +275,23 @@ public:
     }
 
 private:
+    template <typename T>
+    T Load()
+    {
+        T value = 0;
+        std::memcpy(&value, bytes_.data() + at_, sizeof value);
+        at_ += sizeof value;
+        if constexpr (sizeof value > 1) {
+            if (bigEndian_ != HostIsBigEndian) value = Swapped(value);
+        }
+        return value;
+    }
+
+    static uint16_t Swapped(uint16_t v) { return __builtin_bswap16(v); }
+    static uint32_t Swapped(uint32_t v) { return __builtin_bswap32(v); }
+    static uint64_t Swapped(uint64_t v) { return __builtin_bswap64(v); }
+
+    static constexpr bool HostIsBigEndian = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
     std::string_view bytes_;
     bool bigEndian_;
     std::size_t at_ = 0;

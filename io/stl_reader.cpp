@@ -50,15 +50,9 @@ public:
     }
 };
 
-bool HasTinyCoordinate(const std::vector<Vec3>& corners)
+bool IsTiny(float value)
 {
-    const float tiny = 0x1p-100f;
-    for (const Vec3& p : corners) {
-        if ((p.x != 0.0f && std::fabs(p.x) < tiny) || (p.y != 0.0f && std::fabs(p.y) < tiny) ||
-            (p.z != 0.0f && std::fabs(p.z) < tiny))
-            return true;
-    }
-    return false;
+    return value != 0.0f && std::fabs(value) < 0x1p-100f;
 }
 
 uint32_t Bits(float value)
@@ -76,58 +70,76 @@ uint64_t HashOf(const Vec3& p)
     return h ^ (h >> 31);
 }
 
-// Three corners per triangle in; vertices by first occurrence and the
-// triangles that stay three-cornered out.
-FaceList Weld(const std::vector<Vec3>& corners, const Progress& progress)
-{
-    FaceList faces;
-    std::vector<int32_t> vertexOf(corners.size());
-    if (HasTinyCoordinate(corners)) {
-        // note: the order is not transitive among tiny values, so the first
-        // match depends on the order of earlier insertions: an ordered map
-        // fed the same way is the only faithful answer. Rare.
-        std::map<Vec3, int32_t, WeldOrder> seen;
-        for (std::size_t c = 0; c < corners.size(); ++c) {
-            const auto found = seen.find(corners[c]);
-            if (found != seen.end()) {
-                vertexOf[c] = found->second;
-                continue;
-            }
-            vertexOf[c] = static_cast<int32_t>(faces.points.size());
-            faces.points.push_back(corners[c]);
-            seen[corners[c]] = vertexOf[c];
+// Positions to vertex numbers by first occurrence: an open-addressing table
+// over exact equality, which is the weld order's equality when no coordinate
+// is tiny; otherwise the weld order itself in an ordered map.
+class Welder {
+public:
+    Welder(std::size_t corners, bool tiny, FaceList& faces) : faces_(faces), tiny_(tiny)
+    {
+        if (tiny_) return;
+        std::size_t slots = 1024;
+        while (slots < corners / 2) slots *= 2;
+        table_.assign(slots, -1);
+    }
+
+    int32_t VertexOf(const Vec3& p)
+    {
+        if (tiny_) {
+            // note: the order is not transitive among tiny values, so which
+            // earlier corner matches depends on the map's shape: only a map
+            // fed the same way gives the same answer. Rare.
+            const auto found = tinyMap_.find(p);
+            if (found != tinyMap_.end()) return found->second;
+            const int32_t vertex = Add(p);
+            tinyMap_[p] = vertex;
+            return vertex;
         }
-    } else {
-        std::size_t slots = 16;
-        while (slots < 2 * corners.size()) slots *= 2;
-        std::vector<int32_t> table(slots, -1);
-        faces.points.reserve(corners.size() / 4 + 16);
-        for (std::size_t c = 0; c < corners.size(); ++c) {
-            progress.Every("welding STL corners", c, corners.size());
-            const Vec3& p = corners[c];
-            std::size_t slot = HashOf(p) & (slots - 1);
-            while (table[slot] >= 0) {
-                const Vec3& q = faces.points[static_cast<std::size_t>(table[slot])];
-                if (q.x == p.x && q.y == p.y && q.z == p.z) break;
-                slot = (slot + 1) & (slots - 1);
-            }
-            if (table[slot] < 0) {
-                table[slot] = static_cast<int32_t>(faces.points.size());
-                faces.points.push_back(p);
-            }
-            vertexOf[c] = table[slot];
+        const std::size_t mask = table_.size() - 1;
+        std::size_t slot = HashOf(p) & mask;
+        while (table_[slot] >= 0) {
+            const Vec3& q = faces_.points[static_cast<std::size_t>(table_[slot])];
+            if (q.x == p.x && q.y == p.y && q.z == p.z) return table_[slot];
+            slot = (slot + 1) & mask;
+        }
+        const int32_t vertex = Add(p);
+        table_[slot] = vertex;
+        if (faces_.points.size() * 2 > table_.size()) Grow();
+        return vertex;
+    }
+
+    // A triangle of three distinct vertices becomes a face; one that welding
+    // collapsed is left out.
+    void AddTriangle(int32_t a, int32_t b, int32_t c)
+    {
+        if (a == b || a == c || b == c) return;
+        faces_.AddFace();
+        faces_.corners.insert(faces_.corners.end(), {a, b, c});
+    }
+
+private:
+    int32_t Add(const Vec3& p)
+    {
+        faces_.points.push_back(p);
+        return static_cast<int32_t>(faces_.points.size() - 1);
+    }
+
+    void Grow()
+    {
+        table_.assign(table_.size() * 2, -1);
+        const std::size_t mask = table_.size() - 1;
+        for (std::size_t v = 0; v < faces_.points.size(); ++v) {
+            std::size_t slot = HashOf(faces_.points[v]) & mask;
+            while (table_[slot] >= 0) slot = (slot + 1) & mask;
+            table_[slot] = static_cast<int32_t>(v);
         }
     }
-    faces.corners.reserve(corners.size());
-    faces.faceStarts.reserve(corners.size() / 3);
-    for (std::size_t c = 0; c + 2 < corners.size(); c += 3) {
-        const int32_t a = vertexOf[c], b = vertexOf[c + 1], d = vertexOf[c + 2];
-        if (a == b || a == d || b == d) continue;
-        faces.AddFace();
-        faces.corners.insert(faces.corners.end(), {a, b, d});
-    }
-    return faces;
-}
+
+    FaceList& faces_;
+    bool tiny_;
+    std::vector<int32_t> table_;
+    std::map<Vec3, int32_t, WeldOrder> tinyMap_;
+};
 
 bool IsBinarySized(std::string_view bytes)
 {
@@ -148,19 +160,32 @@ bool LooksLikeText(std::string_view bytes)
 ModelTable ReadBinary(std::string_view bytes, const Progress& progress)
 {
     const uint32_t triangles = LittleEndian32(bytes, 80);
-    std::vector<Vec3> corners(std::size_t{triangles} * 3);
+    const auto cornerAt = [&](uint32_t t, unsigned corner) {
+        const std::size_t at = StlHeaderBytes + std::size_t{t} * StlTriangleBytes + 12 + corner * 12u;
+        return Vec3{FloatAt(bytes, at), FloatAt(bytes, at + 4), FloatAt(bytes, at + 8)};
+    };
+    bool tiny = false;
     for (uint32_t t = 0; t < triangles; ++t) {
-        progress.Every("reading STL", t, triangles);
-        const std::size_t at = StlHeaderBytes + std::size_t{t} * StlTriangleBytes + 12;
-        for (int corner = 0; corner < 3; ++corner) {
-            Vec3& p = corners[std::size_t{t} * 3 + static_cast<std::size_t>(corner)];
-            p = Vec3{FloatAt(bytes, at + corner * 12u), FloatAt(bytes, at + corner * 12u + 4),
-                     FloatAt(bytes, at + corner * 12u + 8)};
+        for (unsigned corner = 0; corner < 3; ++corner) {
+            const Vec3 p = cornerAt(t, corner);
             if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
                 throw ReadFailure("the " + Ordinal(t + 1u) + " triangle has a corner that is not a finite number");
+            tiny = tiny || IsTiny(p.x) || IsTiny(p.y) || IsTiny(p.z);
         }
     }
-    return BuildTable(Weld(corners, progress), 0, progress);
+    FaceList faces;
+    faces.points.reserve(std::size_t{triangles} / 2 + 16);
+    faces.corners.reserve(std::size_t{triangles} * 3);
+    faces.faceStarts.reserve(triangles);
+    Welder welder(std::size_t{triangles} * 3, tiny, faces);
+    for (uint32_t t = 0; t < triangles; ++t) {
+        progress.Every("reading STL", t, triangles);
+        const int32_t a = welder.VertexOf(cornerAt(t, 0));
+        const int32_t b = welder.VertexOf(cornerAt(t, 1));
+        const int32_t c = welder.VertexOf(cornerAt(t, 2));
+        welder.AddTriangle(a, b, c);
+    }
+    return BuildTable(faces, 0, progress);
 }
 
 ModelTable ReadText(std::string_view bytes, const Progress& progress)
@@ -204,7 +229,22 @@ ModelTable ReadText(std::string_view bytes, const Progress& progress)
     }
     if (cornersDue > 0) throw ReadFailure("truncated: the last triangle has fewer than three corners");
     if (!ended) throw ReadFailure("truncated: no 'endsolid' line");
-    return BuildTable(Weld(corners, progress), 0, progress);
+
+    bool tiny = false;
+    for (const Vec3& p : corners) tiny = tiny || IsTiny(p.x) || IsTiny(p.y) || IsTiny(p.z);
+    FaceList faces;
+    faces.points.reserve(corners.size() / 6 + 16);
+    faces.corners.reserve(corners.size());
+    faces.faceStarts.reserve(corners.size() / 3);
+    Welder welder(corners.size(), tiny, faces);
+    for (std::size_t c = 0; c + 2 < corners.size(); c += 3) {
+        progress.Every("welding STL corners", c / 3, corners.size() / 3);
+        const int32_t a = welder.VertexOf(corners[c]);
+        const int32_t b = welder.VertexOf(corners[c + 1]);
+        const int32_t d = welder.VertexOf(corners[c + 2]);
+        welder.AddTriangle(a, b, d);
+    }
+    return BuildTable(faces, 0, progress);
 }
 
 }  // namespace
