@@ -25,11 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                                   vorlane::MeshFormat::Ply, vorlane::MeshFormat::Stl};
     const vorlane::MeshFormat format = formats[data[0] % 4];
     const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-    const vorlane::MeshReadResult result = vorlane::ReadMeshBytes(bytes, format, "input");
+    const vorlane::MeshReadResult result =
+        vorlane::ReadMeshBytes(bytes, format, "input", [](const std::string& phase, double fraction) {
+            Require(!phase.empty() && fraction >= 0.0 && fraction <= 1.0);
+        });
 
     if (!result.error.empty()) {
         Require(result.error.rfind("input: ", 0) == 0);
-        Require(result.error.find('\n') == std::string::npos);
+        for (const char c : result.error) Require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f);
         Require(result.table.vertices.empty() && result.table.triangles.empty());
         return 0;
     }

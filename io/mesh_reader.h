@@ -1,7 +1,8 @@
 // Mesh files in: OBJ, OFF, PLY (ASCII and binary) and STL (ASCII and binary)
-// read through OpenMesh's readers into a ModelTable.
+// read into a ModelTable.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "geometry/polyhedron.h"
@@ -15,21 +16,29 @@ enum class MeshFormat { Obj, Off, Ply, Stl };
 bool MeshFormatOfPath(const std::string& path, MeshFormat& format);
 
 struct MeshReadResult {
-    // Empty on success; otherwise "<name>: <reason>" in one line.
+    // Empty on success; otherwise "<name>: <reason>" in one line, bytes
+    // echoed from the file shown with control characters escaped (\x1b).
     std::string error;
     // Triangles in the file's winding; polygons are split into triangles,
     // STL's repeated corners are one vertex, vertices no face uses are dropped.
     ModelTable table;
 };
 
+// Told now and then (every few thousand elements, never per element) what a
+// read is doing: the phase's name and how much of it is done, 0..1.
+using ReadProgress = std::function<void(const std::string& phase, double fraction)>;
+
 // Reads the mesh file at path, its format chosen by the extension. Refuses
 // unreadable, truncated or malformed files, anything but a regular file,
 // unknown extensions, indices out of range, coordinates that are not finite
 // floats, and meshes without a face. Never throws; on error the table is
-// empty.
+// empty. progress, if set, hears of the read as it goes.
 MeshReadResult ReadMeshFile(const std::string& path);
+MeshReadResult ReadMeshFile(const std::string& path, const ReadProgress& progress);
 
 // The same for a file's bytes already in memory; name only labels the error.
 MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const std::string& name);
+MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const std::string& name,
+                             const ReadProgress& progress);
 
 }  // namespace vorlane
