@@ -1,6 +1,7 @@
 #include "embed/edge_collapse.h"
 
 #include <algorithm>
+#include <cmath>
 #include <queue>
 #include <utility>
 
@@ -8,13 +9,13 @@ namespace vorlane {
 namespace {
 
 struct Candidate {
-    float length2;
+    float key;
     int32_t from;
     int32_t to;
 };
 bool operator>(const Candidate& a, const Candidate& b)
 {
-    if (a.length2 != b.length2) return a.length2 > b.length2;
+    if (a.key != b.key) return a.key > b.key;
     return a.from != b.from ? a.from > b.from : a.to > b.to;
 }
 
@@ -34,6 +35,29 @@ void Reassign(CollapseMesh& mesh, int32_t first, int32_t lastTriangle, int32_t v
         mesh.triangles[static_cast<size_t>(e / 3)][static_cast<size_t>(e % 3)] = vertex;
         if (e / 3 == lastTriangle) break;
     }
+}
+
+void ApplyCollapse(CollapseMesh& mesh, int32_t h)
+{
+    const int32_t kept = Destination(mesh, h);
+    const int32_t twin = mesh.opposite[static_cast<size_t>(h)];
+    const int32_t a = mesh.opposite[static_cast<size_t>(NextHalfEdge(h))];
+    const int32_t b = mesh.opposite[static_cast<size_t>(PrevHalfEdge(h))];
+    const int32_t c = mesh.opposite[static_cast<size_t>(NextHalfEdge(twin))];
+    const int32_t d = mesh.opposite[static_cast<size_t>(PrevHalfEdge(twin))];
+    const int32_t removed = Origin(mesh, h);
+    Reassign(mesh, b, c / 3, kept);
+    mesh.opposite[static_cast<size_t>(a)] = b;
+    mesh.opposite[static_cast<size_t>(b)] = a;
+    mesh.opposite[static_cast<size_t>(c)] = d;
+    mesh.opposite[static_cast<size_t>(d)] = c;
+    mesh.live[static_cast<size_t>(h / 3)] = 0;
+    mesh.live[static_cast<size_t>(twin / 3)] = 0;
+    mesh.outgoing[static_cast<size_t>(removed)] = -1;
+    mesh.outgoing[static_cast<size_t>(kept)] = b;
+    mesh.outgoing[static_cast<size_t>(Origin(mesh, a))] = a;
+    mesh.outgoing[static_cast<size_t>(Origin(mesh, c))] = c;
+    --mesh.liveVertexCount;
 }
 
 class Collapser {
@@ -59,19 +83,11 @@ public:
     {
         const int32_t start = mesh_.liveVertexCount;
         bool collapsedSincePush = true;
-        // Kept vertices gather their neighbours' edges: a cap on the valence
-        // a collapse leaves keeps the coarse meshes free of wide fans, whose
-        // thin triangles leave little room on the sphere. It is raised only
-        // when nothing else can be collapsed.
-        int valenceCap = 9;
         while (mesh_.liveVertexCount > 4) {
             if (queue_.empty()) {
-                // note: refused candidates are dropped; a full refill finds
-                // those that later collapses made legal.
-                if (!collapsedSincePush) {
-                    if (valenceCap > mesh_.liveVertexCount) return;
-                    valenceCap += 3;
-                }
+                // note: candidates the link condition refuses are dropped; a
+                // full refill finds those that later collapses made legal.
+                if (!collapsedSincePush) return;
                 collapsedSincePush = false;
                 PushAll();
                 continue;
@@ -79,8 +95,15 @@ public:
             const Candidate c = queue_.top();
             queue_.pop();
             const int32_t h = FindHalfEdge(c.from, c.to);
-            if (h < 0 || !LinkConditionHolds(c.from, c.to) || valence_ - 4 > valenceCap) continue;
-            Collapse(h);
+            if (h < 0 || !LinkConditionHolds(c.from, c.to)) continue;
+            // Valences rise as neighbours collapse: a key that has grown
+            // since its push goes back with its current value.
+            const float key = Key(c.from, c.to, valence_ - 4);
+            if (key > c.key) {
+                queue_.push({key, c.from, c.to});
+                continue;
+            }
+            ApplyCollapse(mesh_, h);
             collapses.push_back({c.from, c.to, h});
             collapsedSincePush = true;
             for (int32_t e = mesh_.outgoing[static_cast<size_t>(c.to)], first = e;;) {
@@ -97,6 +120,15 @@ public:
     }
 
 private:
+    // Kept vertices gather their neighbours' edges: a steep price on the
+    // valence a collapse leaves keeps the coarse meshes free of wide fans,
+    // whose thin triangles leave little room on the sphere.
+    float Key(int32_t from, int32_t to, int valence) const
+    {
+        return Length2(positions_, from, to) * std::ldexp(1.0f, 2 * std::clamp(valence - 9, 0, 40));
+    }
+
+    // A candidate's key before its valence is known: its length alone.
     void Push(int32_t from, int32_t to) { queue_.push({Length2(positions_, from, to), from, to}); }
 
     int32_t FindHalfEdge(int32_t from, int32_t to) const
@@ -132,29 +164,6 @@ private:
             if (e == second) break;
         }
         return shared == 2;
-    }
-
-    void Collapse(int32_t h)
-    {
-        const int32_t kept = Destination(mesh_, h);
-        const int32_t twin = mesh_.opposite[static_cast<size_t>(h)];
-        const int32_t a = mesh_.opposite[static_cast<size_t>(NextHalfEdge(h))];
-        const int32_t b = mesh_.opposite[static_cast<size_t>(PrevHalfEdge(h))];
-        const int32_t c = mesh_.opposite[static_cast<size_t>(NextHalfEdge(twin))];
-        const int32_t d = mesh_.opposite[static_cast<size_t>(PrevHalfEdge(twin))];
-        const int32_t removed = Origin(mesh_, h);
-        Reassign(mesh_, b, c / 3, kept);
-        mesh_.opposite[static_cast<size_t>(a)] = b;
-        mesh_.opposite[static_cast<size_t>(b)] = a;
-        mesh_.opposite[static_cast<size_t>(c)] = d;
-        mesh_.opposite[static_cast<size_t>(d)] = c;
-        mesh_.live[static_cast<size_t>(h / 3)] = 0;
-        mesh_.live[static_cast<size_t>(twin / 3)] = 0;
-        mesh_.outgoing[static_cast<size_t>(removed)] = -1;
-        mesh_.outgoing[static_cast<size_t>(kept)] = b;
-        mesh_.outgoing[static_cast<size_t>(Origin(mesh_, a))] = a;
-        mesh_.outgoing[static_cast<size_t>(Origin(mesh_, c))] = c;
-        --mesh_.liveVertexCount;
     }
 
     CollapseMesh& mesh_;
@@ -201,6 +210,8 @@ std::vector<EdgeCollapse> CollapseToTetrahedron(CollapseMesh& mesh, const std::v
     collapser.Run(collapses, progress);
     return collapses;
 }
+
+void RedoCollapse(CollapseMesh& mesh, const EdgeCollapse& collapse) { ApplyCollapse(mesh, collapse.halfEdge); }
 
 void UndoCollapse(CollapseMesh& mesh, const EdgeCollapse& collapse)
 {

@@ -56,4 +56,7 @@ std::vector<EdgeCollapse> CollapseToTetrahedron(CollapseMesh& mesh, const std::v
 // Puts back the vertex of the last collapse not yet undone; undo in reverse order.
 void UndoCollapse(CollapseMesh& mesh, const EdgeCollapse& collapse);
 
+// Collapses again the last collapse undone.
+void RedoCollapse(CollapseMesh& mesh, const EdgeCollapse& collapse);
+
 }  // namespace vorlane

@@ -17,6 +17,9 @@ namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // Vertex count grows by this factor between two relaxations of all vertices.
 constexpr double kLevelGrowth = 1.25;
+// Below this a determinant of unit directions is mostly rounding: a point
+// that close to a great circle of its ring is not taken.
+constexpr double kSmallestDeterminant = 1e-14;
 
 // Coarse to fine: collapse to a tetrahedron, then put the vertices back one
 // by one inside the kernel of their ring on the sphere. Every placement is
@@ -43,7 +46,17 @@ public:
         for (size_t i = collapses.size(); i-- > 0;) {
             const EdgeCollapse& collapse = collapses[i];
             UndoCollapse(mesh_, collapse);
-            if (!Insert(collapse)) return "vertex " + std::to_string(collapse.removed) + " found no float point in its kernel";
+            // A kernel too thin for float points: spread the surroundings
+            // of the kept vertex, ever wider, and try again.
+            bool placed = Insert(collapse);
+            for (int rings = 1; rings <= 4 && !placed; ++rings) {
+                RedoCollapse(mesh_, collapse);
+                RelaxAround(collapse.kept, rings);
+                UndoCollapse(mesh_, collapse);
+                placed = Insert(collapse);
+                ++retries_;
+            }
+            if (!placed) return "vertex " + std::to_string(collapse.removed) + " found no float point in its kernel";
             present_.push_back(collapse.removed);
             if (present_.size() >= nextLevel || i == 0) {
                 UpdateTargets();
@@ -62,6 +75,41 @@ public:
     }
 
 private:
+    // Relaxes, a few times over, the vertices within rings of centre (all
+    // present vertices past 3 rings).
+    void RelaxAround(int32_t centre, int rings)
+    {
+        if (rings > 3) {
+            for (int round = 0; round < 4; ++round) {
+                for (int32_t v : present_) Relax(v, 2);
+            }
+            return;
+        }
+        if (mark_.empty()) mark_.assign(mesh_.outgoing.size(), 0);
+        ++markRound_;
+        std::vector<int32_t> near{centre};
+        mark_[static_cast<size_t>(centre)] = markRound_;
+        for (size_t begin = 0, ring = 0; ring < static_cast<size_t>(rings); ++ring) {
+            const size_t end = near.size();
+            for (size_t i = begin; i < end; ++i) {
+                const int32_t first = mesh_.outgoing[static_cast<size_t>(near[i])];
+                for (int32_t e = first;;) {
+                    const int32_t n = Destination(mesh_, e);
+                    if (mark_[static_cast<size_t>(n)] != markRound_) {
+                        mark_[static_cast<size_t>(n)] = markRound_;
+                        near.push_back(n);
+                    }
+                    e = NextAround(mesh_, e);
+                    if (e == first) break;
+                }
+            }
+            begin = end;
+        }
+        for (int round = 0; round < 4; ++round) {
+            for (int32_t v : near) Relax(v, 4);
+        }
+    }
+
     bool PlaceTetrahedron()
     {
         size_t first = 0;
@@ -122,10 +170,14 @@ private:
         }
     }
 
+    // Every triangle of the ring positive by the exact test, and by the
+    // double determinant the energy uses, so that the energy stays finite.
     bool Positive(const Vec3& p) const
     {
+        const Dvec3 q = UnitOf(p);
         for (const auto& [a, b] : ring_) {
             if (Orient3(p, Direction(a), Direction(b)) <= 0) return false;
+            if (!(Dot(q, Cross(UnitOf(Direction(a)), UnitOf(Direction(b)))) > kSmallestDeterminant)) return false;
         }
         return true;
     }
@@ -138,7 +190,7 @@ private:
         double energy = 0.0;
         for (size_t i = 0; i < ring_.size(); ++i) {
             const double det = Dot(p, normals_[i]);
-            if (det <= 0.0) return kInfinity;
+            if (!(det > 0.0)) return kInfinity;
             energy += weights_[i] / det;
         }
         return energy;
@@ -162,6 +214,8 @@ private:
         PrepareRing(v);
         Dvec3 p = UnitOf(Direction(v));
         double energy = Energy(p);
+        // note: cannot happen once placed by Positive; kept vertices never
+        // change their ring's double determinants either.
         if (energy == kInfinity) return;
         for (int it = 0; it < iterations; ++it) {
             const Dvec3 helper = std::fabs(p.x) < 0.6 ? Dvec3{1, 0, 0} : Dvec3{0, 1, 0};
@@ -177,9 +231,16 @@ private:
                 h12 += h * n1 * n2;
                 h22 += h * n2 * n2;
             }
-            const double determinant = h11 * h22 - h12 * h12;
-            if (!(determinant > 0.0)) return;
-            double d1 = -(h22 * g1 - h12 * g2) / determinant, d2 = -(h11 * g2 - h12 * g1) / determinant;
+            // One closing triangle can dominate the Hessian so far that its
+            // determinant is lost to rounding: then a scaled gradient step,
+            // which the line search below lengthens as needed.
+            const double determinant = h11 * h22 - h12 * h12, trace = h11 + h22;
+            if (!(trace > 0.0)) return;
+            double d1 = -g1 / trace, d2 = -g2 / trace;
+            if (determinant > 1e-9 * trace * trace) {
+                d1 = -(h22 * g1 - h12 * g2) / determinant;
+                d2 = -(h11 * g2 - h12 * g1) / determinant;
+            }
             double length = std::hypot(d1, d2);
             if (!(length > 0.0)) return;
             if (length > 0.5) {
@@ -189,10 +250,14 @@ private:
             }
             // Halve the Newton step until it helps; if the full step helps,
             // keep doubling it: near a closing triangle the barrier makes
-            // Newton steps short.
+            // Newton steps short, down to less than a float step.
             double best = energy;
             Vec3 bestPoint = Direction(v);
-            for (double step = 1.0; step > 1e-3; step *= 0.5) {
+            double first = 1.0;
+            while (first * length < 0.5 && OnSphere(Normalized(p + (first * d1) * e1 + (first * d2) * e2)) == Direction(v)) {
+                first *= 2.0;
+            }
+            for (double step = first; step > 1e-3 * first; step *= 0.5) {
                 if (TryStep(v, p, step * d1, step * d2, e1, e2, best, bestPoint)) {
                     for (double grow = 2.0 * step; grow * length <= 1.0; grow *= 2.0) {
                         if (!TryStep(v, p, grow * d1, grow * d2, e1, e2, best, bestPoint)) break;
@@ -270,6 +335,9 @@ private:
     std::vector<std::pair<int32_t, int32_t>> ring_;
     std::vector<Dvec3> normals_;
     std::vector<double> weights_;
+    std::vector<uint32_t> mark_;
+    uint32_t markRound_ = 0;
+    int retries_ = 0;
     double areaScale_ = 0.0;
     double floorShare_ = 0.0;
 };
