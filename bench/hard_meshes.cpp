@@ -100,6 +100,13 @@ ModelTable ThickC(int n)
 
 ModelTable PinchedCubes(int n) { return VoxelSurface({{0, 0, 0}, {1, 1, 1}}, n); }
 
+ModelTable PinchedLoop(int n)
+{
+    return VoxelSurface({{0, 0, 0}, {0, 0, -1}, {0, 0, -2}, {1, 0, -2}, {2, 0, -2}, {3, 0, -2}, {3, 0, -1}, {3, 0, 0},
+                         {3, 0, 1}, {3, 1, 1}, {2, 1, 1}, {1, 1, 1}},
+                        n);
+}
+
 ModelTable SquareTorus(int n, bool twoTori)
 {
     std::vector<std::array<int, 3>> cubes;

@@ -26,8 +26,12 @@ ModelTable Dumbbell(int length, int n);
 // A thick letter C, 5 x 5 cubes, two cubes deep: no point sees all of it.
 ModelTable ThickC(int n);
 
-// Two cubes sharing only one corner: one pinched vertex.
+// Two cubes sharing only one corner: one pinched vertex; split, two pieces.
 ModelTable PinchedCubes(int n);
+
+// Two cubes sharing only one corner and joined also by a bent bar of cubes:
+// one pinched vertex; split, one genus-0 surface.
+ModelTable PinchedLoop(int n);
 
 // A square ring of 8 cubes (genus 1); twoTori gives two such rings apart.
 ModelTable SquareTorus(int n, bool twoTori = false);

@@ -17,6 +17,7 @@ namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // Vertex count grows by this factor between two relaxations of all vertices.
 constexpr double kLevelGrowth = 1.25;
+constexpr size_t kMovesPerLevel = 20000;
 // Below this a determinant of unit directions is mostly rounding: a point
 // that close to a great circle of its ring is not taken.
 constexpr double kSmallestDeterminant = 1e-14;
@@ -60,7 +61,13 @@ public:
             present_.push_back(collapse.removed);
             if (present_.size() >= nextLevel || i == 0) {
                 UpdateTargets();
-                for (int32_t v : present_) Relax(v, 2);
+                // Sweeps are cheap while the mesh is coarse, and there they
+                // move area between distant parts: a fixed budget of vertex
+                // moves per level.
+                const size_t sweeps = std::clamp<size_t>(kMovesPerLevel / present_.size(), 1, 64);
+                for (size_t sweep = 0; sweep < sweeps; ++sweep) {
+                    for (int32_t v : present_) Relax(v, 2);
+                }
                 nextLevel = static_cast<size_t>(static_cast<double>(present_.size()) * kLevelGrowth) + 1;
             }
             if (progress_ && i % 4096 == 0) progress_("insert", 1.0 - double(i) / double(collapses.size()));

@@ -37,7 +37,7 @@ struct EmbedOptions {
     // + floor / F. Keeps slivers and zero-area triangles off float resolution.
     double areaFloor = 0.1;
     // Relaxation sweeps over all vertices after the last vertex is back.
-    int finalSweeps = 6;
+    int finalSweeps = 3;
 };
 
 struct EmbedStatistics {
