@@ -72,8 +72,9 @@ public:
         for (size_t t = 0; t < mesh_.triangles.size(); ++t) {
             if (!mesh_.live[t]) continue;
             for (int k = 0; k < 3; ++k) {
+                // The key is the same both ways: one candidate per edge.
                 const auto h = static_cast<int32_t>(3 * t + static_cast<size_t>(k));
-                Push(Origin(mesh_, h), Destination(mesh_, h));
+                if (Origin(mesh_, h) < Destination(mesh_, h)) Push(Origin(mesh_, h), Destination(mesh_, h));
             }
         }
     }
@@ -106,10 +107,11 @@ public:
             ApplyCollapse(mesh_, h);
             collapses.push_back({c.from, c.to, h});
             collapsedSincePush = true;
+            // Only the edges the kept vertex took over are new; the keys of
+            // its old ones are brought up to date when they come up.
             for (int32_t e = mesh_.outgoing[static_cast<size_t>(c.to)], first = e;;) {
                 const int32_t n = Destination(mesh_, e);
-                Push(c.to, n);
-                Push(n, c.to);
+                if (stamp_[static_cast<size_t>(n)] == round_) Push(c.to, n);  // a neighbour of the removed vertex
                 e = NextAround(mesh_, e);
                 if (e == first) break;
             }

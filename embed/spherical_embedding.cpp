@@ -17,7 +17,7 @@ namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // Vertex count grows by this factor between two relaxations of all vertices.
 constexpr double kLevelGrowth = 1.25;
-constexpr size_t kMovesPerLevel = 20000;
+constexpr size_t kMovesPerLevel = 10000;
 // Below this a determinant of unit directions is mostly rounding: a point
 // that close to a great circle of its ring is not taken.
 constexpr double kSmallestDeterminant = 1e-14;
@@ -43,6 +43,7 @@ public:
         collapseCount = static_cast<int>(collapses.size());
         if (!PlaceTetrahedron()) return "the base tetrahedron is not positive";
 
+        if (progress_) progress_("simplify", 1.0);
         size_t nextLevel = 8;
         for (size_t i = collapses.size(); i-- > 0;) {
             const EdgeCollapse& collapse = collapses[i];
@@ -66,7 +67,7 @@ public:
                 // moves per level.
                 const size_t sweeps = std::clamp<size_t>(kMovesPerLevel / present_.size(), 1, 64);
                 for (size_t sweep = 0; sweep < sweeps; ++sweep) {
-                    for (int32_t v : present_) Relax(v, 2);
+                    for (int32_t v : present_) Relax(v, 1);
                 }
                 nextLevel = static_cast<size_t>(static_cast<double>(present_.size()) * kLevelGrowth) + 1;
             }
@@ -177,14 +178,14 @@ private:
         }
     }
 
-    // Every triangle of the ring positive by the exact test, and by the
-    // double determinant the energy uses, so that the energy stays finite.
+    // Every triangle of the prepared ring positive by the exact test, and by
+    // the double determinant the energy uses, so that the energy stays finite.
     bool Positive(const Vec3& p) const
     {
         const Dvec3 q = UnitOf(p);
-        for (const auto& [a, b] : ring_) {
-            if (Orient3(p, Direction(a), Direction(b)) <= 0) return false;
-            if (!(Dot(q, Cross(UnitOf(Direction(a)), UnitOf(Direction(b)))) > kSmallestDeterminant)) return false;
+        for (size_t i = 0; i < ring_.size(); ++i) {
+            if (!(Dot(q, normals_[i]) > kSmallestDeterminant)) return false;
+            if (Orient3(p, Direction(ring_[i].first), Direction(ring_[i].second)) <= 0) return false;
         }
         return true;
     }
@@ -248,7 +249,7 @@ private:
                 d1 = -(h22 * g1 - h12 * g2) / determinant;
                 d2 = -(h11 * g2 - h12 * g1) / determinant;
             }
-            double length = std::hypot(d1, d2);
+            double length = std::sqrt(d1 * d1 + d2 * d2);
             if (!(length > 0.0)) return;
             if (length > 0.5) {
                 d1 *= 0.5 / length;
@@ -299,7 +300,7 @@ private:
     bool Insert(const EdgeCollapse& collapse)
     {
         const int32_t v = collapse.removed, w = collapse.kept;
-        GatherRing(v);
+        PrepareRing(v);
         Dvec3 mean;
         for (const auto& ab : ring_) mean = mean + UnitOf(Direction(ab.first));
         Vec3 candidate = OnSphere(Normalized(mean));
@@ -329,7 +330,7 @@ private:
             if (Positive(midway)) candidate = midway;
         }
         directions_[static_cast<size_t>(v)] = candidate;
-        Relax(v, 8);
+        Relax(v, 4);
         return true;
     }
 
