@@ -34,14 +34,15 @@ public:
     {
     }
 
-    std::string Run(std::vector<Vec3>& directions, int& collapseCount)
+    std::string Run(std::vector<Vec3>& directions, EmbedStatistics& statistics)
     {
         const std::vector<EdgeCollapse> collapses = CollapseToTetrahedron(mesh_, table_.vertices, [this](double f) {
             if (progress_) progress_("simplify", f);
         });
         if (mesh_.liveVertexCount != 4) return "no legal edge collapse left at " + std::to_string(mesh_.liveVertexCount) + " vertices";
-        collapseCount = static_cast<int>(collapses.size());
+        statistics.collapses = static_cast<int>(collapses.size());
         if (!PlaceTetrahedron()) return "the base tetrahedron is not positive";
+        UpdateTargets();
 
         if (progress_) progress_("simplify", 1.0);
         size_t nextLevel = 8;
@@ -56,7 +57,7 @@ public:
                 RelaxAround(collapse.kept, rings);
                 UndoCollapse(mesh_, collapse);
                 placed = Insert(collapse);
-                ++retries_;
+                ++statistics.retries;
             }
             if (!placed) return "vertex " + std::to_string(collapse.removed) + " found no float point in its kernel";
             present_.push_back(collapse.removed);
@@ -345,7 +346,6 @@ private:
     std::vector<double> weights_;
     std::vector<uint32_t> mark_;
     uint32_t markRound_ = 0;
-    int retries_ = 0;
     double areaScale_ = 0.0;
     double floorShare_ = 0.0;
 };
@@ -362,7 +362,7 @@ SphericalEmbedding EmbedOnSphere(const ModelTable& table, const EmbedOptions& op
     if (options.method == EmbedMethod::Tutte) {
         failure = TutteMapOnSphere(table, directions, progress);
     } else {
-        failure = HierarchicalEmbedder(table, options, progress).Run(directions, result.statistics.collapses);
+        failure = HierarchicalEmbedder(table, options, progress).Run(directions, result.statistics);
     }
     if (failure.empty()) {
         if (progress) progress("check", 0.0);
@@ -373,9 +373,10 @@ SphericalEmbedding EmbedOnSphere(const ModelTable& table, const EmbedOptions& op
         result.error = "no valid spherical embedding (" + failure + ")";
         return result;
     }
-    const int collapses = result.statistics.collapses;
+    const EmbedStatistics counts = result.statistics;
     result.statistics = MeasureEmbedding(table, directions);
-    result.statistics.collapses = collapses;
+    result.statistics.collapses = counts.collapses;
+    result.statistics.retries = counts.retries;
     result.directions = std::move(directions);
     return result;
 }

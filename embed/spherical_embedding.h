@@ -50,7 +50,8 @@ struct EmbedStatistics {
     // Share of the surface area held by triangles whose ratio is within a
     // factor of 10 of 1.
     double areaWithinTenfold = 0.0;
-    int collapses = 0;     // Hierarchical: vertices removed and put back
+    int collapses = 0;  // Hierarchical: vertices removed and put back
+    int retries = 0;    // Hierarchical: placements tried again after relaxing around them
 };
 
 struct SphericalEmbedding {
