@@ -1,0 +1,82 @@
+// A map of any closed, manifold, genus-0 triangle mesh onto the common
+// sphere, one direction per vertex, with every triangle positively oriented
+// by the exact Orient3 and the triangles covering the sphere exactly once.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "geometry/polyhedron.h"
+#include "geometry/vec3.h"
+
+namespace vorlane {
+
+// Called now and then with the phase ("simplify", "insert", "relax",
+// "tutte", "check") and the share of that phase done, from 0 to 1.
+using EmbedProgress = std::function<void(const char* phase, double fraction)>;
+
+enum class EmbedMethod {
+    // Coarse to fine: the mesh is collapsed edge by edge down to a
+    // tetrahedron, which sits on the sphere, and the vertices come back one
+    // by one, each inside the region where its new triangles all stay
+    // positive, while the area each triangle gets on the sphere is pulled
+    // towards its share of the surface. Spreads area; the default.
+    Hierarchical,
+    // A plain Tutte map (uniform weights) of the mesh less its largest
+    // triangle onto an equilateral triangle, sent to the sphere by inverse
+    // stereographic projection and Moebius-centred. Long parts become
+    // specks; kept for comparison.
+    Tutte,
+};
+
+struct EmbedOptions {
+    EmbedMethod method = EmbedMethod::Hierarchical;
+    // Share of the sphere that every triangle gets regardless of its area:
+    // the target of a triangle is (1 - floor) * its share of the surface
+    // + floor / F. Keeps slivers and zero-area triangles off float resolution.
+    double areaFloor = 0.1;
+    // Relaxation sweeps over all vertices after the last vertex is back.
+    int finalSweeps = 3;
+};
+
+struct EmbedStatistics {
+    // Smallest solid angle of a triangle over 4 pi.
+    double smallestShare = 0.0;
+    // Percentiles over the triangles of (solid angle / 4 pi) / (area / total
+    // area); a triangle of zero area counts as infinitely large.
+    double ratioPercentile1 = 0.0;
+    double ratioPercentile99 = 0.0;
+    // Share of the surface area held by triangles whose ratio is within a
+    // factor of 10 of 1.
+    double areaWithinTenfold = 0.0;
+    int collapses = 0;  // Hierarchical: vertices removed and put back
+    int retries = 0;    // Hierarchical: placements tried again after relaxing around them
+};
+
+struct SphericalEmbedding {
+    // Empty on success. Otherwise the topology check's line, or "no valid
+    // spherical embedding (...)"; directions are then empty.
+    std::string error;
+    // One float point per vertex on the sphere of radius SphereRadius about
+    // SphereCentre (to float rounding).
+    std::vector<Vec3> directions;
+    EmbedStatistics statistics;
+};
+
+// Embeds the mesh after CheckSphereTopology accepts it (pinched vertices are
+// refused: split them first with SplitPinchedVertices). On success every
+// triangle (a, b, c) of the table has Orient3(d[a], d[b], d[c]) > 0 and the
+// solid angles add up to 4 pi, so the spherical triangles tile the sphere.
+SphericalEmbedding EmbedOnSphere(const ModelTable& table, const EmbedOptions& options = {},
+                                 const EmbedProgress& progress = {});
+
+// The statistics above for any directions (one per vertex) of the table.
+EmbedStatistics MeasureEmbedding(const ModelTable& table, const std::vector<Vec3>& directions);
+
+// Empty when every triangle is positive by the exact Orient3 and the solid
+// angles add up to 4 pi; otherwise the first triangle that is not, or the
+// number of times the sphere is covered.
+std::string CheckEmbedding(const ModelTable& table, const std::vector<Vec3>& directions);
+
+}  // namespace vorlane

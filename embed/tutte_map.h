@@ -1,0 +1,20 @@
+// The plain spherical map the coarse-to-fine embedding is measured against:
+// Tutte's barycentric map of the mesh less one triangle, on the sphere.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "embed/spherical_embedding.h"
+
+namespace vorlane {
+
+// Removes the largest triangle, maps the rest with uniform weights onto an
+// equilateral triangle (sparse Cholesky through Eigen), sends the plane to
+// the sphere by inverse stereographic projection and moves the area-weighted
+// centre of mass of the vertices to the centre by a Moebius map. Directions
+// are float points of the common sphere; they are not checked here. Returns
+// an empty string, or why the linear system failed.
+std::string TutteMapOnSphere(const ModelTable& table, std::vector<Vec3>& directions, const EmbedProgress& progress);
+
+}  // namespace vorlane

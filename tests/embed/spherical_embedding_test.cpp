@@ -1,0 +1,151 @@
+#include "embed/spherical_embedding.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <string>
+
+#include "bench/hard_meshes.h"
+#include "bench/mesh_generator.h"
+#include "embed/mesh_topology.h"
+#include "geometry/exact_predicates.h"
+
+namespace vorlane {
+namespace {
+
+// The tiling recounted here, apart from CheckEmbedding: every triangle
+// positive by the exact predicate, and the solid angles (l'Huilier) adding
+// up to one sphere.
+void ExpectTiling(const ModelTable& table, const std::vector<Vec3>& directions)
+{
+    ASSERT_EQ(directions.size(), table.vertices.size());
+    for (const Vec3& d : directions) {
+        EXPECT_NEAR(std::sqrt(double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z), SphereRadius, 1e-3);
+    }
+    double total = 0.0;
+    int negative = 0;
+    for (const Triangle& f : table.triangles) {
+        const Vec3 &a = directions[size_t(f[0])], &b = directions[size_t(f[1])], &c = directions[size_t(f[2])];
+        negative += Orient3(a, b, c) <= 0;
+        auto angle = [](const Vec3& p, const Vec3& q) {
+            const double px = p.x, py = p.y, pz = p.z, qx = q.x, qy = q.y, qz = q.z;
+            const double cx = py * qz - pz * qy, cy = pz * qx - px * qz, cz = px * qy - py * qx;
+            return std::atan2(std::sqrt(cx * cx + cy * cy + cz * cz), px * qx + py * qy + pz * qz);
+        };
+        const double x = angle(b, c), y = angle(c, a), z = angle(a, b), s = 0.5 * (x + y + z);
+        const double t = std::tan(s / 2) * std::tan((s - x) / 2) * std::tan((s - y) / 2) * std::tan((s - z) / 2);
+        total += 4.0 * std::atan(std::sqrt(std::fmax(0.0, t)));
+    }
+    EXPECT_EQ(negative, 0);
+    EXPECT_NEAR(total, 4.0 * M_PI, 1e-6);
+}
+
+ModelTable WithoutLast(ModelTable table)
+{
+    table.triangles.pop_back();
+    return table;
+}
+
+struct Case {
+    const char* name;
+    ModelTable table;
+};
+
+std::vector<Case> Corpus()
+{
+    return {
+        {"icosphere 3", Icosphere(3, 2.0f)},
+        {"cube-sphere 6", CubeSphere(6, 1.0f)},
+        {"bipyramid 40", Bipyramid(40, 1.0f)},
+        {"perturbed icosphere", [] {
+             ModelTable t = Icosphere(3, 1.0f);
+             PerturbRadially(t, 0.3f, 7);
+             return t;
+         }()},
+        {"finger comb", FingerComb(6, 10, 2)},
+        {"long fingers", FingerComb(3, 40, 1)},
+        {"dumbbell", Dumbbell(12, 2)},
+        {"thick C", ThickC(3)},
+        {"pinched cubes split", [] {
+             ModelTable t = PinchedLoop(2);
+             SplitPinchedVertices(t);
+             return t;
+         }()},
+    };
+}
+
+TEST(EmbedOnSphere, TilesTheSphereAndSpreadsArea)
+{
+    for (const Case& c : Corpus()) {
+        SCOPED_TRACE(c.name);
+        const SphericalEmbedding embedding = EmbedOnSphere(c.table);
+        ASSERT_EQ(embedding.error, "");
+        ExpectTiling(c.table, embedding.directions);
+        EXPECT_EQ(CheckEmbedding(c.table, embedding.directions), "");
+        const EmbedStatistics& s = embedding.statistics;
+        EXPECT_GT(s.smallestShare, 1e-7);
+        EXPECT_GT(s.ratioPercentile1, 0.02);
+        EXPECT_LT(s.ratioPercentile99, 20.0);
+        EXPECT_GT(s.areaWithinTenfold, 0.98);
+        EXPECT_EQ(s.collapses, static_cast<int>(c.table.vertices.size()) - 4);
+    }
+}
+
+// What the default is for: a plain Tutte map squeezes each of three fingers
+// 40 edges long into a speck, or fails the exact check altogether.
+TEST(EmbedOnSphere, TutteMapSqueezesLongFingers)
+{
+    const ModelTable table = FingerComb(3, 40, 1);
+    EmbedOptions options;
+    options.method = EmbedMethod::Tutte;
+    const SphericalEmbedding tutte = EmbedOnSphere(table, options);
+    if (tutte.error.empty()) {
+        ExpectTiling(table, tutte.directions);
+        EXPECT_LT(tutte.statistics.smallestShare, 1e-12);
+    } else {
+        EXPECT_EQ(tutte.error.rfind("no valid spherical embedding (", 0), 0u) << tutte.error;
+    }
+    const SphericalEmbedding icosphere = EmbedOnSphere(Icosphere(2, 1.0f), options);
+    ASSERT_EQ(icosphere.error, "");
+    ExpectTiling(Icosphere(2, 1.0f), icosphere.directions);
+}
+
+TEST(EmbedOnSphere, RefusesWithTheTopologyCheck)
+{
+    for (const ModelTable& table : {SquareTorus(2), PinchedCubes(1), WithoutLast(Icosphere(1, 1.0f))}) {
+        const SphericalEmbedding embedding = EmbedOnSphere(table);
+        EXPECT_EQ(embedding.error, CheckSphereTopology(table));
+        EXPECT_NE(embedding.error, "");
+        EXPECT_TRUE(embedding.directions.empty());
+    }
+}
+
+// A tetrahedron is its own coarsest mesh: nothing to collapse.
+TEST(EmbedOnSphere, TetrahedronNeedsNoCollapse)
+{
+    const ModelTable table{{{1, 1, 1}, {1, -1, -1}, {-1, 1, -1}, {-1, -1, 1}}, {{0, 1, 2}, {0, 3, 1}, {0, 2, 3}, {1, 3, 2}}};
+    const SphericalEmbedding embedding = EmbedOnSphere(table);
+    ASSERT_EQ(embedding.error, "");
+    EXPECT_EQ(embedding.statistics.collapses, 0);
+    ExpectTiling(table, embedding.directions);
+}
+
+TEST(EmbedOnSphere, ReportsProgressPerPhase)
+{
+    std::map<std::string, double> last;
+    const SphericalEmbedding embedding = EmbedOnSphere(Icosphere(5, 1.0f), {}, [&last](const char* phase, double fraction) {
+        EXPECT_GE(fraction, 0.0);
+        EXPECT_LE(fraction, 1.0);
+        if (last.count(phase)) {
+            EXPECT_GE(fraction, last[phase]) << phase;
+        }
+        last[phase] = fraction;
+    });
+    ASSERT_EQ(embedding.error, "");
+    for (const char* phase : {"simplify", "insert", "relax", "check"}) EXPECT_TRUE(last.count(phase)) << phase;
+    EXPECT_EQ(last["relax"], 1.0);
+}
+
+}  // namespace
+}  // namespace vorlane
