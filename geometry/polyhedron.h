@@ -23,6 +23,12 @@ inline bool operator<(const IndexPair& a, const IndexPair& b)
 
 using Triangle = std::array<int32_t, 3>;
 
+// How a model's points on the common sphere were made.
+enum class SphereMap : uint8_t {
+    Central,    // each vertex seen from the centre: the mesh is star-shaped
+    Spherical,  // an embedding of the surface, for meshes no point sees whole
+};
+
 // A closed triangulated model about its centre.
 struct Polyhedron {
     int32_t vertexCount = 0;
@@ -33,6 +39,12 @@ struct Polyhedron {
     std::vector<Vec3> spherePoints;  // vertices projected onto the common sphere
     std::vector<Triangle> faces;     // counter-clockwise seen from outside
     std::vector<IndexPair> edges;    // distinct edges, from < to, ascending
+    // Central: the robust merge takes the centred vertices as directions and
+    // finds surface points along rays. Spherical: spherePoints hold the
+    // embedding, and a direction's surface point is the same barycentric
+    // combination of a triangle's vertices as the direction is of its
+    // sphere points.
+    SphereMap map = SphereMap::Central;
 };
 
 // A model's own tables, in table coordinates.

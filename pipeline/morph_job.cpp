@@ -15,7 +15,8 @@ struct LoadedModel {
     Polyhedron model;
 };
 
-LoadedModel Load(const std::string& argument, const std::optional<Vec3>& centre, const PrepareProgress& progress)
+LoadedModel Load(const std::string& argument, const std::optional<Vec3>& centre, EmbeddingChoice embedding,
+                 const PrepareProgress& progress)
 {
     LoadedModel loaded;
     if (const CatalogueEntry* entry = FindCatalogueModel(argument)) {
@@ -30,10 +31,27 @@ LoadedModel Load(const std::string& argument, const std::optional<Vec3>& centre,
         loaded.error = read.error;
         return loaded;
     }
-    PreparedModel prepared = PrepareMesh(std::move(read.table), centre, argument, progress);
+    PreparedModel prepared = PrepareMesh(std::move(read.table), {centre, embedding}, argument, progress);
     loaded.error = std::move(prepared.error);
     loaded.model = std::move(prepared.model);
     return loaded;
+}
+
+SphereMesh OnSphere(const Polyhedron& model)
+{
+    return {&model.vertices, model.map == SphereMap::Central ? &model.vertices : &model.spherePoints, &model.faces};
+}
+
+// Turns the target's sphere to meet the source's; the target's surface
+// points then follow its directions by barycentric weights.
+std::string Align(const Polyhedron& source, Polyhedron& target, const std::vector<LandmarkPair>& landmarks, std::string& method)
+{
+    Alignment alignment = AlignTarget(OnSphere(source), OnSphere(target), landmarks);
+    if (!alignment.error.empty()) return "landmarks: " + alignment.error;
+    target.spherePoints = std::move(alignment.directions);
+    target.map = SphereMap::Spherical;
+    method = alignment.method;
+    return {};
 }
 
 }  // namespace
@@ -47,12 +65,12 @@ bool IsModelArgument(const std::string& argument)
 MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progress)
 {
     MorphJob job;
-    LoadedModel source = Load(request.source, request.sourceCentre, progress);
+    LoadedModel source = Load(request.source, request.sourceCentre, request.embedding, progress);
     if (!source.error.empty()) {
         job.error = std::move(source.error);
         return job;
     }
-    LoadedModel target = Load(request.target, request.targetCentre, progress);
+    LoadedModel target = Load(request.target, request.targetCentre, request.embedding, progress);
     if (!target.error.empty()) {
         job.error = std::move(target.error);
         return job;
@@ -65,6 +83,12 @@ MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progres
             job.error = CheckStarShaped(*model, role, progress);
             if (!job.error.empty()) return job;
         }
+    }
+    if (method == MergeMethod::Robust &&
+        (job.source->map == SphereMap::Spherical || job.target->map == SphereMap::Spherical || !request.landmarks.empty())) {
+        if (progress) progress("aligning", 0.0);
+        job.error = Align(*job.source, *job.target, request.landmarks, job.alignment);
+        if (!job.error.empty()) return job;
     }
     job.merged = MergeModels(*job.source, *job.target, method,
                              [&](const char* phase, double fraction) { if (progress) progress(phase, fraction); });

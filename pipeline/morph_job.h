@@ -5,10 +5,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "geometry/polyhedron.h"
 #include "geometry/vec3.h"
 #include "merge/merge_models.h"
+#include "prepare/alignment.h"
 #include "prepare/prepare_mesh.h"
 
 namespace vorlane {
@@ -19,6 +21,8 @@ struct MorphRequest {
     std::optional<Vec3> sourceCentre;  // by default the origin for built-in models, the kernel's centre for files
     std::optional<Vec3> targetCentre;
     bool robust = false;  // the merge for real meshes also for two built-in models
+    EmbeddingChoice embedding = EmbeddingChoice::Auto;  // for mesh files; built-in models are central
+    std::vector<LandmarkPair> landmarks;  // source vertex, target vertex, in the files' numbering
 };
 
 struct MorphJob {
@@ -28,13 +32,18 @@ struct MorphJob {
     std::unique_ptr<Polyhedron> source;
     std::unique_ptr<Polyhedron> target;
     MergedModels merged;
+    // How the target's sphere was turned to meet the source's (see
+    // AlignTarget); empty where it was not (two central maps, no landmarks).
+    std::string alignment;
 };
 
 // True when argument names a built-in model or a mesh file by its extension.
 bool IsModelArgument(const std::string& argument);
 
 // Runs the path for request, reporting its phases; stops at the first input
-// that cannot be read, prepared or merged.
+// that cannot be read, prepared or merged. Where either mesh is mapped
+// spherically, or landmarks are given, the target's sphere is aligned to
+// the source's before the merge.
 MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progress = {});
 
 }  // namespace vorlane

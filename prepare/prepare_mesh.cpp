@@ -1,41 +1,125 @@
 #include "prepare/prepare_mesh.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "embed/mesh_topology.h"
+#include "embed/spherical_embedding.h"
 #include "prepare/kernel_centre.h"
 #include "prepare/orient_outward.h"
 #include "prepare/star_shaped.h"
 
 namespace vorlane {
 
-PreparedModel PrepareMesh(ModelTable table, const std::optional<Vec3>& centre, const std::string& name,
+namespace {
+
+Vec3 BoxMiddle(const ModelTable& table)
+{
+    if (table.vertices.empty()) return {};
+    Vec3 lo = table.vertices.front(), hi = lo;
+    for (const Vec3& v : table.vertices) {
+        lo = {std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z)};
+        hi = {std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z)};
+    }
+    // note: halves first, so two large coordinates cannot overflow.
+    return {lo.x / 2 + hi.x / 2, lo.y / 2 + hi.y / 2, lo.z / 2 + hi.z / 2};
+}
+
+}  // namespace
+
+const char* EmbeddingName(EmbeddingChoice choice)
+{
+    switch (choice) {
+    case EmbeddingChoice::Central:
+        return "central";
+    case EmbeddingChoice::Spherical:
+        return "spherical";
+    case EmbeddingChoice::Auto:
+        break;
+    }
+    return "auto";
+}
+
+bool ParseEmbeddingChoice(const std::string& name, EmbeddingChoice& choice)
+{
+    for (const EmbeddingChoice c : {EmbeddingChoice::Auto, EmbeddingChoice::Central, EmbeddingChoice::Spherical}) {
+        if (name == EmbeddingName(c)) {
+            choice = c;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* SphereMapName(SphereMap map)
+{
+    return map == SphereMap::Central ? "central" : "spherical";
+}
+
+PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const std::string& name,
                           const PrepareProgress& progress)
 {
     PreparedModel prepared;
     // note: a mesh wound the other way round throughout is still the mesh.
     OrientOutward(table);
-    Vec3 chosen;
-    if (centre) {
-        chosen = *centre;
-    } else {
-        const std::string phase = "finding the centre of " + name;
-        if (progress) progress(phase, 0.0);
-        const KernelCentreResult found = FindKernelCentre(table);
-        if (progress) progress(phase, 1.0);
-        if (!found.error.empty()) {
-            prepared.error = name + ": " + found.error;
+    if (options.embedding != EmbeddingChoice::Central) {
+        SplitPinchedVertices(table);
+        const std::string topology = CheckSphereTopology(table);
+        if (!topology.empty()) {
+            prepared.error = name + ": " + topology;
             return prepared;
         }
-        chosen = found.centre;
     }
-    prepared.model = BuildPolyhedron(table, chosen);
+    if (options.embedding != EmbeddingChoice::Spherical) {
+        Vec3 chosen;
+        std::string problem;
+        if (options.centre) {
+            chosen = *options.centre;
+        } else {
+            const std::string phase = "finding the centre of " + name;
+            if (progress) progress(phase, 0.0);
+            const KernelCentreResult found = FindKernelCentre(table);
+            if (progress) progress(phase, 1.0);
+            problem = found.error;
+            chosen = found.centre;
+        }
+        if (problem.empty()) {
+            prepared.model = BuildPolyhedron(table, chosen);
+            // Auto keeps the central map only where the merge can take it.
+            if (options.embedding == EmbeddingChoice::Central || ValidateStarShaped(prepared.model).empty()) return prepared;
+        } else if (options.embedding == EmbeddingChoice::Central) {
+            prepared.error = name + ": " + problem;
+            return prepared;
+        }
+    }
+    const std::string phase = "embedding " + name;
+    SphericalEmbedding embedding = EmbedOnSphere(table, {}, [&](const char* step, double fraction) {
+        if (progress) progress(phase + " (" + step + ")", fraction);
+    });
+    if (!embedding.error.empty()) {
+        prepared.error = name + ": " + embedding.error;
+        return prepared;
+    }
+    prepared.model = BuildPolyhedron(table, options.centre.value_or(BoxMiddle(table)));
+    prepared.model.spherePoints = std::move(embedding.directions);
+    prepared.model.map = SphereMap::Spherical;
     return prepared;
 }
 
 std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const PrepareProgress& progress)
 {
     if (progress) progress("validating", 0.0);
-    const std::string problem = ValidateStarShaped(model);
+    std::string problem;
+    if (model.map == SphereMap::Central) {
+        problem = ValidateStarShaped(model);
+    } else {
+        Polyhedron onSphere;
+        onSphere.vertices = model.spherePoints;
+        onSphere.faces = model.faces;
+        onSphere.vertexCount = model.vertexCount;
+        onSphere.faceCount = model.faceCount;
+        problem = ValidateStarShaped(onSphere);
+    }
     return problem.empty() ? problem : role + " mesh refused: " + problem;
 }
 

@@ -19,15 +19,37 @@ struct PreparedModel {
     Polyhedron model;
 };
 
+// Which map onto the sphere a mesh gets.
+enum class EmbeddingChoice {
+    Auto,       // central where the mesh is star-shaped about its centre, spherical otherwise
+    Central,    // central projection about the centre; refused where not star-shaped
+    Spherical,  // the spherical embedding, for any closed genus-0 mesh
+};
+
+// The name of a choice as the command line spells it, and back; false for
+// an unknown name.
+const char* EmbeddingName(EmbeddingChoice choice);
+bool ParseEmbeddingChoice(const std::string& name, EmbeddingChoice& choice);
+const char* SphereMapName(SphereMap map);
+
+struct PrepareOptions {
+    std::optional<Vec3> centre;  // by default the kernel's centre (central) or the middle of the bounding box
+    EmbeddingChoice embedding = EmbeddingChoice::Auto;
+};
+
 // A mesh as read, made ready: turned the right way out when wound inward
-// throughout, then built about centre, or about its kernel's centre when
-// none is given. name labels the errors (the file name).
-PreparedModel PrepareMesh(ModelTable table, const std::optional<Vec3>& centre, const std::string& name,
+// throughout, pinched vertices split, and mapped onto the sphere as chosen.
+// Spherical maps come after the topology checks, which refuse, in this
+// order, a mesh not closed, not manifold, of genus above 0, in several
+// pieces; a mesh whose embedding cannot be made valid is refused too.
+// name labels the errors (the file name).
+PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const std::string& name,
                           const PrepareProgress& progress = {});
 
 // Refuses a prepared model the merge for real meshes cannot take (see
-// ValidateStarShaped): "<role> mesh refused: <reason>", role being "source"
-// or "target". Returns an empty string for a sound model.
+// ValidateStarShaped; a spherical map is checked on its sphere points):
+// "<role> mesh refused: <reason>", role being "source" or "target".
+// Returns an empty string for a sound model.
 std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const PrepareProgress& progress = {});
 
 }  // namespace vorlane

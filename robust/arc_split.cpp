@@ -136,6 +136,7 @@ private:
         std::vector<int32_t> renumber(splits_.size(), -1);
         out.surface = Polyhedron{};
         out.surface.centre = model.centre;
+        out.surface.map = model.map;
         out.surface.vertices = model.vertices;
         out.directions = *mesh_.directions;
         for (size_t g = 0; g + 1 < firstSplit_.size(); ++g) {
@@ -145,7 +146,7 @@ private:
             for (size_t k = firstSplit_[g]; k < firstSplit_[g + 1]; ++k) {
                 renumber[k] = static_cast<int32_t>(out.directions.size());
                 out.directions.push_back(splits_[k].direction);
-                out.surface.vertices.push_back(OnSegment(mesh_.Surface(e.from), mesh_.Surface(e.to), ToD(splits_[k].direction)));
+                out.surface.vertices.push_back(mesh_.SurfaceOnEdge(e.from, e.to, ToD(splits_[k].direction)));
             }
         }
         if (out.directions.size() == base) return false;

@@ -96,7 +96,7 @@ WalkMesh MakeWalkMesh(const Polyhedron& model)
 {
     WalkMesh mesh;
     mesh.model = &model;
-    mesh.directions = &model.vertices;
+    mesh.directions = model.map == SphereMap::Central ? &model.vertices : &model.spherePoints;
     FillArcs(mesh);
     const std::vector<Triangle>& faces = model.faces;
     mesh.across.resize(faces.size() * 3);

@@ -9,13 +9,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "geometry/dvec3.h"
 #include "geometry/polyhedron.h"
 #include "geometry/vec3.h"
 
 namespace vorlane {
 
 // A closed, consistently oriented mesh as the walks see it. Its directions
-// are its centred vertices unless a caller points them elsewhere.
+// are its centred vertices (central map) or its sphere points (spherical
+// map) unless a caller points them elsewhere.
 struct WalkMesh {
     const Polyhedron* model = nullptr;
     const std::vector<Vec3>* directions = nullptr;
@@ -36,6 +38,11 @@ struct WalkMesh {
     static int32_t After(int32_t side, int32_t step) { return side / 3 * 3 + (side + step) % 3; }
     // The arc between two vertices, or -1 when no edge joins them.
     int32_t ArcIndex(int32_t u, int32_t v) const;
+    // The surface point in direction p on the edge u v, or in triangle t:
+    // on the ray along p for a central map, else by the barycentric weights
+    // p has among the ends' (corners') directions (ray_points.cpp).
+    Vec3 SurfaceOnEdge(int32_t u, int32_t v, const D3& p) const;
+    Vec3 SurfaceInTriangle(int32_t t, const Vec3& p) const;
 };
 
 // The model must be one ValidateStarShaped accepts, or a split of one.

@@ -24,13 +24,12 @@ Vec3 SurfacePoint(const WalkMesh& other, const Location& where, const Vec3& p)
         return other.Surface(where.index);
     case Location::OnArc: {
         const IndexPair& arc = other.arcs[static_cast<size_t>(where.index)];
-        return OnSegment(other.Surface(arc.from), other.Surface(arc.to), ToD(p));
+        return other.SurfaceOnEdge(arc.from, arc.to, ToD(p));
     }
     case Location::Inside:
         break;
     }
-    const Triangle& f = other.model->faces[static_cast<size_t>(where.index)];
-    return OnTriangle(other.Surface(f[0]), other.Surface(f[1]), other.Surface(f[2]), p);
+    return other.SurfaceInTriangle(where.index, p);
 }
 
 }  // namespace
@@ -189,8 +188,7 @@ void Overlay::PlacePositions(MorphMesh& mesh) const
         }
         // The direction unrounded: a crossing can lie closer to a vertex
         // than a float step, and rounding it first could put it past.
-        place(vertex, OnSegment(source_.Surface(a.from), source_.Surface(a.to), direction),
-              OnSegment(target_.Surface(b.from), target_.Surface(b.to), direction));
+        place(vertex, source_.SurfaceOnEdge(a.from, a.to, direction), target_.SurfaceOnEdge(b.from, b.to, direction));
     }
 }
 
