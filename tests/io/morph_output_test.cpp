@@ -207,12 +207,12 @@ TEST(OutputFile, AppearsWholeOrNotAtAll)
 {
     vorlane::test::ScratchDirectory scratch;
     std::filesystem::create_directory("folder");
-    const auto writeHello = [](const std::string& path) {
-        std::ofstream(path) << "hello";
+    const auto writeHello = [](std::FILE* file) {
+        std::fputs("hello", file);
         return std::string();
     };
-    const auto failHalfway = [](const std::string& path) {
-        std::ofstream(path) << "hel";
+    const auto failHalfway = [](std::FILE* file) {
+        std::fputs("hel", file);
         return std::string("disk full");
     };
     EXPECT_EQ(vorlane::WriteFileAtomically("half.txt", failHalfway), "half.txt: disk full");
