@@ -18,7 +18,10 @@ struct MorphRequest {
     std::string target;
     std::optional<Vec3> sourceCentre;  // by default the origin for built-in models, the kernel's centre for files
     std::optional<Vec3> targetCentre;
-    bool robust = false;  // the merge for real meshes also for two built-in models
+    // The demo's merge for two built-in models instead of the merge for real
+    // meshes (anything else takes the latter). It writes no face lists here,
+    // and a result that is not closed is refused.
+    bool literal = false;
 };
 
 struct MorphJob {
@@ -34,7 +37,7 @@ struct MorphJob {
 bool IsModelArgument(const std::string& argument);
 
 // Runs the path for request, reporting its phases; stops at the first input
-// that cannot be read, prepared or merged.
+// that cannot be read, prepared or merged into a closed mesh.
 MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progress = {});
 
 }  // namespace vorlane
