@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,11 +22,11 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs the tool in the current (scratch) directory.
+// Runs the tool in the current (scratch) directory; one that hangs ends with 124.
 ToolRun RunMerge(const std::string& arguments)
 {
     const std::string command =
-        std::string("'") + VORLANE_MERGE_PATH + "' " + arguments + " > ../merge.out 2> ../merge.err";
+        std::string("timeout 120 '") + VORLANE_MERGE_PATH + "' " + arguments + " > ../merge.out 2> ../merge.err";
     const int raw = std::system(command.c_str());
     ToolRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, vorlane::test::ReadFile("../merge.out"),
             vorlane::test::ReadFile("../merge.err")};
@@ -102,7 +104,12 @@ TEST_F(VorlaneMerge, BadArgumentsAndOptionsGetUsageAndStatusTwoAndWriteNothing)
         {"cube box -o out.obj --step x", "--step takes a whole number"},
         {"cube box -o out.obj --source-centre 1 2", "--source-centre needs three numbers"},
         {"cube box -o out.obj --target-centre 1 x 2", "'x' is not a number"},
-        {"cube -o out.obj", "expected SOURCE TARGET with -o, got 1 arguments"},
+        {"cube -o out.obj", "expected SOURCE TARGET with -o, got 1 argument\n"},
+        {"-- cube box -o out.obj", "expected 8 arguments, got 4"},
+        {"cube box -o out.obj --step 1 --step 2", "--step given twice"},
+        {"cube box -o out.obj --target-centre 0 0 0 --target-centre 0 0 0", "--target-centre given twice"},
+        {"cube box -o out.obj --robust --literal", "--robust and --literal exclude each other"},
+        {"cube box.off -o out.obj --literal", "--literal takes two catalogue models"},
         {"cube 0 0 0 box 0 0 0 --step 2", "need -o OUT"},
         {"cube 0 0 0 box 0 0 0 --fast", "unknown option '--fast'"},
     };
@@ -117,6 +124,14 @@ TEST_F(VorlaneMerge, BadArgumentsAndOptionsGetUsageAndStatusTwoAndWriteNothing)
                   std::string::npos);
         EXPECT_EQ(Listing(), std::vector<std::string>{});
     }
+}
+
+TEST_F(VorlaneMerge, HelpPrintsTheUsageWithStatusZero)
+{
+    const ToolRun run = RunMerge("cube --help --fast");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("usage: vorlane-merge SOURCE cx cy cz TARGET cx cy cz\n", 0), 0u) << run.out;
+    EXPECT_EQ(run.err, "");
 }
 
 TEST_F(VorlaneMerge, RobustSummaryCountsVerticesInUse)
@@ -153,6 +168,98 @@ vorlane::ModelTable ReadBack(const std::string& path)
     const vorlane::MeshReadResult read = vorlane::ReadMeshFile(path);
     EXPECT_EQ(read.error, "");
     return read.table;
+}
+
+// Each side of each triangle met once each way: closed and consistently oriented.
+bool ClosedAndOriented(const vorlane::ModelTable& table)
+{
+    std::map<std::pair<int32_t, int32_t>, int> sides;
+    for (const vorlane::Triangle& t : table.triangles)
+        for (int c = 0; c < 3; ++c) ++sides[{t[static_cast<size_t>(c)], t[static_cast<size_t>((c + 1) % 3)]}];
+    for (const auto& [side, count] : sides) {
+        const auto back = sides.find({side.second, side.first});
+        if (count != 1 || back == sides.end() || back->second != 1) return false;
+    }
+    return !sides.empty();
+}
+
+// The -o form writes its output and nothing else, and only a closed mesh:
+// built-in models take the robust merge there unless --literal is given.
+TEST_F(VorlaneMerge, OutputFormWritesOnlyClosedMeshesAndNoDumps)
+{
+    const struct {
+        const char* arguments;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"cube icosahedron -o o.obj", 0, "folded 0 "},
+        {"cube cube -o o.obj --source-centre 0.001 0 0", 0, "folded 0 "},
+        {"-o o.obj -- cube icosahedron", 0, "folded 0 "},
+        {"cube icosahedron -o o.obj --literal --step 20", 0, "folded 18 "},
+        {"cube cube -o o.obj --source-centre 0.001 0 0 --literal", 1,
+         "vorlane-merge: the literal merge of cube and cube is not closed: "},
+        {"cube icosahedron -o o.obj --source-centre 100 0 0 --literal", 1, " is not closed: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ToolRun run = RunMerge(c.arguments);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(Listing(), c.status == 0 ? std::vector<std::string>{"o.obj"} : std::vector<std::string>{});
+        if (c.status == 0) {
+            EXPECT_TRUE(ClosedAndOriented(ReadBack("o.obj")));
+        }
+        std::filesystem::remove("o.obj");
+    }
+}
+
+// A FIFO or a link where a dump or the output goes: never waited on or
+// followed. An output is refused; a dump is left out, as one that cannot be
+// written always was.
+TEST_F(VorlaneMerge, FifosAndLinksInPlaceOfWrittenFilesAreRefusedAtOnce)
+{
+    Input("other.txt", "keep");
+    const struct {
+        const char* name;
+        bool fifo;
+        const char* arguments;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"facelist1.txt", true, "cube 0 0 0 icosahedron 0 0 0", 0, "source cube target icosahedron"},
+        {"facelist2.txt", false, "cube 0 0 0 icosahedron 0 0 0", 0, "source cube target icosahedron"},
+        {"o.glb", true, "cube icosahedron -o o.glb", 1, "vorlane-merge: o.glb: is a FIFO, not a regular file\n"},
+        {"o.obj", false, "cube icosahedron -o o.obj", 1, "vorlane-merge: o.obj: is a symbolic link, which is not followed\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(c.fifo ? mkfifo(c.name, 0600) : symlink("../other.txt", c.name), 0);
+        const ToolRun run = RunMerge(c.arguments);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(std::filesystem::symlink_status(c.name).type(),
+                  c.fifo ? std::filesystem::file_type::fifo : std::filesystem::file_type::symlink);
+        EXPECT_EQ(vorlane::test::ReadFile(outer.path() / "other.txt"), "keep");
+        for (const std::string& name : Listing()) std::filesystem::remove(name);
+    }
+}
+
+TEST_F(VorlaneMerge, ControlCharactersInEchoedNamesAreEscaped)
+{
+    const std::string input = Input("a\x1b[2Jb.off", vorlane::test::CubeOff());
+    const struct {
+        std::string arguments;
+        const char* says;
+    } cases[] = {
+        {"'" + input + "' icosahedron -o o.obj", "source ../a\\x1b[2Jb.off target icosahedron "},
+        {"'" + input + "\t' icosahedron -o o.obj", "vorlane-merge: '../a\\x1b[2Jb.off\\x09' is neither"},
+        {"cube 0 0 0 'b\x9bx' 0 0 0", "unknown model 'b\\x9bx'"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = RunMerge(c.arguments);
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
+        EXPECT_EQ((run.out + run.err).find_first_of("\x1b\t\x9b"), std::string::npos);
+    }
 }
 
 void ExpectBox(const vorlane::ModelTable& table, const vorlane::Vec3& low, const vorlane::Vec3& high)
@@ -236,6 +343,8 @@ TEST_F(VorlaneMerge, BadMeshesAreRefusedInOneLineWithNoOutput)
 // Names the tool cannot use get one line, without the usage.
 TEST_F(VorlaneMerge, UnknownExtensionsGetOneLineAndStatusTwo)
 {
+    const std::string cube = vorlane::test::CubeObj();
+    Input("in.obj", cube);
     const struct {
         const char* arguments;
         const char* says;
@@ -246,6 +355,8 @@ TEST_F(VorlaneMerge, UnknownExtensionsGetOneLineAndStatusTwo)
          "vorlane-merge: 'shape.xyz' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)\n"},
         {"dodecahedron cube -o out.obj",
          "vorlane-merge: 'dodecahedron' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)\n"},
+        // The output named as an input, however spelled: refused before either is opened.
+        {"cube ../in.obj -o .././in.obj", "vorlane-merge: -o '.././in.obj' is the input '../in.obj'; write elsewhere\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -255,6 +366,7 @@ TEST_F(VorlaneMerge, UnknownExtensionsGetOneLineAndStatusTwo)
         EXPECT_EQ(run.err, c.says);
         EXPECT_EQ(Listing(), std::vector<std::string>{});
     }
+    EXPECT_EQ(vorlane::test::ReadFile(outer.path() / "in.obj"), cube);
 }
 
 }  // namespace
