@@ -54,13 +54,24 @@ void RemoveTemporaryAndRaise(int signal)
     raise(signal);
 }
 
-sigset_t CleanupSet()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal : CleanupSignals) sigaddset(&set, signal);
-    return set;
-}
+// Holds the signals back while it lives, so the temporary path and the file
+// agree whenever one comes.
+class SignalsHeld {
+public:
+    SignalsHeld()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : CleanupSignals) sigaddset(&set, signal);
+        sigprocmask(SIG_BLOCK, &set, &previous_);
+    }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
 
 // Installs the handler where the default action would have ended the
 // process; an ignored signal or another handler stays as it is.
@@ -84,13 +95,6 @@ public:
     }
     RemoveOnSignals(const RemoveOnSignals&) = delete;
     RemoveOnSignals& operator=(const RemoveOnSignals&) = delete;
-
-    // Blocks the signals, so the temporary path and the file agree when one comes.
-    static void Block(bool block)
-    {
-        const sigset_t set = CleanupSet();
-        sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
-    }
 
 private:
     struct sigaction previous_[std::size(CleanupSignals)] {};
@@ -116,16 +120,14 @@ std::string SystemFailure(const char* what)
 }
 
 // Renames the temporary file to path, or removes it when path is null or the
-// rename fails; with the signals blocked, so a signal meanwhile finds it
-// either still pending or settled. Returns an empty string or why it failed.
+// rename fails. Returns an empty string or why it failed.
 std::string Settle(const char* temporary, const char* path)
 {
-    RemoveOnSignals::Block(true);
+    const SignalsHeld held;
     std::string failure;
     if (path && std::rename(temporary, path) != 0) failure = SystemFailure("cannot write");
     if (!path || !failure.empty()) unlink(temporary);
     pathPending = 0;
-    RemoveOnSignals::Block(false);
     return failure;
 }
 
@@ -203,18 +205,20 @@ std::string WriteFileAtomically(const std::string& path, const std::function<std
     const std::string pattern = TemporaryPattern(target);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    if (name.size() > sizeof pendingPath) return path + ": cannot create a file beside it: " + std::strerror(ENAMETOOLONG);
-    RemoveOnSignals removeOnSignals;
-    RemoveOnSignals::Block(true);
-    const int descriptor = mkostemp(name.data(), O_CLOEXEC);
-    if (descriptor < 0) {
-        const std::string failure = SystemFailure("cannot create a file beside it");
-        RemoveOnSignals::Block(false);
-        return path + ": " + failure;
+    if (name.size() > sizeof pendingPath)
+        return path + ": cannot create a file beside it: " + std::strerror(ENAMETOOLONG);
+    const RemoveOnSignals removeOnSignals;
+    int descriptor = -1;
+    {
+        const SignalsHeld held;
+        descriptor = mkostemp(name.data(), O_CLOEXEC);
+        if (descriptor < 0) {
+            const std::string failure = SystemFailure("cannot create a file beside it");
+            return path + ": " + failure;
+        }
+        std::memcpy(pendingPath, name.data(), name.size());
+        pathPending = 1;
     }
-    std::memcpy(pendingPath, name.data(), name.size());
-    pathPending = 1;
-    RemoveOnSignals::Block(false);
 
     std::string failure;
     // note: some file systems have no modes; the file is still written.

@@ -22,6 +22,7 @@ int OpenRegularFileForWriting(const std::string& path, std::string& reason);
 // one keeps (a new file gets 0666 less the umask); the old file is replaced,
 // not rewritten, so other hard links to it keep the old contents. Returns an
 // empty string or "<path>: <reason>" in one line, with the system's reason.
+// One write at a time: the signal handler knows one temporary file.
 std::string WriteFileAtomically(const std::string& path, const std::function<std::string(std::FILE* file)>& write);
 
 // As WriteFileAtomically, through a stream; a failed write gives the
