@@ -235,6 +235,84 @@ TEST_F(VorlaneMerge, FifosInPlaceOfWrittenFilesAreRefusedAtOnce)
     }
 }
 
+void ExpectBox(const vorlane::ModelTable& table, const vorlane::Vec3& low, const vorlane::Vec3& high)
+{
+    vorlane::Vec3 min = table.vertices.at(0), max = table.vertices.at(0);
+    for (const vorlane::Vec3& v : table.vertices) {
+        min = {std::min(min.x, v.x), std::min(min.y, v.y), std::min(min.z, v.z)};
+        max = {std::max(max.x, v.x), std::max(max.y, v.y), std::max(max.z, v.z)};
+    }
+    EXPECT_EQ(min, low);
+    EXPECT_EQ(max, high);
+}
+
+// An L-shaped prism is star-shaped but not convex; the step files show it
+// at the start and the cube at the end.
+TEST_F(VorlaneMerge, StepsRunFromSourceToTarget)
+{
+    const std::string l = Input("l.off", vorlane::test::PrismOff({{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}}));
+    const std::string cube = Input("cube.ply", vorlane::test::CubePlyAscii());
+    for (const char* step : {"", "--step 0", "--step 20"}) {
+        SCOPED_TRACE(step);
+        const ToolRun run = RunMerge(l + " " + cube + " -o s.ply " + step);
+        ASSERT_EQ(run.status, 0) << run.err;
+        if (std::string(step) == "--step 20") ExpectBox(ReadBack("s.ply"), {-1, -1, -1}, {1, 1, 1});
+        else ExpectBox(ReadBack("s.ply"), {0, 0, 0}, {2, 2, 1});
+    }
+}
+
+TEST_F(VorlaneMerge, CentresCanBeGivenForFilesAndCatalogueModels)
+{
+    const std::string cube = Input("cube.off", vorlane::test::CubeOff());
+    ToolRun run = RunMerge(cube + " box -o c.glb --source-centre 0.5 -0.5 0 --target-centre 1 2 3");
+    EXPECT_EQ(run.status, 0) << run.err;
+    // Outside the cube nothing sees all of it: refused by the merge.
+    run = RunMerge(cube + " box -o c.glb --source-centre 5 0 0");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("vorlane-merge: ", 0), 0u);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(Listing(), std::vector<std::string>{"c.glb"});
+}
+
+// Each refusal: one line on standard error, status 1, no output and no
+// temporary file left in the working directory.
+TEST_F(VorlaneMerge, BadMeshesAreRefusedInOneLineWithNoOutput)
+{
+    using namespace vorlane::test;
+    std::string openCube = CubeOff();
+    openCube.replace(openCube.find("8 6 12"), 6, "8 5 12");
+    openCube.erase(openCube.rfind("4 "));
+    std::string nanStl = CubeStlBinary();
+    nanStl.replace(84 + 12, 4, std::string("\x00\x00\xc0\x7f", 4));
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* says;
+    } cases[] = {
+        {"missing.obj", "", "missing.obj: cannot open"},
+        {"truncated.ply", CubePlyBinary(false).substr(0, 300), "truncated.ply: truncated: the data ends in"},
+        {"range.off", CubeOff().replace(CubeOff().find("4 0 3 2 1"), 9, "4 0 3 2 9"), "range.off: the 1st face"},
+        {"nan.stl", nanStl, "nan.stl: the 1st triangle has a corner that is not a finite number"},
+        {"empty.obj", "# nothing here\n", "empty.obj: the file holds no vertices"},
+        {"letter-c.off", vorlane::test::PrismOff({{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 2}, {3, 2}, {3, 3}, {0, 3}}),
+         "letter-c.off: the mesh is not star-shaped"},
+        {"open.off", openCube, "vorlane-merge: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string input = c.bytes.empty() ? std::string("../") + c.name : Input(c.name, c.bytes);
+        for (const char* output : {"out.glb", "out.obj"}) {
+            const ToolRun run = RunMerge("cube " + input + " -o " + output);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.out, "");
+            EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+            EXPECT_EQ(Listing(), std::vector<std::string>{});
+        }
+    }
+}
+
+
 // Names the tool cannot use get one line, without the usage.
 TEST_F(VorlaneMerge, UnknownExtensionsGetOneLineAndStatusTwo)
 {
