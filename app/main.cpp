@@ -2,17 +2,45 @@
 #include <QSurfaceFormat>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "app/frame_view.h"
 #include "app/main_window.h"
+#include "io/output_file.h"
+
+namespace {
+
+bool Set(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    return value && *value;
+}
+
+// Without a display Qt aborts while it builds the application; a platform
+// chosen by variable or by -platform is left to Qt.
+bool HasDisplay(int argc, char* argv[])
+{
+    if (Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM")) return true;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) return true;
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
     // First of all, and silently fatal: held open, and left empty, until the
-    // process ends.
-    std::FILE* diagnostic = std::fopen("Temp.txt", "w");
-    if (!diagnostic) return 1;
+    // process ends. A link, FIFO or device in its place counts as uncreatable.
+    std::string reason;
+    if (vorlane::OpenRegularFileForWriting("Temp.txt", reason) < 0) return 1;
 
+    if (!HasDisplay(argc, argv)) {
+        std::fputs("vorlane: no display: neither DISPLAY nor WAYLAND_DISPLAY is set\n", stderr);
+        return 1;
+    }
     // Set before the application exists, so every context Qt shares with the
     // view's gets the same format.
     QSurfaceFormat::setDefaultFormat(vorlane::RequestedSurfaceFormat());

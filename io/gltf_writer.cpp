@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <vector>
 
@@ -198,13 +196,10 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
     const MorphTriangles triangles = CollectMorphTriangles(mesh);
     if (triangles.triangles.empty()) return path + ": nothing to write: the mesh has no faces";
     const tinygltf::Model model = BuildModel(triangles);
-    return WriteFileAtomically(path, [&](const std::string& temporary) -> std::string {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return std::string("cannot write: ") + std::strerror(errno);
+    return WriteStreamAtomically(path, [&](std::ostream& out) -> std::string {
         tinygltf::TinyGLTF writer;
         const bool written = writer.WriteGltfSceneToStream(&model, out, false, container == GltfContainer::Binary);
-        out.close();
-        if (!written || !out) return "cannot write the glTF data";
+        if (!written || !out.flush()) return "cannot write the glTF data";
         return {};
     });
 }

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <vector>
 
 #include "geometry/morph_step.h"
@@ -17,11 +16,6 @@
 namespace vorlane {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 void PutLittleEndian(std::vector<unsigned char>& out, uint32_t value)
 {
@@ -35,11 +29,8 @@ void PutFloat(std::vector<unsigned char>& out, float value)
     PutLittleEndian(out, raw);
 }
 
-std::string Write(const std::string& path, const MorphTriangles& mesh, int32_t step, StepFormat format)
+std::string Write(std::FILE* out, const MorphTriangles& mesh, int32_t step, StepFormat format)
 {
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) return std::string("cannot write: ") + std::strerror(errno);
-    std::FILE* out = file.get();
     const std::size_t vertexCount = mesh.startPositions.size();
     bool ok = true;
     if (format == StepFormat::Obj) {
@@ -73,9 +64,7 @@ std::string Write(const std::string& path, const MorphTriangles& mesh, int32_t s
         }
         ok = ok && std::fwrite(body.data(), 1, body.size(), out) == body.size();
     }
-    const int error = errno;
-    if (!ok || std::fflush(out) != 0) return std::string("cannot write: ") + std::strerror(ok ? errno : error);
-    if (std::fclose(file.release()) != 0) return std::string("cannot write: ") + std::strerror(errno);
+    if (!ok) return std::string("cannot write: ") + std::strerror(errno);
     return {};
 }
 
@@ -96,9 +85,7 @@ std::string WriteMeshAtStep(const MorphMesh& mesh, int32_t step, const std::stri
 {
     assert(step >= 0 && step <= MorphSteps);
     const MorphTriangles triangles = CollectMorphTriangles(mesh);
-    return WriteFileAtomically(path, [&](const std::string& temporary) {
-        return Write(temporary, triangles, step, format);
-    });
+    return WriteFileAtomically(path, [&](std::FILE* file) { return Write(file, triangles, step, format); });
 }
 
 }  // namespace vorlane

@@ -1,49 +1,259 @@
 #include "io/output_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <streambuf>
 #include <vector>
 
 namespace vorlane {
 
-std::string WriteFileAtomically(const std::string& path,
-                                const std::function<std::string(const std::string& temporaryPath)>& write)
+namespace {
+
+std::string NotRegular(mode_t mode)
+{
+    if (S_ISDIR(mode)) return "is a directory";
+    if (S_ISLNK(mode)) return "is a symbolic link, which is not followed";
+    if (S_ISFIFO(mode)) return "is a FIFO, not a regular file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a regular file";
+    return "is not a regular file";
+}
+
+// What stands at path now, after an open that failed.
+std::string OpenFailure(const std::string& path, int error)
+{
+    struct stat status {};
+    if (lstat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) return NotRegular(status.st_mode);
+    return std::strerror(error);
+}
+
+// ----------------------------------------------------------------- removal on signals
+
+const int CleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The temporary file being written, for the handler; the path changes only
+// while the signals are blocked.
+char pendingPath[PATH_MAX];
+volatile std::sig_atomic_t pathPending = 0;
+
+void RemoveTemporaryAndRaise(int signal)
+{
+    if (pathPending) unlink(pendingPath);
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    sigemptyset(&defaults.sa_mask);
+    sigaction(signal, &defaults, nullptr);
+    // note: still blocked in the handler; the default action comes on return.
+    raise(signal);
+}
+
+// Holds the signals back while it lives, so the temporary path and the file
+// agree whenever one comes.
+class SignalsHeld {
+public:
+    SignalsHeld()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : CleanupSignals) sigaddset(&set, signal);
+        sigprocmask(SIG_BLOCK, &set, &previous_);
+    }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+// Installs the handler where the default action would have ended the
+// process; an ignored signal or another handler stays as it is.
+class RemoveOnSignals {
+public:
+    RemoveOnSignals()
+    {
+        for (std::size_t i = 0; i < std::size(CleanupSignals); ++i) {
+            struct sigaction ours {};
+            ours.sa_handler = RemoveTemporaryAndRaise;
+            sigemptyset(&ours.sa_mask);
+            installed_[i] = sigaction(CleanupSignals[i], nullptr, &previous_[i]) == 0 &&
+                            previous_[i].sa_handler == SIG_DFL && !(previous_[i].sa_flags & SA_SIGINFO) &&
+                            sigaction(CleanupSignals[i], &ours, nullptr) == 0;
+        }
+    }
+    ~RemoveOnSignals()
+    {
+        for (std::size_t i = 0; i < std::size(CleanupSignals); ++i)
+            if (installed_[i]) sigaction(CleanupSignals[i], &previous_[i], nullptr);
+    }
+    RemoveOnSignals(const RemoveOnSignals&) = delete;
+    RemoveOnSignals& operator=(const RemoveOnSignals&) = delete;
+
+private:
+    struct sigaction previous_[std::size(CleanupSignals)] {};
+    bool installed_[std::size(CleanupSignals)] = {};
+};
+
+// A fresh temporary name beside target: ".NAME.XXXXXX", or the short
+// ".vlXXXXXX" where that would pass the directory's limit on name length.
+std::string TemporaryPattern(const std::filesystem::path& target)
+{
+    const std::filesystem::path directory = target.parent_path();
+    const std::string name = target.filename().string();
+    long nameMax = pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
+    if (nameMax <= 0) nameMax = NAME_MAX;
+    const bool longName = name.size() + 8 > static_cast<std::size_t>(nameMax) ||
+                          target.string().size() + 8 >= sizeof pendingPath;
+    return (directory / (longName ? ".vlXXXXXX" : "." + name + ".XXXXXX")).string();
+}
+
+std::string SystemFailure(const char* what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+// Renames the temporary file to path, or removes it when path is null or the
+// rename fails. Returns an empty string or why it failed.
+std::string Settle(const char* temporary, const char* path)
+{
+    const SignalsHeld held;
+    std::string failure;
+    if (path && std::rename(temporary, path) != 0) failure = SystemFailure("cannot write");
+    if (!path || !failure.empty()) unlink(temporary);
+    pathPending = 0;
+    return failure;
+}
+
+// Writes a stream's bytes to a FILE, keeping the first failure's errno.
+class FileBuffer : public std::streambuf {
+public:
+    explicit FileBuffer(std::FILE* file) : file_(file) {}
+    int error() const { return error_; }
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        const char byte = traits_type::to_char_type(c);
+        return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override
+    {
+        const std::size_t written = std::fwrite(bytes, 1, static_cast<std::size_t>(count), file_);
+        if (written != static_cast<std::size_t>(count) && error_ == 0) error_ = errno ? errno : EIO;
+        return static_cast<std::streamsize>(written);
+    }
+
+private:
+    std::FILE* file_;
+    int error_ = 0;
+};
+
+}  // namespace
+
+int OpenRegularFileForWriting(const std::string& path, std::string& reason)
+{
+    struct stat status {};
+    // note: a device is refused before it is opened, which alone may act on it.
+    if (lstat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        reason = NotRegular(status.st_mode);
+        return -1;
+    }
+    const int descriptor =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        reason = OpenFailure(path, errno);
+        return -1;
+    }
+    // The name may have changed since lstat: what was opened decides.
+    const int flags = fcntl(descriptor, F_GETFL);
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        reason = NotRegular(status.st_mode);
+    } else if (ftruncate(descriptor, 0) != 0 || flags < 0 || fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        reason = std::strerror(errno);
+    } else {
+        return descriptor;
+    }
+    close(descriptor);
+    return -1;
+}
+
+std::string WriteFileAtomically(const std::string& path, const std::function<std::string(std::FILE* file)>& write)
 {
     const std::filesystem::path target(path);
     if (target.filename().empty()) return path + ": names a directory, not a file";
-    std::error_code ignored;
-    if (std::filesystem::is_directory(target, ignored)) return path + ": is a directory";
+    struct stat old {};
+    mode_t mode = 0;
+    if (lstat(path.c_str(), &old) == 0) {
+        if (!S_ISREG(old.st_mode)) return path + ": " + NotRegular(old.st_mode);
+        // note: permission bits only; set-id bits do not survive a new owner.
+        mode = old.st_mode & 0777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = static_cast<mode_t>(0666) & ~mask;
+    }
 
     // note: the same directory, so the rename cannot cross file systems.
-    const std::filesystem::path pattern = target.parent_path() / ("." + target.filename().string() + ".XXXXXX");
-    std::string temporary = pattern.string();
-    std::vector<char> name(temporary.begin(), temporary.end());
+    const std::string pattern = TemporaryPattern(target);
+    std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    const int descriptor = mkstemp(name.data());
-    if (descriptor < 0) return path + ": cannot create a file beside it: " + std::strerror(errno);
-    temporary = name.data();
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(descriptor, static_cast<mode_t>(0666) & ~mask);
-    close(descriptor);
+    if (name.size() > sizeof pendingPath)
+        return path + ": cannot create a file beside it: " + std::strerror(ENAMETOOLONG);
+    const RemoveOnSignals removeOnSignals;
+    int descriptor = -1;
+    {
+        const SignalsHeld held;
+        descriptor = mkostemp(name.data(), O_CLOEXEC);
+        if (descriptor < 0) {
+            const std::string failure = SystemFailure("cannot create a file beside it");
+            return path + ": " + failure;
+        }
+        std::memcpy(pendingPath, name.data(), name.size());
+        pathPending = 1;
+    }
 
-    const std::string failure = write(temporary);
-    if (!failure.empty()) {
-        std::remove(temporary.c_str());
-        return path + ": " + failure;
+    std::string failure;
+    // note: some file systems have no modes; the file is still written.
+    (void)fchmod(descriptor, mode);
+    std::FILE* file = fdopen(descriptor, "wb");
+    if (!file) {
+        failure = SystemFailure("cannot write");
+        close(descriptor);
+    } else {
+        try {
+            failure = write(file);
+        } catch (...) {
+            std::fclose(file);
+            Settle(name.data(), nullptr);
+            throw;
+        }
+        if (failure.empty() && std::fflush(file) != 0) failure = SystemFailure("cannot write");
+        if (failure.empty() && fsync(fileno(file)) != 0) failure = SystemFailure("cannot write");
+        if (std::fclose(file) != 0 && failure.empty()) failure = SystemFailure("cannot write");
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        return path + ": cannot write: " + reason;
-    }
-    return {};
+
+    if (failure.empty()) failure = Settle(name.data(), path.c_str());
+    else Settle(name.data(), nullptr);
+    return failure.empty() ? std::string() : path + ": " + failure;
+}
+
+std::string WriteStreamAtomically(const std::string& path, const std::function<std::string(std::ostream& out)>& write)
+{
+    return WriteFileAtomically(path, [&](std::FILE* file) {
+        FileBuffer buffer(file);
+        std::ostream out(&buffer);
+        std::string failure = write(out);
+        if (buffer.error() == 0) return failure;
+        return (failure.empty() ? std::string("cannot write") : failure) + ": " + std::strerror(buffer.error());
+    });
 }
 
 }  // namespace vorlane

@@ -150,7 +150,7 @@ int32_t CountFoldedVertices(const MorphMesh& mesh)
     return mesh.vertexCount - static_cast<int32_t>(distinct);
 }
 
-MorphMesh MergeTopologies(const Polyhedron& source, const Polyhedron& target)
+MorphMesh MergeTopologies(const Polyhedron& source, const Polyhedron& target, FaceDumps dumps)
 {
     MergeScratch sourceScratch;
     MergeScratch targetScratch;
@@ -229,7 +229,7 @@ MorphMesh MergeTopologies(const Polyhedron& source, const Polyhedron& target)
     mesh.edges.resize(static_cast<size_t>(mesh.edgeCount));
     CopyList(mesh.edges.data());
 
-    RebuildFaces(mesh);
+    RebuildFaces(mesh, dumps);
     return mesh;
 }
 

@@ -1,5 +1,7 @@
 #include "literal/rebuild_faces.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "geometry/fan.h"
+#include "io/output_file.h"
 
 namespace vorlane {
 namespace {
@@ -168,8 +171,14 @@ std::vector<MeshFace> FanTriangulate(const std::vector<MeshFace>& polygons)
 
 bool WriteFaceDump(const char* path, const std::vector<MeshFace>& faces)
 {
-    std::FILE* file = std::fopen(path, "w");
-    if (!file) return false;
+    std::string reason;
+    const int descriptor = OpenRegularFileForWriting(path, reason);
+    if (descriptor < 0) return false;
+    std::FILE* file = fdopen(descriptor, "w");
+    if (!file) {
+        close(descriptor);
+        return false;
+    }
     bool ok = true;
     std::string line;
     char number[32];
@@ -188,15 +197,16 @@ bool WriteFaceDump(const char* path, const std::vector<MeshFace>& faces)
 
 }  // namespace
 
-int32_t RebuildFaces(MorphMesh& mesh)
+int32_t RebuildFaces(MorphMesh& mesh, FaceDumps dumps)
 {
     std::vector<MeshFace> polygons = FaceSearch(mesh).FindFaces();
     for (MeshFace& face : polygons) TurnFaceOutward(mesh, face);
+    const bool write = dumps == FaceDumps::Write;
     // A dump that cannot be written must not cost the morph its faces.
-    const bool polygonsWritten = WriteFaceDump("facelist1.txt", polygons);
+    const bool polygonsWritten = !write || WriteFaceDump("facelist1.txt", polygons);
     mesh.faces = FanTriangulate(polygons);
     mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
-    const bool trianglesWritten = WriteFaceDump("facelist2.txt", mesh.faces);
+    const bool trianglesWritten = !write || WriteFaceDump("facelist2.txt", mesh.faces);
     return polygonsWritten && trianglesWritten ? 1 : 0;
 }
 

@@ -8,10 +8,14 @@
 
 namespace vorlane {
 
-// Finds mesh's faces on its endPositions, writes the oriented polygons to
-// "facelist1.txt" and the triangles to "facelist2.txt" in the working
-// directory, and stores the triangles in mesh. Returns 1 when both files were
-// written, 0 when one could not be; the faces are stored either way.
-int32_t RebuildFaces(MorphMesh& mesh);
+// Whether the merge leaves its face lists in the working directory.
+enum class FaceDumps { Write, Skip };
+
+// Finds mesh's faces on its endPositions, writes (with Write) the oriented
+// polygons to "facelist1.txt" and the triangles to "facelist2.txt" in the
+// working directory, and stores the triangles in mesh. A dump name that is
+// not a regular file or absent (a link, FIFO, device) is not written. Returns
+// 0 when a dump could not be written, else 1; the faces are stored either way.
+int32_t RebuildFaces(MorphMesh& mesh, FaceDumps dumps = FaceDumps::Write);
 
 }  // namespace vorlane

@@ -12,11 +12,11 @@ MergeMethod ChooseMergeMethod(bool bothBuiltIn, bool robustAsked)
 }
 
 MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, MergeMethod method,
-                         const MergeProgress& progress)
+                         const MergeProgress& progress, FaceDumps dumps)
 {
     MergedModels merged;
     if (method == MergeMethod::Literal) {
-        merged.mesh = MergeTopologies(source, target);
+        merged.mesh = MergeTopologies(source, target, dumps);
         merged.foldedCount = CountFoldedVertices(merged.mesh);
         return merged;
     }

@@ -7,12 +7,13 @@
 #include "geometry/morph_mesh.h"
 #include "geometry/polyhedron.h"
 #include "merge/flat_triangles.h"
+#include "literal/rebuild_faces.h"
 #include "robust/merge_meshes.h"
 
 namespace vorlane {
 
 enum class MergeMethod {
-    Literal,  // MergeTopologies, as the demo merges; writes the face dumps
+    Literal,  // MergeTopologies, as the demo merges; may write the face dumps
     Robust,   // MergeMeshes: exact signs, any two star-shaped meshes
 };
 
@@ -28,8 +29,9 @@ struct MergedModels {
 
 // Merges source into target by method. For Robust both models must have
 // passed CheckStarShaped, and the result is cleared of triangles of no area
-// in float positions (RepairFlatTriangles).
+// in float positions (RepairFlatTriangles). dumps says whether Literal
+// writes the face lists.
 MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, MergeMethod method,
-                         const MergeProgress& progress = {});
+                         const MergeProgress& progress = {}, FaceDumps dumps = FaceDumps::Write);
 
 }  // namespace vorlane

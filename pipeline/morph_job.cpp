@@ -1,9 +1,11 @@
 #include "pipeline/morph_job.h"
 
+#include <string>
 #include <utility>
 
 #include "geometry/model_catalogue.h"
 #include "io/mesh_reader.h"
+#include "merge/open_edges.h"
 
 namespace vorlane {
 
@@ -77,7 +79,9 @@ MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progres
     }
     job.source = std::make_unique<Polyhedron>(std::move(source.model));
     job.target = std::make_unique<Polyhedron>(std::move(target.model));
-    const MergeMethod method = ChooseMergeMethod(source.builtIn && target.builtIn, request.robust);
+    job.sourceMap = job.source->map;
+    job.targetMap = job.target->map;
+    const MergeMethod method = ChooseMergeMethod(source.builtIn && target.builtIn, !request.literal);
     if (method == MergeMethod::Robust) {
         for (const auto& [model, role] : {std::pair{job.source.get(), "source"}, std::pair{job.target.get(), "target"}}) {
             job.error = CheckStarShaped(*model, role, progress);
@@ -90,8 +94,16 @@ MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progres
         job.error = Align(*job.source, *job.target, request.landmarks, job.alignment);
         if (!job.error.empty()) return job;
     }
-    job.merged = MergeModels(*job.source, *job.target, method,
-                             [&](const char* phase, double fraction) { if (progress) progress(phase, fraction); });
+    job.merged = MergeModels(
+        *job.source, *job.target, method,
+        [&](const char* phase, double fraction) { if (progress) progress(phase, fraction); }, FaceDumps::Skip);
+    // note: the robust merge is closed by construction; the literal one not always.
+    if (method == MergeMethod::Literal) {
+        const int32_t open = CountOpenEdges(job.merged.mesh);
+        if (open > 0)
+            job.error = "the literal merge of " + request.source + " and " + request.target + " is not closed: " +
+                        std::to_string(open) + (open == 1 ? " open edge" : " open edges");
+    }
     return job;
 }
 

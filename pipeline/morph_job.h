@@ -20,9 +20,12 @@ struct MorphRequest {
     std::string target;
     std::optional<Vec3> sourceCentre;  // by default the origin for built-in models, the kernel's centre for files
     std::optional<Vec3> targetCentre;
-    bool robust = false;  // the merge for real meshes also for two built-in models
     EmbeddingChoice embedding = EmbeddingChoice::Auto;  // for mesh files; built-in models are central
     std::vector<LandmarkPair> landmarks;  // source vertex, target vertex, in the files' numbering
+    // The demo's merge for two built-in models instead of the merge for real
+    // meshes (anything else takes the latter). It writes no face lists here,
+    // and a result that is not closed is refused.
+    bool literal = false;
 };
 
 struct MorphJob {
@@ -35,15 +38,17 @@ struct MorphJob {
     // How the target's sphere was turned to meet the source's (see
     // AlignTarget); empty where it was not (two central maps, no landmarks).
     std::string alignment;
+    SphereMap sourceMap = SphereMap::Central;  // as each mesh was prepared
+    SphereMap targetMap = SphereMap::Central;
 };
 
 // True when argument names a built-in model or a mesh file by its extension.
 bool IsModelArgument(const std::string& argument);
 
 // Runs the path for request, reporting its phases; stops at the first input
-// that cannot be read, prepared or merged. Where either mesh is mapped
-// spherically, or landmarks are given, the target's sphere is aligned to
-// the source's before the merge.
+// that cannot be read, prepared or merged into a closed mesh. Where either
+// mesh is mapped spherically, or landmarks are given, the target's sphere
+// is aligned to the source's before the merge.
 MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progress = {});
 
 }  // namespace vorlane

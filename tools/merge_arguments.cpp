@@ -1,5 +1,6 @@
 #include "tools/merge_arguments.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -18,19 +19,36 @@ std::string MergeUsage()
     }
     return "usage: vorlane-merge SOURCE cx cy cz TARGET cx cy cz\n"
            "       vorlane-merge SOURCE TARGET -o OUT [--source-centre X Y Z] [--target-centre X Y Z]"
-           " [--step K]\n"
+           " [--step K] [--literal]\n"
+           "         [--embedding auto|central|spherical] [--landmarks FILE]\n"
+           "       vorlane-merge --help\n"
            "  SOURCE, TARGET: one of " +
            names +
            "; in the second form also a mesh file\n"
-           "    (.obj, .off, .ply, .stl), closed and star-shaped\n"
+           "    (.obj, .off, .ply, .stl): closed, manifold, of genus 0 (no hole through it)\n"
            "  cx cy cz: the model's centre\n"
-           "  -o OUT: .glb or .gltf (the morph, animated), .obj or .ply (one step)\n"
+           "  The first form merges as the demo does: it prints the counts and writes\n"
+           "    the face lists facelist1.txt and facelist2.txt into the working\n"
+           "    directory. The second writes OUT and nothing else.\n"
+           "  -o OUT: .glb or .gltf (the morph, animated), .obj or .ply (one step); an\n"
+           "    existing OUT is replaced by a new file with the same permissions (other\n"
+           "    hard links keep the old contents); OUT must not be an input\n"
            "  --source-centre, --target-centre: the centre to merge about; by default\n"
            "    the origin for catalogue models and the kernel's centre for files\n"
            "  --step K: the step written to .obj or .ply, 0 to " +
            std::to_string(MorphSteps) +
            " (default 0)\n"
-           "  --robust: the merge for real meshes also for two catalogue models\n";
+           "  --robust: the merge for real meshes, also for two catalogue models (the\n"
+           "    default with -o)\n"
+           "  --literal: with -o, the demo's merge for two catalogue models; a result\n"
+           "    that is not closed is refused\n"
+           "  --embedding: how a mesh file is mapped onto the sphere: central where it\n"
+           "    is star-shaped about its centre, spherical (any genus-0 mesh) otherwise\n"
+           "    (auto, the default), or always the one named\n"
+           "  --landmarks FILE: lines 'SOURCE_VERTEX TARGET_VERTEX' (0-based, as the\n"
+           "    files are read) whose vertices should meet: one or two fix the turn of\n"
+           "    the target's sphere, three are met exactly, more as nearly as may be\n"
+           "  --: ends the options, so a file name may start with '-'\n";
 }
 
 bool ParseFloat(const char* text, float& value)
@@ -42,13 +60,30 @@ bool ParseFloat(const char* text, float& value)
 
 std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments)
 {
+    std::vector<std::string> seen;
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
-        if (option == "--robust") {
-            arguments.robust = true;
+        const bool isOption = !optionsEnded && option.size() > 1 && option[0] == '-' &&
+                              !std::isdigit(static_cast<unsigned char>(option[1])) && option[1] != '.';
+        if (!isOption) {
+            arguments.positional.push_back(argv[i]);
+            continue;
+        }
+        if (option == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (std::find(seen.begin(), seen.end(), option) != seen.end()) return option + " given twice";
+        seen.push_back(option);
+        if (option == "--help") {
+            arguments.help = true;
+            return {};
+        } else if (option == "--robust" || option == "--literal") {
+            (option == "--robust" ? arguments.robust : arguments.literal) = true;
+            if (arguments.robust && arguments.literal) return "--robust and --literal exclude each other";
         } else if (option == "-o") {
             if (i + 1 >= argc) return "-o needs a file name";
-            if (arguments.output) return "-o given twice";
             arguments.output = argv[++i];
         } else if (option == "--source-centre" || option == "--target-centre") {
             if (i + 3 >= argc) return option + " needs three numbers";
@@ -58,6 +93,9 @@ std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments
                 if (!ParseFloat(argv[++i], *coordinate)) return std::string("'") + argv[i] + "' is not a number";
             }
             (option == "--source-centre" ? arguments.sourceCentre : arguments.targetCentre) = centre;
+        } else if (option == "--embedding" || option == "--landmarks") {
+            if (i + 1 >= argc) return option + (option == "--embedding" ? " needs auto, central or spherical" : " needs a file name");
+            (option == "--embedding" ? arguments.embedding : arguments.landmarks) = argv[++i];
         } else if (option == "--step") {
             if (i + 1 >= argc) return "--step needs a number";
             char* end = nullptr;
@@ -66,11 +104,8 @@ std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments
                 return std::string("--step takes a whole number from 0 to ") + std::to_string(MorphSteps) + ", not '" +
                        argv[i] + "'";
             arguments.step = static_cast<int>(step);
-        } else if (option.size() > 1 && option[0] == '-' && !std::isdigit(static_cast<unsigned char>(option[1])) &&
-                   option[1] != '.') {
-            return "unknown option '" + option + "'";
         } else {
-            arguments.positional.push_back(argv[i]);
+            return "unknown option '" + option + "'";
         }
     }
     return {};

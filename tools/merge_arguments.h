@@ -11,15 +11,20 @@ namespace vorlane {
 
 struct MergeArguments {
     std::vector<const char*> positional;
+    bool help = false;
     bool robust = false;
+    bool literal = false;
     const char* output = nullptr;
     std::optional<Vec3> sourceCentre;
     std::optional<Vec3> targetCentre;
     std::optional<int> step;
+    const char* embedding = nullptr;  // auto, central or spherical
+    const char* landmarks = nullptr;  // a file of vertex pairs
 };
 
-// Reads the options out of argv and keeps the rest in order; returns an
-// empty string or what is wrong.
+// Reads the options out of argv and keeps the rest in order, all of it after
+// "--"; stops at --help. An option given twice, or --robust with --literal,
+// is wrong. Returns an empty string or what is wrong.
 std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments);
 
 // A whole finite float, as a command line spells it.

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <utility>
 
+#include "tools/terminal_text.h"
+
 namespace vorlane {
 
 namespace {
@@ -32,9 +34,22 @@ void ProgressMeter::Report(const std::string& phase, double fraction)
     if (!enabled_) return;
     const double now = clock_();
     if (now - start_ < delay_ || (lastDrawn_ >= 0.0 && now - lastDrawn_ < 0.1)) return;
-    lastDrawn_ = now;
     const int percent = static_cast<int>(std::floor(std::clamp(fraction, 0.0, 1.0) * 100.0));
-    std::string line = "vorlane-merge: " + phase + " " + std::to_string(percent) + "%";
+    Draw(phase, " " + std::to_string(percent) + "%", now);
+}
+
+void ProgressMeter::Announce(const std::string& phase)
+{
+    if (!enabled_) return;
+    const double now = clock_();
+    if (now - start_ < delay_) return;
+    Draw(phase, "", now);
+}
+
+void ProgressMeter::Draw(const std::string& phase, const std::string& amount, double now)
+{
+    lastDrawn_ = now;
+    std::string line = "vorlane-merge: " + EscapeControls(phase) + amount;
     const std::size_t width = line.size();
     // note: pad over the longer line drawn before.
     if (width < shownWidth_) line.append(shownWidth_ - width, ' ');

@@ -1,12 +1,16 @@
 // vorlane-merge: one merge of two models, catalogue or mesh files, without a
 // window; prints its counts or writes the morph to a file. A driver of the
 // stages: read, prepare, merge, write.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "geometry/model_catalogue.h"
 #include "io/gltf_writer.h"
@@ -16,6 +20,7 @@
 #include "prepare/prepare_mesh.h"
 #include "tools/merge_arguments.h"
 #include "tools/progress_meter.h"
+#include "tools/terminal_text.h"
 
 namespace {
 
@@ -24,32 +29,77 @@ using vorlane::Vec3;
 constexpr int UsageStatus = 2;
 constexpr int FailureStatus = 1;
 
+// Messages echo arguments: their control characters are shown escaped.
+void PrintMessage(const std::string& message)
+{
+    std::fprintf(stderr, "vorlane-merge: %s\n", vorlane::EscapeControls(message).c_str());
+}
+
 // A usage error: its message, then the usage, and status 2.
 int Usage(const std::string& message)
 {
-    std::fprintf(stderr, "vorlane-merge: %s\n%s", message.c_str(), vorlane::MergeUsage().c_str());
+    PrintMessage(message);
+    std::fputs(vorlane::MergeUsage().c_str(), stderr);
     return UsageStatus;
 }
 
 // A file name the tool cannot use: one line, status 2.
 int BadName(const std::string& message)
 {
-    std::fprintf(stderr, "vorlane-merge: %s\n", message.c_str());
+    PrintMessage(message);
     return UsageStatus;
 }
 
 // A failure of the work itself: one line, status 1.
 int Failure(const std::string& message)
 {
-    std::fprintf(stderr, "vorlane-merge: %s\n", message.c_str());
+    PrintMessage(message);
     return FailureStatus;
 }
 
-void PrintSummary(const char* source, const char* target, const vorlane::MergedModels& merged)
+std::string Quoted(const char* argument)
+{
+    return std::string("'") + argument + "'";
+}
+
+std::string Arguments(std::size_t count)
+{
+    return std::to_string(count) + (count == 1 ? " argument" : " arguments");
+}
+
+// The counts of a merge; the -o form also names each mesh's map onto the
+// sphere (the target's as it was made, before any turn to meet the source).
+void PrintSummary(const char* source, const char* target, const vorlane::MergedModels& merged,
+                  const std::string& maps = {})
 {
     const vorlane::MorphMesh& m = merged.mesh;
-    std::printf("source %s target %s crossings %d vertices %d folded %d edges %d faces %d\n", source, target,
-                m.crossingCount, m.vertexCount, merged.foldedCount, m.edgeCount, m.faceCount);
+    std::printf("source %s target %s crossings %d vertices %d folded %d edges %d faces %d%s\n",
+                vorlane::EscapeControls(source).c_str(), vorlane::EscapeControls(target).c_str(), m.crossingCount,
+                m.vertexCount, merged.foldedCount, m.edgeCount, m.faceCount, maps.c_str());
+}
+
+// Reads the landmark pairs of path into request; an empty string or why not.
+std::string ReadLandmarks(const char* path, vorlane::MorphRequest& request)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    if (!file || !(text << file.rdbuf())) return vorlane::EscapeControls(path) + ": cannot read the landmarks";
+    const std::string problem = vorlane::ParseLandmarks(text.str(), request.landmarks);
+    return problem.empty() ? problem : vorlane::EscapeControls(path) + ": " + problem;
+}
+
+// The input file that output names, however either is spelled, or null.
+const char* InputAt(const char* output, const std::vector<const char*>& inputs)
+{
+    struct stat written {};
+    if (stat(output, &written) != 0) return nullptr;
+    for (const char* input : inputs) {
+        struct stat read {};
+        if (!vorlane::FindCatalogueModel(input) && stat(input, &read) == 0 && read.st_dev == written.st_dev &&
+            read.st_ino == written.st_ino)
+            return input;
+    }
+    return nullptr;
 }
 
 // The demo's merge of two built-in models about the given centres, or the
@@ -104,8 +154,7 @@ int RunCatalogueForm(const vorlane::MergeArguments& arguments)
 int RunFileForm(const vorlane::MergeArguments& arguments)
 {
     if (arguments.positional.size() != 2)
-        return Usage("expected SOURCE TARGET with -o, got " + std::to_string(arguments.positional.size()) +
-                     " arguments");
+        return Usage("expected SOURCE TARGET with -o, got " + Arguments(arguments.positional.size()));
     for (const char* argument : arguments.positional) {
         if (!vorlane::IsModelArgument(argument))
             return BadName(std::string("'") + argument +
@@ -118,6 +167,12 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     if (!gltf && !vorlane::StepFormatOfPath(output, stepFormat))
         return BadName("cannot tell the output format of '" + output + "' (expected .glb, .gltf, .obj or .ply)");
     if (gltf && arguments.step) return Usage("--step applies to .obj and .ply output; glTF holds every step");
+    if (arguments.literal &&
+        !(vorlane::FindCatalogueModel(arguments.positional[0]) && vorlane::FindCatalogueModel(arguments.positional[1])))
+        return Usage("--literal takes two catalogue models");
+    // note: before anything is read, so a failed write cannot have cost the input.
+    if (const char* input = InputAt(arguments.output, arguments.positional))
+        return BadName("-o " + Quoted(arguments.output) + " is the input " + Quoted(input) + "; write elsewhere");
 
     vorlane::ProgressMeter meter(stderr, isatty(STDERR_FILENO) != 0);
     // note: the progress line is cleared first, so the message starts its own line.
@@ -130,19 +185,27 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     request.target = arguments.positional[1];
     request.sourceCentre = arguments.sourceCentre;
     request.targetCentre = arguments.targetCentre;
-    request.robust = arguments.robust;
+    request.literal = arguments.literal;
+    if (arguments.embedding && !vorlane::ParseEmbeddingChoice(arguments.embedding, request.embedding))
+        return Usage("--embedding takes auto, central or spherical, not " + Quoted(arguments.embedding));
+    if (arguments.landmarks) {
+        const std::string problem = ReadLandmarks(arguments.landmarks, request);
+        if (!problem.empty()) return fail(problem);
+    }
     const vorlane::MorphJob job =
         vorlane::RunMorphJob(request, [&](const std::string& phase, double fraction) { meter.Report(phase, fraction); });
     if (!job.error.empty()) return fail(job.error);
     const vorlane::MergedModels& merged = job.merged;
 
-    meter.Report("writing " + output, 0.0);
+    meter.Announce("writing " + output);
     const std::string written =
         gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container)
              : vorlane::WriteMeshAtStep(merged.mesh, arguments.step.value_or(0), output, stepFormat);
     if (!written.empty()) return fail(written);
     meter.Finish();
-    PrintSummary(arguments.positional[0], arguments.positional[1], merged);
+    PrintSummary(arguments.positional[0], arguments.positional[1], merged,
+                 std::string(" embeddings ") + vorlane::SphereMapName(job.sourceMap) + " " +
+                     vorlane::SphereMapName(job.targetMap));
     return 0;
 }
 
@@ -154,6 +217,10 @@ int main(int argc, char** argv)
         vorlane::MergeArguments arguments;
         const std::string problem = vorlane::ParseMergeArguments(argc, argv, arguments);
         if (!problem.empty()) return Usage(problem);
+        if (arguments.help) {
+            std::fputs(vorlane::MergeUsage().c_str(), stdout);
+            return std::fflush(stdout) == 0 ? 0 : FailureStatus;
+        }
         return arguments.output ? RunFileForm(arguments) : RunCatalogueForm(arguments);
     } catch (const std::bad_alloc&) {
         return Failure("out of memory");

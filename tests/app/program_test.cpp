@@ -1,7 +1,9 @@
 // The real program, started as its own process on the display.
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -143,6 +145,37 @@ TEST_F(ProgramTest, WithoutItsTempFileItExitsWithOneSilentlyBeforeAnyWindow)
         EXPECT_EQ(program.readAllStandardError().toStdString(), "");
         EXPECT_TRUE(fs::is_directory(work / "Temp.txt"));
     }
+}
+
+// A FIFO or a link as Temp.txt counts as a file it cannot create: never
+// waited on, nothing written through the link, status 1 before any window.
+TEST_F(ProgramTest, TempFileAsAFifoOrALinkIsRefusedAtOnce)
+{
+    std::ofstream(scratch.path() / "other.txt") << "keep";
+    for (const char* kind : {"fifo", "link", "dangling link"}) {
+        SCOPED_TRACE(kind);
+        const fs::path temp = work / "Temp.txt";
+        if (std::string(kind) == "fifo") ASSERT_EQ(mkfifo(temp.c_str(), 0600), 0);
+        else fs::create_symlink(std::string(kind) == "link" ? "../other.txt" : "../nowhere.txt", temp);
+        Start();
+        EXPECT_EQ(ExitStatus(), 1);
+        EXPECT_EQ(program.readAllStandardError().toStdString(), "");
+        EXPECT_EQ(vorlane::test::ReadFile(scratch.path() / "other.txt"), "keep");
+        EXPECT_FALSE(fs::exists(scratch.path() / "nowhere.txt"));
+        fs::remove(temp);
+    }
+}
+
+// Qt would abort inside QApplication; the program says why in one line.
+TEST_F(ProgramTest, WithoutADisplayItSaysSoAndExitsWithOne)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QString(name));
+    Start(environment);
+    EXPECT_EQ(ExitStatus(), 1);
+    const std::string error = program.readAllStandardError().toStdString();
+    EXPECT_EQ(error.rfind("vorlane: no display", 0), 0u) << error;
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -106,6 +107,21 @@ TEST(RebuildFaces, OneUnwritableDumpDoesNotStopTheOther)
     MorphMesh mesh = Tetrahedron();
     EXPECT_EQ(RebuildFaces(mesh), 0);
     EXPECT_EQ(test::ReadFile("facelist2.txt"), "Face 0: \t0\t1\t2\nFace 1: \t0\t3\t1\nFace 2: \t2\t3\t0\nFace 3: \t3\t2\t1\n");
+}
+
+// Skipped dumps leave nothing; a dangling link where a dump goes creates
+// nothing where it points (a FIFO there: see the tool's tests).
+TEST(RebuildFaces, DumpsSkippedOrLeftOutInPlaceOfALink)
+{
+    for (const FaceDumps dumps : {FaceDumps::Skip, FaceDumps::Write}) {
+        test::ScratchDirectory scratch;
+        ASSERT_EQ(symlink("nowhere.txt", "facelist1.txt"), 0);
+        MorphMesh mesh = Tetrahedron();
+        EXPECT_EQ(RebuildFaces(mesh, dumps), dumps == FaceDumps::Skip ? 1 : 0);
+        EXPECT_EQ(mesh.faceCount, 4);
+        EXPECT_FALSE(std::filesystem::exists("nowhere.txt"));
+        EXPECT_EQ(std::filesystem::exists("facelist2.txt"), dumps == FaceDumps::Write);
+    }
 }
 
 TEST(RebuildFaces, InwardWindingIsReversedAndFlatFacesKeepTheirOrder)

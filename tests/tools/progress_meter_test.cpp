@@ -63,4 +63,21 @@ TEST(ProgressMeter, ThrottlesRedrawsAndPadsShorterLines)
     std::fclose(file);
 }
 
+// The last phase's 100% must not stay on screen while the output is written.
+TEST(ProgressMeter, AnnouncesTheWriteAtOnceWithItsNameEscaped)
+{
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    double now = 0.0;
+    vorlane::ProgressMeter meter(file, true, [&] { return now; });
+    now = 2.0;
+    meter.Report("positions", 1.0);
+    now = 2.01;
+    meter.Announce("writing o\x1b.glb");
+    meter.Finish();
+    EXPECT_EQ(Written(file), "\rvorlane-merge: positions 100%\rvorlane-merge: writing o\\x1b.glb\r" +
+                                 std::string(32, ' ') + "\r");
+    std::fclose(file);
+}
+
 }  // namespace

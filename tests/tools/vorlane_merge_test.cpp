@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,7 @@
 #include "io/mesh_files.h"
 #include "io/mesh_reader.h"
 #include "test_support.h"
+#include "tools/merge_arguments.h"
 
 namespace {
 
@@ -20,11 +23,11 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs the tool in the current (scratch) directory.
+// Runs the tool in the current (scratch) directory; one that hangs ends with 124.
 ToolRun RunMerge(const std::string& arguments)
 {
     const std::string command =
-        std::string("'") + VORLANE_MERGE_PATH + "' " + arguments + " > ../merge.out 2> ../merge.err";
+        std::string("timeout 120 '") + VORLANE_MERGE_PATH + "' " + arguments + " > ../merge.out 2> ../merge.err";
     const int raw = std::system(command.c_str());
     ToolRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, vorlane::test::ReadFile("../merge.out"),
             vorlane::test::ReadFile("../merge.err")};
@@ -102,7 +105,12 @@ TEST_F(VorlaneMerge, BadArgumentsAndOptionsGetUsageAndStatusTwoAndWriteNothing)
         {"cube box -o out.obj --step x", "--step takes a whole number"},
         {"cube box -o out.obj --source-centre 1 2", "--source-centre needs three numbers"},
         {"cube box -o out.obj --target-centre 1 x 2", "'x' is not a number"},
-        {"cube -o out.obj", "expected SOURCE TARGET with -o, got 1 arguments"},
+        {"cube -o out.obj", "expected SOURCE TARGET with -o, got 1 argument\n"},
+        {"-- cube box -o out.obj", "expected 8 arguments, got 4"},
+        {"cube box -o out.obj --step 1 --step 2", "--step given twice"},
+        {"cube box -o out.obj --target-centre 0 0 0 --target-centre 0 0 0", "--target-centre given twice"},
+        {"cube box -o out.obj --robust --literal", "--robust and --literal exclude each other"},
+        {"cube box.off -o out.obj --literal", "--literal takes two catalogue models"},
         {"cube 0 0 0 box 0 0 0 --step 2", "need -o OUT"},
         {"cube 0 0 0 box 0 0 0 --fast", "unknown option '--fast'"},
     };
@@ -117,6 +125,13 @@ TEST_F(VorlaneMerge, BadArgumentsAndOptionsGetUsageAndStatusTwoAndWriteNothing)
                   std::string::npos);
         EXPECT_EQ(Listing(), std::vector<std::string>{});
     }
+}
+
+TEST_F(VorlaneMerge, HelpPrintsTheUsageWithStatusZero)
+{
+    const ToolRun run = RunMerge("cube --help --fast");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out + run.err, vorlane::MergeUsage());
 }
 
 TEST_F(VorlaneMerge, RobustSummaryCountsVerticesInUse)
@@ -155,6 +170,71 @@ vorlane::ModelTable ReadBack(const std::string& path)
     return read.table;
 }
 
+// Each side of each triangle met once each way: closed and consistently oriented.
+bool ClosedAndOriented(const vorlane::ModelTable& table)
+{
+    std::map<std::pair<int32_t, int32_t>, int> sides;
+    for (const vorlane::Triangle& t : table.triangles)
+        for (int c = 0; c < 3; ++c) ++sides[{t[static_cast<size_t>(c)], t[static_cast<size_t>((c + 1) % 3)]}];
+    for (const auto& [side, count] : sides) {
+        const auto back = sides.find({side.second, side.first});
+        if (count != 1 || back == sides.end() || back->second != 1) return false;
+    }
+    return !sides.empty();
+}
+
+// The -o form writes its output and nothing else, and only a closed mesh:
+// built-in models take the robust merge there unless --literal is given.
+TEST_F(VorlaneMerge, OutputFormWritesOnlyClosedMeshesAndNoDumps)
+{
+    const struct {
+        const char* arguments;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"cube icosahedron -o o.obj", 0, "folded 0 "},
+        {"cube cube -o o.obj --source-centre 0.001 0 0", 0, "folded 0 "},
+        {"-o o.obj -- cube icosahedron", 0, "folded 0 "},
+        {"cube icosahedron -o o.obj --literal --step 20", 0, "folded 18 "},
+        {"cube cube -o o.obj --source-centre 0.001 0 0 --literal", 1,
+         "vorlane-merge: the literal merge of cube and cube is not closed: "},
+        {"cube icosahedron -o o.obj --source-centre 100 0 0 --literal", 1, " is not closed: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ToolRun run = RunMerge(c.arguments);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(Listing(), c.status == 0 ? std::vector<std::string>{"o.obj"} : std::vector<std::string>{});
+        if (c.status == 0) {
+            EXPECT_TRUE(ClosedAndOriented(ReadBack("o.obj")));
+        }
+        std::filesystem::remove("o.obj");
+    }
+}
+
+// A FIFO where a dump or the output goes is never waited on: the output is
+// refused, the dump left out as one that cannot be written always was.
+TEST_F(VorlaneMerge, FifosInPlaceOfWrittenFilesAreRefusedAtOnce)
+{
+    const struct {
+        const char* name;
+        const char* arguments;
+        int status;
+        const char* says;
+    } cases[] = {{"facelist1.txt", "cube 0 0 0 icosahedron 0 0 0", 0, "source cube target icosahedron"},
+                 {"o.glb", "cube icosahedron -o o.glb", 1, "vorlane-merge: o.glb: is a FIFO, not a regular file\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(mkfifo(c.name, 0600), 0);
+        const ToolRun run = RunMerge(c.arguments);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(std::filesystem::status(c.name).type(), std::filesystem::file_type::fifo);
+        for (const std::string& name : Listing()) std::filesystem::remove(name);
+    }
+}
+
 void ExpectBox(const vorlane::ModelTable& table, const vorlane::Vec3& low, const vorlane::Vec3& high)
 {
     vorlane::Vec3 min = table.vertices.at(0), max = table.vertices.at(0);
@@ -186,8 +266,8 @@ TEST_F(VorlaneMerge, CentresCanBeGivenForFilesAndCatalogueModels)
     const std::string cube = Input("cube.off", vorlane::test::CubeOff());
     ToolRun run = RunMerge(cube + " box -o c.glb --source-centre 0.5 -0.5 0 --target-centre 1 2 3");
     EXPECT_EQ(run.status, 0) << run.err;
-    // Outside the cube nothing sees all of it: refused by the merge.
-    run = RunMerge(cube + " box -o c.glb --source-centre 5 0 0");
+    // Outside the cube nothing sees all of it: a central map is refused.
+    run = RunMerge(cube + " box -o c.glb --source-centre 5 0 0 --embedding central");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err.rfind("vorlane-merge: ", 0), 0u);
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
@@ -214,8 +294,6 @@ TEST_F(VorlaneMerge, BadMeshesAreRefusedInOneLineWithNoOutput)
         {"range.off", CubeOff().replace(CubeOff().find("4 0 3 2 1"), 9, "4 0 3 2 9"), "range.off: the 1st face"},
         {"nan.stl", nanStl, "nan.stl: the 1st triangle has a corner that is not a finite number"},
         {"empty.obj", "# nothing here\n", "empty.obj: the file holds no vertices"},
-        {"letter-c.off", vorlane::test::PrismOff({{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 2}, {3, 2}, {3, 3}, {0, 3}}),
-         "letter-c.off: the mesh is not star-shaped"},
         {"open.off", openCube, "vorlane-merge: "},
     };
     for (const auto& c : cases) {
@@ -233,9 +311,25 @@ TEST_F(VorlaneMerge, BadMeshesAreRefusedInOneLineWithNoOutput)
 }
 
 
+// A thick letter C: no point sees all of it. It merges through the
+// spherical embedding, and only a central map, asked for, refuses it.
+TEST_F(VorlaneMerge, MeshNoPointSeesWholeMergesSphericallyUnlessCentralIsAsked)
+{
+    const std::string input =
+        Input("letter-c.off", vorlane::test::PrismOff({{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 2}, {3, 2}, {3, 3}, {0, 3}}));
+    const ToolRun merged = RunMerge("cube " + input + " -o out.obj");
+    EXPECT_EQ(merged.status, 0) << merged.err;
+    EXPECT_NE(merged.out.find(" embeddings central spherical\n"), std::string::npos) << merged.out;
+    const ToolRun central = RunMerge("cube " + input + " -o out2.obj --embedding central");
+    EXPECT_EQ(central.status, 1);
+    EXPECT_NE(central.err.find("letter-c.off: the mesh is not star-shaped"), std::string::npos) << central.err;
+}
+
 // Names the tool cannot use get one line, without the usage.
 TEST_F(VorlaneMerge, UnknownExtensionsGetOneLineAndStatusTwo)
 {
+    const std::string cube = vorlane::test::CubeObj();
+    Input("in.obj", cube);
     const struct {
         const char* arguments;
         const char* says;
@@ -246,6 +340,11 @@ TEST_F(VorlaneMerge, UnknownExtensionsGetOneLineAndStatusTwo)
          "vorlane-merge: 'shape.xyz' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)\n"},
         {"dodecahedron cube -o out.obj",
          "vorlane-merge: 'dodecahedron' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)\n"},
+        // Echoed names never reach the terminal raw.
+        {"cube 'sh\x1b[2Jape\x9b.xyz' -o out.obj", "vorlane-merge: 'sh\\x1b[2Jape\\x9b.xyz' is neither a catalogue model "
+                                                   "nor a mesh file (.obj, .off, .ply, .stl)\n"},
+        // The output named as an input, however spelled: refused before either is opened.
+        {"cube ../in.obj -o .././in.obj", "vorlane-merge: -o '.././in.obj' is the input '../in.obj'; write elsewhere\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -255,6 +354,7 @@ TEST_F(VorlaneMerge, UnknownExtensionsGetOneLineAndStatusTwo)
         EXPECT_EQ(run.err, c.says);
         EXPECT_EQ(Listing(), std::vector<std::string>{});
     }
+    EXPECT_EQ(vorlane::test::ReadFile(outer.path() / "in.obj"), cube);
 }
 
 }  // namespace
