@@ -5,9 +5,12 @@
 
 #include "app/frame_view.h"
 #include "app/main_window.h"
+#include "app/viewer_main.h"
 
 int main(int argc, char* argv[])
 {
+    if (argc > 1) return vorlane::RunViewer(argc, argv);  // a morph of the user's own, not the demo
+
     // First of all, and silently fatal: held open, and left empty, until the
     // process ends.
     std::FILE* diagnostic = std::fopen("Temp.txt", "w");

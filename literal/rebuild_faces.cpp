@@ -1,6 +1,7 @@
 #include "literal/rebuild_faces.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -166,8 +167,11 @@ std::vector<MeshFace> FanTriangulate(const std::vector<MeshFace>& polygons)
     return triangles;
 }
 
+std::atomic<bool> faceDumpsWritten{true};
+
 bool WriteFaceDump(const char* path, const std::vector<MeshFace>& faces)
 {
+    if (!faceDumpsWritten) return true;
     std::FILE* file = std::fopen(path, "w");
     if (!file) return false;
     bool ok = true;
@@ -187,6 +191,8 @@ bool WriteFaceDump(const char* path, const std::vector<MeshFace>& faces)
 }
 
 }  // namespace
+
+void SetFaceDumpsWritten(bool written) { faceDumpsWritten = written; }
 
 int32_t RebuildFaces(MorphMesh& mesh)
 {

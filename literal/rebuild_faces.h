@@ -14,4 +14,9 @@ namespace vorlane {
 // written, 0 when one could not be; the faces are stored either way.
 int32_t RebuildFaces(MorphMesh& mesh);
 
+// Whether RebuildFaces writes its two dumps: on unless a program that must
+// leave the working directory alone turns it off; when off, RebuildFaces
+// writes nothing and answers 1.
+void SetFaceDumpsWritten(bool written);
+
 }  // namespace vorlane
