@@ -14,16 +14,28 @@ MorphView::MorphView(Scene& scene, const ViewState& view, QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
+MorphView::~MorphView()
+{
+    if (cache_.buffers.arrays == nullptr) return;
+    makeCurrent();
+    ReleaseMorphBuffers(cache_.buffers);
+    doneCurrent();
+}
+
 void MorphView::SetMorph(const PlacedMorph& morph)
 {
     morph_ = morph;
-    frame_ = MorphFrame{};
+    // The buffers are refilled, not remade, at the next paint.
+    cache_.frame = MorphFrame{};
+    cache_.buffers.arrays = nullptr;
     update();
 }
 
 void MorphView::initializeGL()
 {
     SetupLighting(scene_);
+    // A new context has none of the buffers an earlier one made.
+    cache_.buffers = MorphBuffers{};
     emit contextReady();
 }
 
@@ -36,7 +48,7 @@ void MorphView::resizeGL(int width, int height)
 void MorphView::paintGL()
 {
     const PlacedMorph nothing;
-    DrawSingleMorphFrame(morph_ ? *morph_ : nothing, frame_, scene_.lightPosition, scene_.shadowMatrix, view_,
+    DrawSingleMorphFrame(morph_ ? *morph_ : nothing, cache_, scene_.lightPosition, scene_.shadowMatrix, view_,
                          scene_.shapeLists);
 }
 

@@ -18,11 +18,13 @@ public:
     // scene and view must outlive the widget; scene supplies the light, the
     // shadow matrix and the list cache only (its morphs are never built).
     MorphView(Scene& scene, const ViewState& view, QWidget* parent = nullptr);
+    // Deletes the morph's buffer objects in the view's context.
+    ~MorphView() override;
 
     // Shows morph from the next paint on; its arrays must outlive the view.
     void SetMorph(const PlacedMorph& morph);
     const std::optional<PlacedMorph>& morph() const { return morph_; }
-    MorphFrame& frameCache() { return frame_; }
+    MorphDrawCache& drawCache() { return cache_; }
 
 signals:
     // Emitted once the context is current for the first time and set up.
@@ -37,7 +39,7 @@ private:
     Scene& scene_;
     const ViewState& view_;
     std::optional<PlacedMorph> morph_;
-    MorphFrame frame_;
+    MorphDrawCache cache_;
 };
 
 }  // namespace vorlane

@@ -12,7 +12,7 @@ namespace vorlane {
 
 namespace {
 
-void AppendPlaced(std::vector<float>& out, const std::vector<Vec3>& points, const MorphPlacement& placement)
+void AppendPlaced(std::vector<float>& out, const std::vector<Vec3>& points, const EndPlacement& placement)
 {
     out.reserve(points.size() * 3);
     for (const Vec3& p : points) {
@@ -24,35 +24,35 @@ void AppendPlaced(std::vector<float>& out, const std::vector<Vec3>& points, cons
 
 }  // namespace
 
-MorphPlacement PlaceMorph(const std::vector<Vec3>& start, const std::vector<Vec3>& end)
+EndPlacement PlaceEnd(const std::vector<Vec3>& points)
 {
-    MorphPlacement placement;
-    placement.lift = Vec3{0.0f, FloorHeight + PlacedRadius, 0.0f};
-    if (start.empty() && end.empty()) return placement;
+    EndPlacement placement;
+    if (points.empty()) return placement;
     double low[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
     double high[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-    for (const std::vector<Vec3>* points : {&start, &end}) {
-        for (const Vec3& p : *points) {
-            const double xyz[3] = {p.x, p.y, p.z};
-            for (int i = 0; i < 3; ++i) {
-                low[i] = std::min(low[i], xyz[i]);
-                high[i] = std::max(high[i], xyz[i]);
-            }
+    for (const Vec3& p : points) {
+        const double xyz[3] = {p.x, p.y, p.z};
+        for (int i = 0; i < 3; ++i) {
+            low[i] = std::min(low[i], xyz[i]);
+            high[i] = std::max(high[i], xyz[i]);
         }
     }
     const double middle[3] = {(low[0] + high[0]) / 2, (low[1] + high[1]) / 2, (low[2] + high[2]) / 2};
     placement.centre = Vec3{static_cast<float>(middle[0]), static_cast<float>(middle[1]), static_cast<float>(middle[2])};
     double farthest = 0.0;
-    for (const std::vector<Vec3>* points : {&start, &end}) {
-        for (const Vec3& p : *points) {
-            const double dx = p.x - middle[0], dy = p.y - middle[1], dz = p.z - middle[2];
-            farthest = std::max(farthest, dx * dx + dy * dy + dz * dz);
-        }
+    for (const Vec3& p : points) {
+        const double dx = p.x - middle[0], dy = p.y - middle[1], dz = p.z - middle[2];
+        farthest = std::max(farthest, dx * dx + dy * dy + dz * dz);
     }
     farthest = std::sqrt(farthest);
     if (farthest > 0.0 && std::isfinite(PlacedRadius / farthest))
         placement.scale = static_cast<float>(PlacedRadius / farthest);
     return placement;
+}
+
+MorphPlacement PlaceMorph(const std::vector<Vec3>& start, const std::vector<Vec3>& end)
+{
+    return MorphPlacement{PlaceEnd(start), PlaceEnd(end), Vec3{0.0f, FloorHeight + PlacedRadius, 0.0f}};
 }
 
 MorphArrays MakeMorphArrays(const std::vector<Vec3>& start, const std::vector<Vec3>& end,
@@ -61,8 +61,8 @@ MorphArrays MakeMorphArrays(const std::vector<Vec3>& start, const std::vector<Ve
     assert(start.size() == end.size());
     MorphArrays arrays;
     arrays.vertexCount = static_cast<int32_t>(start.size());
-    AppendPlaced(arrays.start, start, placement);
-    AppendPlaced(arrays.end, end, placement);
+    AppendPlaced(arrays.start, start, placement.start);
+    AppendPlaced(arrays.end, end, placement.end);
     arrays.triangleCount = static_cast<int32_t>(triangles.size());
     arrays.triangles.reserve(triangles.size() * 3);
     std::vector<std::pair<uint32_t, uint32_t>> edges;

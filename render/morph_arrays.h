@@ -10,23 +10,32 @@
 
 namespace vorlane {
 
-// Where a morph of arbitrary size and position stands in the scene: a point
-// p of it is drawn at (p - centre) * scale, then turned and moved to lift.
-struct MorphPlacement {
-    Vec3 centre;          // the middle of the bounding box of both shapes
+// Where one end of a morph stands in the scene: a point p of that shape is
+// drawn at (p - centre) * scale, then turned and lifted with the morph.
+struct EndPlacement {
+    Vec3 centre;  // the middle of the shape's bounding box
     float scale = 1.0f;
-    Vec3 lift;            // where centre goes in the scene, before turning
 };
 
-// The radius both shapes are scaled to, about their common centre, and the
-// plane they rest on (the floor's).
-inline constexpr float PlacedRadius = 90.0f;
+// Each end is placed on its own, so that two shapes of any sizes and places
+// both fill the view; each vertex then moves in a straight line between its
+// placed ends.
+struct MorphPlacement {
+    EndPlacement start;
+    EndPlacement end;
+    Vec3 lift;  // where both centres go in the scene, before turning
+};
+
+// The radius each shape is scaled to about its centre, and the plane the
+// morph rests on (the floor's).
+inline constexpr float PlacedRadius = 100.0f;
 inline constexpr float FloorHeight = -150.0f;
 
-// Scales the two shapes together so that the farthest vertex of either lies
-// PlacedRadius from the middle of their common bounding box, and lifts that
-// middle PlacedRadius above the floor at x = z = 0: however the morph turns,
-// it stays above the floor. No vertices, or all at one point, give scale 1.
+// Scales each shape so that its farthest vertex lies PlacedRadius from the
+// middle of its bounding box, and lifts both middles PlacedRadius above the
+// floor at x = z = 0: however the morph turns, it stays above the floor. No
+// vertices, or all at one point, give scale 1.
+EndPlacement PlaceEnd(const std::vector<Vec3>& points);
 MorphPlacement PlaceMorph(const std::vector<Vec3>& start, const std::vector<Vec3>& end);
 
 // The placed morph: positions relative to the lift, three floats a vertex;

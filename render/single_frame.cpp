@@ -26,7 +26,7 @@ void DrawSourceModel(const PlacedMorph& morph, const ViewState& view)
 {
     const Polyhedron* model = morph.sourceModel;
     if (model == nullptr) return;
-    const MorphPlacement& placement = morph.placement;
+    const EndPlacement& placement = morph.placement.start;
     glPushMatrix();
     glScalef(placement.scale, placement.scale, placement.scale);
     glTranslatef(model->centre.x - placement.centre.x, model->centre.y - placement.centre.y,
@@ -39,22 +39,25 @@ void DrawSourceModel(const PlacedMorph& morph, const ViewState& view)
 
 }  // namespace
 
-void DrawSingleMorphFrame(const PlacedMorph& morph, MorphFrame& frame, const float lightPosition[4],
+void DrawSingleMorphFrame(const PlacedMorph& morph, MorphDrawCache& cache, const float lightPosition[4],
                           const float shadowMatrix[16], const ViewState& view, ShapeListCache& shapeLists)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
     const bool shown = morph.arrays != nullptr;
-    if (shown) EvaluateMorphFrame(*morph.arrays, view.morphStep, frame);
+    if (shown) {
+        EvaluateMorphFrame(*morph.arrays, view.morphStep, cache.frame);
+        UploadMorphBuffers(*morph.arrays, cache.frame, cache.buffers);
+    }
 
     glPushMatrix();
     Turn(morph, view);
     if (shown && view.showMorphFaces) {
         const ColouredMorph colours{nullptr, morph.sourceColour, morph.targetColour};
-        DrawMorphArrayFaces(*morph.arrays, frame, MorphColour(colours, view.morphStep));
+        DrawMorphArrayFaces(cache.buffers, MorphColour(colours, view.morphStep));
     }
-    if (shown && view.showMorphEdges) DrawMorphArrayEdges(*morph.arrays, frame);
-    if (shown && view.showMorphVertices) DrawMorphArrayVertices(*morph.arrays, frame);
+    if (shown && view.showMorphEdges) DrawMorphArrayEdges(cache.buffers);
+    if (shown && view.showMorphVertices) DrawMorphArrayVertices(cache.buffers);
     DrawSourceModel(morph, view);
     glPopMatrix();
 
@@ -65,7 +68,7 @@ void DrawSingleMorphFrame(const PlacedMorph& morph, MorphFrame& frame, const flo
         glPushMatrix();
         glMultMatrixf(shadowMatrix);
         Turn(morph, view);
-        DrawMorphArrayFaces(*morph.arrays, frame, std::nullopt);
+        DrawMorphArrayFaces(cache.buffers, std::nullopt);
         glPopMatrix();
     }
     glPushMatrix();

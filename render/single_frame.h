@@ -4,6 +4,7 @@
 
 #include "geometry/polyhedron.h"
 #include "render/light_marker.h"
+#include "render/morph_array_drawing.h"
 #include "render/morph_arrays.h"
 #include "render/morph_interpolation.h"
 #include "render/view_state.h"
@@ -20,14 +21,21 @@ struct PlacedMorph {
     const Polyhedron* sourceModel = nullptr;
 };
 
+// What drawing a morph keeps between frames: the step's arrays and their
+// buffer objects in the current context.
+struct MorphDrawCache {
+    MorphFrame frame;
+    MorphBuffers buffers;
+};
+
 // Clears and draws morph at the view's step, turned as the demo turns its
 // morphs about its lifted centre, with its shadow on the floor through
 // shadowMatrix (column-major) under the same turn, the light marker at
-// lightPosition and the floor; ends with glFlush. frame caches the step's
-// arrays. Without arrays only the marker and the floor are drawn (the
+// lightPosition and the floor; ends with glFlush. cache keeps the step's
+// arrays and buffers. Without arrays only the marker and the floor are drawn (the
 // morph is still loading). Needs the model-view matrix selected and holding the view
 // transform; leaves the matrix and attribute stacks as it found them.
-void DrawSingleMorphFrame(const PlacedMorph& morph, MorphFrame& frame, const float lightPosition[4],
+void DrawSingleMorphFrame(const PlacedMorph& morph, MorphDrawCache& cache, const float lightPosition[4],
                           const float shadowMatrix[16], const ViewState& view, ShapeListCache& shapeLists);
 
 }  // namespace vorlane

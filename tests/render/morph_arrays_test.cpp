@@ -14,16 +14,18 @@
 namespace vorlane {
 namespace {
 
-// Two points on x and one above them: the box's middle is (3, 0, 4); the
-// source's points lie 5 from it, the target's 4.
+// Source: two points on x and one above them; the box's middle is (3, 0, 4),
+// the first two lie 5 from it, the third 4. Target: two points 2 apart.
 TEST(MorphArrays, PlacementScalesTheFarthestPointOfEitherShapeToTheRadius)
 {
-    const MorphPlacement placement = PlaceMorph({{0, 0, 0}, {6, 0, 0}}, {{3, 0, 8}, {3, 0, 8}});
-    EXPECT_EQ(placement.centre, (Vec3{3, 0, 4}));
-    EXPECT_FLOAT_EQ(placement.scale, PlacedRadius / 5.0f);
+    const MorphPlacement placement = PlaceMorph({{0, 0, 0}, {6, 0, 0}, {3, 0, 8}}, {{1, 1, 1}, {1, 3, 1}});
+    EXPECT_EQ(placement.start.centre, (Vec3{3, 0, 4}));
+    EXPECT_FLOAT_EQ(placement.start.scale, PlacedRadius / 5.0f);
+    EXPECT_EQ(placement.end.centre, (Vec3{1, 2, 1}));
+    EXPECT_FLOAT_EQ(placement.end.scale, PlacedRadius / 1.0f);
     EXPECT_EQ(placement.lift, (Vec3{0, FloorHeight + PlacedRadius, 0}));
-    EXPECT_EQ(PlaceMorph({{3, 3, 3}}, {{3, 3, 3}}).scale, 1.0f) << "a single point";
-    EXPECT_EQ(PlaceMorph({}, {}).scale, 1.0f);
+    EXPECT_EQ(PlaceEnd({{3, 3, 3}, {3, 3, 3}}).scale, 1.0f) << "a single point";
+    EXPECT_EQ(PlaceEnd({}).scale, 1.0f);
 }
 
 // Every model's arrays: each edge once, lower index first, and exactly the
