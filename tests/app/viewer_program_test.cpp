@@ -133,7 +133,10 @@ TEST_F(ViewerProgramTest, ClosingDuringALongMergeExitsWithZeroPromptly)
     const auto closed = std::chrono::steady_clock::now();
     ASSERT_TRUE(vorlane::test::RequestWindowClose(windows.front().toULong()));
     EXPECT_EQ(ExitStatus(), 0) << program.readAllStandardError().toStdString();
-    EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(3));
+    // note: the load stops at its next progress report, so the running phase
+    // (reading a file, one phase of the merge) finishes first; on a machine
+    // loaded many times over that took up to 4 s.
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(8));
     EXPECT_EQ(program.readAllStandardError().toStdString().find("vorlane:"), std::string::npos);
 }
 
