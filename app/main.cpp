@@ -8,6 +8,7 @@
 
 #include "app/frame_view.h"
 #include "app/main_window.h"
+#include "app/viewer_main.h"
 #include "io/output_file.h"
 
 namespace {
@@ -32,6 +33,8 @@ bool HasDisplay(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    if (argc > 1) return vorlane::RunViewer(argc, argv);  // a morph of the user's own, not the demo
+
     // First of all, and silently fatal: held open, and left empty, until the
     // process ends. A link, FIFO or device in its place counts as uncreatable.
     std::string reason;

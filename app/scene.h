@@ -44,9 +44,14 @@ void BuildScene(Scene& scene);
 // Width over height in float, a height of 0 taken as 1. No GL.
 float PerspectiveAspect(int32_t width, int32_t height);
 
-// GL state, light, material, clear colour, shadow matrix, then BuildScene.
+// SetupLighting, then BuildScene.
 // Needs a current compatibility-profile context; run it again for a new one.
 void SetupScene(Scene& scene);
+
+// GL state, light, material, clear colour, shadow matrix and a fresh list
+// cache, without building the morphs. Needs a current compatibility-profile
+// context.
+void SetupLighting(Scene& scene);
 
 // Viewport, perspective and view distance for a client of width x height
 // (a height of 0 taken as 1); leaves the model-view matrix selected.

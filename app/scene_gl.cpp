@@ -8,6 +8,12 @@ namespace vorlane {
 
 void SetupScene(Scene& scene)
 {
+    SetupLighting(scene);
+    BuildScene(scene);
+}
+
+void SetupLighting(Scene& scene)
+{
     // A new context has none of the lists an earlier one compiled.
     scene.shapeLists = ShapeListCache{};
 
@@ -33,7 +39,6 @@ void SetupScene(Scene& scene)
     glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
 
     ComputeShadowMatrix(scene.floorPoints, scene.lightPosition, scene.shadowMatrix);
-    BuildScene(scene);
 }
 
 void Reshape(const Scene& scene, int32_t width, int32_t height)

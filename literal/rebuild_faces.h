@@ -18,4 +18,9 @@ enum class FaceDumps { Write, Skip };
 // 0 when a dump could not be written, else 1; the faces are stored either way.
 int32_t RebuildFaces(MorphMesh& mesh, FaceDumps dumps = FaceDumps::Write);
 
+// Whether RebuildFaces writes its two dumps: on unless a program that must
+// leave the working directory alone turns it off; when off, RebuildFaces
+// writes nothing and answers 1.
+void SetFaceDumpsWritten(bool written);
+
 }  // namespace vorlane

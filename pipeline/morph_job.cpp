@@ -1,6 +1,8 @@
 #include "pipeline/morph_job.h"
 
 #include <string>
+#include <fstream>
+#include <sstream>
 #include <utility>
 
 #include "geometry/model_catalogue.h"
@@ -57,6 +59,15 @@ std::string Align(const Polyhedron& source, Polyhedron& target, const std::vecto
 }
 
 }  // namespace
+
+std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>& pairs)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    if (!file || !(text << file.rdbuf())) return path + ": cannot read the landmarks";
+    const std::string problem = ParseLandmarks(text.str(), pairs);
+    return problem.empty() ? problem : path + ": " + problem;
+}
 
 bool IsModelArgument(const std::string& argument)
 {

@@ -45,6 +45,10 @@ struct MorphJob {
 // True when argument names a built-in model or a mesh file by its extension.
 bool IsModelArgument(const std::string& argument);
 
+// Reads landmark pairs from the file at path (see ParseLandmarks); an empty
+// string or "<path>: <reason>".
+std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>& pairs);
+
 // Runs the path for request, reporting its phases; stops at the first input
 // that cannot be read, prepared or merged into a closed mesh. Where either
 // mesh is mapped spherically, or landmarks are given, the target's sphere

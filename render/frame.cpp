@@ -30,6 +30,8 @@ void DrawShadow(const MorphMesh& mesh, const float shadowMatrix[16], const ViewS
     glPopMatrix();
 }
 
+}  // namespace
+
 void DrawFloor()
 {
     glBegin(GL_QUADS);
@@ -41,8 +43,6 @@ void DrawFloor()
     glVertex3f(400.0f, -150.0f, 200.0f);
     glEnd();
 }
-
-}  // namespace
 
 void DrawFrame(const ColouredMorph& left, const ColouredMorph& centre, const float lightPosition[4],
                const float shadowMatrix[16], const ViewState& view, ShapeListCache& shapeLists)

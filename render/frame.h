@@ -22,4 +22,7 @@ inline constexpr double LightMarkerRadius = 5.0;
 void DrawFrame(const ColouredMorph& left, const ColouredMorph& centre, const float lightPosition[4],
                const float shadowMatrix[16], const ViewState& view, ShapeListCache& shapeLists);
 
+// The green floor at y = -150, darker at the back, as one immediate-mode quad.
+void DrawFloor();
+
 }  // namespace vorlane

@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <new>
 #include <string>
 #include <utility>
@@ -78,15 +76,7 @@ void PrintSummary(const char* source, const char* target, const vorlane::MergedM
                 m.vertexCount, merged.foldedCount, m.edgeCount, m.faceCount, maps.c_str());
 }
 
-// Reads the landmark pairs of path into request; an empty string or why not.
-std::string ReadLandmarks(const char* path, vorlane::MorphRequest& request)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    if (!file || !(text << file.rdbuf())) return vorlane::EscapeControls(path) + ": cannot read the landmarks";
-    const std::string problem = vorlane::ParseLandmarks(text.str(), request.landmarks);
-    return problem.empty() ? problem : vorlane::EscapeControls(path) + ": " + problem;
-}
+
 
 // The input file that output names, however either is spelled, or null.
 const char* InputAt(const char* output, const std::vector<const char*>& inputs)
@@ -189,8 +179,8 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     if (arguments.embedding && !vorlane::ParseEmbeddingChoice(arguments.embedding, request.embedding))
         return Usage("--embedding takes auto, central or spherical, not " + Quoted(arguments.embedding));
     if (arguments.landmarks) {
-        const std::string problem = ReadLandmarks(arguments.landmarks, request);
-        if (!problem.empty()) return fail(problem);
+        const std::string problem = vorlane::ReadLandmarkFile(arguments.landmarks, request.landmarks);
+        if (!problem.empty()) return fail(vorlane::EscapeControls(problem));
     }
     const vorlane::MorphJob job =
         vorlane::RunMorphJob(request, [&](const std::string& phase, double fraction) { meter.Report(phase, fraction); });

@@ -1,0 +1,96 @@
+#include "app/morph_loader.h"
+
+#include <new>
+#include <utility>
+
+#include "io/gltf_reader.h"
+#include "io/morph_triangles.h"
+#include "literal/rebuild_faces.h"
+#include "pipeline/morph_job.h"
+
+namespace vorlane {
+
+namespace {
+
+// Thrown from the progress report of a cancelled load to unwind it; caught
+// only in MorphLoader::Run.
+struct LoadCancelled {};
+
+LoadedMorph Flatten(const MorphTriangles& triangles, const LoadProgress& progress)
+{
+    if (progress) progress("preparing to draw", 0.0);
+    LoadedMorph loaded;
+    loaded.placement = PlaceMorph(triangles.startPositions, triangles.endPositions);
+    loaded.arrays =
+        MakeMorphArrays(triangles.startPositions, triangles.endPositions, triangles.triangles, loaded.placement);
+    if (progress) progress("preparing to draw", 1.0);
+    return loaded;
+}
+
+}  // namespace
+
+LoadedMorph LoadMorph(const ViewerInput& input, const LoadProgress& progress)
+{
+    if (!input.morphFile.empty()) {
+        if (progress) progress("reading " + input.morphFile, 0.0);
+        const GltfMorphReadResult read = ReadGltfMorph(input.morphFile);
+        if (!read.error.empty()) return LoadedMorph{read.error, {}, {}, nullptr};
+        return Flatten(read.morph, progress);
+    }
+    for (const std::string& argument : {input.request.source, input.request.target}) {
+        if (!IsModelArgument(argument))
+            return LoadedMorph{"'" + argument + "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)",
+                               {}, {}, nullptr};
+    }
+    MorphJob job = RunMorphJob(input.request, progress);
+    if (!job.error.empty()) return LoadedMorph{job.error, {}, {}, nullptr};
+    LoadedMorph loaded = Flatten(CollectMorphTriangles(job.merged.mesh), progress);
+    if (loaded.arrays.triangleCount == 0) loaded.error = "the merge made no faces";
+    loaded.sourceModel = std::move(job.source);
+    return loaded;
+}
+
+MorphLoader::MorphLoader(ViewerInput input) : thread_([this, input = std::move(input)] { Run(input); }) {}
+
+MorphLoader::~MorphLoader() { Cancel(); }
+
+void MorphLoader::Cancel()
+{
+    cancelled_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
+std::string MorphLoader::Phase(double& fraction) const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    fraction = fraction_;
+    return phase_;
+}
+
+LoadedMorph MorphLoader::Take()
+{
+    if (thread_.joinable()) thread_.join();
+    return std::move(result_);
+}
+
+void MorphLoader::Run(const ViewerInput& input)
+{
+    const LoadProgress report = [this](const std::string& phase, double fraction) {
+        if (cancelled_) throw LoadCancelled{};
+        const std::lock_guard<std::mutex> lock(mutex_);
+        phase_ = phase;
+        fraction_ = fraction;
+    };
+    LoadedMorph loaded;
+    try {
+        loaded = LoadMorph(input, report);
+    } catch (const LoadCancelled&) {
+        loaded = LoadedMorph{"cancelled", {}, {}, nullptr};
+    } catch (const std::bad_alloc&) {
+        loaded = LoadedMorph{"out of memory", {}, {}, nullptr};
+    }
+    result_ = std::move(loaded);
+    done_ = true;
+}
+
+}  // namespace vorlane

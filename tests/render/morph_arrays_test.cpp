@@ -1,0 +1,90 @@
+// The flat arrays a large morph is drawn from: placement, edges, and the
+// positions and normals of a step. No context.
+#include "render/morph_arrays.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <utility>
+
+#include "geometry/model_catalogue.h"
+#include "geometry/morph_step.h"
+
+namespace vorlane {
+namespace {
+
+// Source: two points on x and one above them; the box's middle is (3, 0, 4),
+// the first two lie 5 from it, the third 4. Target: two points 2 apart.
+TEST(MorphArrays, PlacementScalesTheFarthestPointOfEitherShapeToTheRadius)
+{
+    const MorphPlacement placement = PlaceMorph({{0, 0, 0}, {6, 0, 0}, {3, 0, 8}}, {{1, 1, 1}, {1, 3, 1}});
+    EXPECT_EQ(placement.start.centre, (Vec3{3, 0, 4}));
+    EXPECT_FLOAT_EQ(placement.start.scale, PlacedRadius / 5.0f);
+    EXPECT_EQ(placement.end.centre, (Vec3{1, 2, 1}));
+    EXPECT_FLOAT_EQ(placement.end.scale, PlacedRadius / 1.0f);
+    EXPECT_EQ(placement.lift, (Vec3{0, FloorHeight + PlacedRadius, 0}));
+    EXPECT_EQ(PlaceEnd({{3, 3, 3}, {3, 3, 3}}).scale, 1.0f) << "a single point";
+    EXPECT_EQ(PlaceEnd({}).scale, 1.0f);
+}
+
+// Every model's arrays: each edge once, lower index first, and exactly the
+// triangles' sides (Euler: V - E + F = 2 for these closed models).
+TEST(MorphArrays, EdgesAreTheDistinctSidesOfTheTriangles)
+{
+    for (const auto tableOf : {CubeTable, RhombicPrismTable, IcosahedronTable, PyramidTable, PointedBarTable, BoxTable}) {
+        const ModelTable table = tableOf();
+        SCOPED_TRACE(table.vertices.size());
+        const MorphArrays arrays = MakeMorphArrays(table.vertices, table.vertices, table.triangles, MorphPlacement{});
+        std::set<std::pair<uint32_t, uint32_t>> sides;
+        for (const Triangle& t : table.triangles) {
+            for (int c = 0; c < 3; ++c) {
+                const auto a = static_cast<uint32_t>(t[c]), b = static_cast<uint32_t>(t[(c + 1) % 3]);
+                sides.emplace(std::min(a, b), std::max(a, b));
+            }
+        }
+        std::set<std::pair<uint32_t, uint32_t>> edges;
+        for (size_t e = 0; e < arrays.edges.size(); e += 2) {
+            EXPECT_LT(arrays.edges[e], arrays.edges[e + 1]);
+            edges.emplace(arrays.edges[e], arrays.edges[e + 1]);
+        }
+        EXPECT_EQ(edges, sides);
+        EXPECT_EQ(static_cast<size_t>(arrays.edgeCount) * 2, arrays.edges.size()) << "no edge twice";
+        EXPECT_EQ(arrays.vertexCount - arrays.edgeCount + arrays.triangleCount, 2);
+    }
+}
+
+// Steps 0 and MorphSteps are the placed shapes exactly; the normals of a
+// convex shape about its centre all point away from it, at unit length.
+TEST(MorphArrays, StepsInterpolateAndNormalsPointOutward)
+{
+    const ModelTable cube = CubeTable();
+    const ModelTable icosahedron = IcosahedronTable();
+    std::vector<Vec3> end(cube.vertices.size());
+    for (size_t v = 0; v < end.size(); ++v) end[v] = icosahedron.vertices[v];
+    const MorphPlacement placement = PlaceMorph(cube.vertices, end);
+    const MorphArrays arrays = MakeMorphArrays(cube.vertices, end, cube.triangles, placement);
+    MorphFrame frame;
+    for (const int32_t step : {0, 7, MorphSteps}) {
+        SCOPED_TRACE(step);
+        EvaluateMorphFrame(arrays, step, frame);
+        ASSERT_EQ(frame.step, step);
+        for (size_t v = 0; v < static_cast<size_t>(arrays.vertexCount); ++v) {
+            const float* s = &arrays.start[3 * v];
+            const float* e = &arrays.end[3 * v];
+            const Vec3 expected = MorphPosition(Vec3{s[0], s[1], s[2]}, Vec3{e[0], e[1], e[2]}, step);
+            EXPECT_EQ((Vec3{frame.positions[3 * v], frame.positions[3 * v + 1], frame.positions[3 * v + 2]}), expected);
+        }
+    }
+    EvaluateMorphFrame(arrays, 0, frame);
+    EXPECT_EQ(frame.positions, arrays.start);
+    for (size_t v = 0; v < static_cast<size_t>(arrays.vertexCount); ++v) {
+        const float* n = &frame.normals[3 * v];
+        const float* p = &frame.positions[3 * v];
+        EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1.0f, 1e-5f);
+        EXPECT_GT(n[0] * p[0] + n[1] * p[1] + n[2] * p[2], 0.0f) << "vertex " << v;
+    }
+}
+
+}  // namespace
+}  // namespace vorlane
