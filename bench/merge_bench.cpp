@@ -54,11 +54,8 @@ const bool registered = [] {
 void BM_MergeMeshes(benchmark::State& state)
 {
     const int level = static_cast<int>(state.range(0));
-    const int n = static_cast<int>(std::lround(std::sqrt(20.0 * std::pow(4.0, level) / 12.0)));
-    ModelTable cubeSphere = CubeSphere(n, 60.0f);
-    Rotate(cubeSphere, 5);
     const Polyhedron source = BuildPolyhedron(Icosphere(level, 50.0f), {0, 0, 0});
-    const Polyhedron target = BuildPolyhedron(cubeSphere, {0, 0, 0});
+    const Polyhedron target = BuildPolyhedron(BenchCubeSphere(level), {0, 0, 0});
     int64_t crossings = 0;
     for (auto _ : state) {
         const MeshMergeResult result = MergeMeshes(source, target);
