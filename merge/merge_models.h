@@ -29,8 +29,8 @@ struct MergedModels {
 };
 
 // Merges source into target by method. For Robust both models must have
-// passed CheckStarShaped.
+// passed CheckStarShaped; threads as MergeMeshes takes them.
 MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, MergeMethod method,
-                         const MergeProgress& progress = {});
+                         const MergeProgress& progress = {}, int threads = 1);
 
 }  // namespace vorlane

@@ -1,9 +1,11 @@
 #include "pipeline/morph_job.h"
 
+#include <mutex>
 #include <utility>
 
 #include "geometry/model_catalogue.h"
 #include "io/mesh_reader.h"
+#include "robust/two_halves.h"
 
 namespace vorlane {
 
@@ -44,30 +46,37 @@ bool IsModelArgument(const std::string& argument)
     return FindCatalogueModel(argument) || MeshFormatOfPath(argument, format);
 }
 
-MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progress)
+MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& reportProgress)
 {
     MorphJob job;
-    LoadedModel source = Load(request.source, request.sourceCentre, progress);
-    if (!source.error.empty()) {
-        job.error = std::move(source.error);
-        return job;
-    }
-    LoadedModel target = Load(request.target, request.targetCentre, progress);
-    if (!target.error.empty()) {
-        job.error = std::move(target.error);
+    std::mutex reporting;
+    const PrepareProgress progress = [&](const std::string& phase, double fraction) {
+        const std::lock_guard<std::mutex> lock(reporting);
+        if (reportProgress) reportProgress(phase, fraction);
+    };
+    const bool parallel = request.threads > 1;
+    LoadedModel source, target;
+    // The two inputs share nothing until the merge.
+    BothAtOnce(
+        parallel, [&] { source = Load(request.source, request.sourceCentre, progress); },
+        [&] { target = Load(request.target, request.targetCentre, progress); });
+    if (!source.error.empty() || !target.error.empty()) {
+        job.error = std::move(source.error.empty() ? target.error : source.error);
         return job;
     }
     job.source = std::make_unique<Polyhedron>(std::move(source.model));
     job.target = std::make_unique<Polyhedron>(std::move(target.model));
     const MergeMethod method = ChooseMergeMethod(source.builtIn && target.builtIn, request.robust);
     if (method == MergeMethod::Robust) {
-        for (const auto& [model, role] : {std::pair{job.source.get(), "source"}, std::pair{job.target.get(), "target"}}) {
-            job.error = CheckStarShaped(*model, role, progress);
-            if (!job.error.empty()) return job;
-        }
+        std::string problems[2];
+        BothAtOnce(
+            parallel, [&] { problems[0] = CheckStarShaped(*job.source, "source", progress); },
+            [&] { problems[1] = CheckStarShaped(*job.target, "target", progress); });
+        job.error = problems[0].empty() ? problems[1] : problems[0];
+        if (!job.error.empty()) return job;
     }
-    job.merged = MergeModels(*job.source, *job.target, method,
-                             [&](const char* phase, double fraction) { if (progress) progress(phase, fraction); });
+    job.merged = MergeModels(
+        *job.source, *job.target, method, [&](const char* phase, double fraction) { progress(phase, fraction); }, request.threads);
     return job;
 }
 

@@ -19,6 +19,7 @@ struct MorphRequest {
     std::optional<Vec3> sourceCentre;  // by default the origin for built-in models, the kernel's centre for files
     std::optional<Vec3> targetCentre;
     bool robust = false;  // the merge for real meshes also for two built-in models
+    int threads = 1;      // 2 or more: both inputs at once, and the merge on two threads
 };
 
 struct MorphJob {
@@ -33,8 +34,9 @@ struct MorphJob {
 // True when argument names a built-in model or a mesh file by its extension.
 bool IsModelArgument(const std::string& argument);
 
-// Runs the path for request, reporting its phases; stops at the first input
-// that cannot be read, prepared or merged.
+// Runs the path for request, reporting its phases (from one thread at a
+// time); stops at the first input that cannot be read, prepared or merged,
+// the source's fault first when both fail.
 MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progress = {});
 
 }  // namespace vorlane

@@ -12,6 +12,7 @@
 #include "robust/huge_pages.h"
 #include "robust/overlay.h"
 #include "robust/ray_points.h"
+#include "robust/two_halves.h"
 
 namespace vorlane {
 namespace {
@@ -160,38 +161,57 @@ void Overlay::PlacePositions(MorphMesh& mesh) const
         ReserveHuge(*positions, static_cast<size_t>(keptCount_));
         positions->resize(static_cast<size_t>(keptCount_));
     }
-    auto place = [&](int32_t v, const Vec3& start, const Vec3& end) {
-        mesh.startPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(start, source_.model->centre);
-        mesh.endPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(end, target_.model->centre);
+    for (std::vector<SurfaceLocation>* locations : {&mesh.startLocations, &mesh.endLocations}) {
+        ReserveHuge(*locations, static_cast<size_t>(keptCount_));
+        locations->resize(static_cast<size_t>(keptCount_));
+    }
+    auto place = [&](int32_t v, const Vec3& start, const Vec3& end, const SurfaceLocation& onSource, const SurfaceLocation& onTarget) {
+        const size_t kept = static_cast<size_t>(compact_[static_cast<size_t>(v)]);
+        mesh.startPositions[kept] = Add(start, source_.model->centre);
+        mesh.endPositions[kept] = Add(end, target_.model->centre);
+        mesh.startLocations[kept] = onSource;
+        mesh.endLocations[kept] = onTarget;
     };
+    // Every merged vertex has its own slot: each loop splits in two halves.
     const int32_t s = static_cast<int32_t>(source_.model->vertices.size());
-    for (int32_t v = 0; v < s; ++v) {
-        if (compact_[static_cast<size_t>(v)] < 0) continue;
-        place(v, source_.Surface(v), SurfacePoint(target_, sourceOnTarget_[static_cast<size_t>(v)], source_.Point(v)));
-    }
-    for (size_t v = 0; v < targetVertex_.size(); ++v) {
-        const int32_t merged = targetVertex_[v];
-        if (merged < s || compact_[static_cast<size_t>(merged)] < 0) continue;  // unused, or one with a source vertex
-        const Vec3& p = target_.Point(static_cast<int32_t>(v));
-        place(merged, SurfacePoint(source_, targetOnSource_[v], p), target_.Surface(static_cast<int32_t>(v)));
-    }
-    for (size_t k = 0; k < crossings_.size(); ++k) {
-        const int32_t vertex = crossingBase_ + static_cast<int32_t>(k);
-        if (compact_[static_cast<size_t>(vertex)] < 0) continue;
-        const Crossing& c = crossings_[k];
-        const IndexPair& a = source_.arcs[static_cast<size_t>(c.sourceArc)];
-        const IndexPair& b = target_.arcs[static_cast<size_t>(c.targetArc)];
-        const D3 na = Cross(ToD(source_.Point(a.from)), ToD(source_.Point(a.to)));
-        const D3 nb = Cross(ToD(target_.Point(b.from)), ToD(target_.Point(b.to)));
-        D3 direction = Cross(na, nb);
-        if (Dot(direction, ToD(source_.Point(a.from))) + Dot(direction, ToD(source_.Point(a.to))) < 0) {
-            direction = {-direction.x, -direction.y, -direction.z};
+    InTwoHalves(threads_, static_cast<size_t>(s), [&](size_t begin, size_t end) {
+        for (int32_t v = static_cast<int32_t>(begin); v < static_cast<int32_t>(end); ++v) {
+            if (compact_[static_cast<size_t>(v)] < 0) continue;
+            const Location& where = sourceOnTarget_[static_cast<size_t>(v)];
+            const D3 p = ToD(source_.Point(v));
+            place(v, source_.Surface(v), SurfacePoint(target_, where, source_.Point(v)), OwnLocation(0, v, p), LocationOn(1, where, p));
         }
-        // The direction unrounded: a crossing can lie closer to a vertex
-        // than a float step, and rounding it first could put it past.
-        place(vertex, OnSegment(source_.Surface(a.from), source_.Surface(a.to), direction),
-              OnSegment(target_.Surface(b.from), target_.Surface(b.to), direction));
-    }
+    });
+    InTwoHalves(threads_, targetVertex_.size(), [&](size_t begin, size_t end) {
+        for (size_t v = begin; v < end; ++v) {
+            const int32_t merged = targetVertex_[v];
+            if (merged < s || compact_[static_cast<size_t>(merged)] < 0) continue;  // unused, or one with a source vertex
+            const Vec3& p = target_.Point(static_cast<int32_t>(v));
+            const Location& where = targetOnSource_[v];
+            place(merged, SurfacePoint(source_, where, p), target_.Surface(static_cast<int32_t>(v)), LocationOn(0, where, ToD(p)),
+                  OwnLocation(1, static_cast<int32_t>(v), ToD(p)));
+        }
+    });
+    InTwoHalves(threads_, crossings_.size(), [&](size_t begin, size_t end) {
+        for (size_t k = begin; k < end; ++k) {
+            const int32_t vertex = crossingBase_ + static_cast<int32_t>(k);
+            if (compact_[static_cast<size_t>(vertex)] < 0) continue;
+            const Crossing& c = crossings_[k];
+            const IndexPair& a = source_.arcs[static_cast<size_t>(c.sourceArc)];
+            const IndexPair& b = target_.arcs[static_cast<size_t>(c.targetArc)];
+            const D3 na = Cross(ToD(source_.Point(a.from)), ToD(source_.Point(a.to)));
+            const D3 nb = Cross(ToD(target_.Point(b.from)), ToD(target_.Point(b.to)));
+            D3 direction = Cross(na, nb);
+            if (Dot(direction, ToD(source_.Point(a.from))) + Dot(direction, ToD(source_.Point(a.to))) < 0) {
+                direction = {-direction.x, -direction.y, -direction.z};
+            }
+            // The direction unrounded: a crossing can lie closer to a vertex
+            // than a float step, and rounding it first could put it past.
+            place(vertex, OnSegment(source_.Surface(a.from), source_.Surface(a.to), direction),
+                  OnSegment(target_.Surface(b.from), target_.Surface(b.to), direction), ArcLocation(0, c.sourceArc, direction),
+                  ArcLocation(1, c.targetArc, direction));
+        }
+    });
 }
 
 }  // namespace vorlane

@@ -37,6 +37,8 @@ struct MeshMergeResult {
 
 // Merges source (start positions) into target (end positions). Both must be
 // models that ValidateStarShaped accepts (the prepare stage checks them).
-MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress = {});
+// threads > 1 runs independent parts on two threads; the result is the same
+// to the byte.
+MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress = {}, int threads = 1);
 
 }  // namespace vorlane

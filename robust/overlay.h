@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "geometry/dvec3.h"
 #include "geometry/exact_predicates.h"
 #include "geometry/morph_mesh.h"
 #include "geometry/polyhedron.h"
@@ -38,12 +39,12 @@ constexpr int32_t Walked = -1;  // the ray of a spoke the face walk has passed
 
 class Overlay {
 public:
-    Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress);
+    Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads);
 
     MeshMergeResult Run();
 
 private:
-    void Report(const char* phase, double fraction)
+    void Report(const char* phase, double fraction) const
     {
         if (progress_) progress_(phase, fraction);
     }
@@ -64,9 +65,21 @@ private:
     // are its crossings, found once each and in order along it.
     void FindCrossings();
 
+    // What the walks along some source arcs met, numbered as if they were
+    // the first.
+    struct ArcWalks {
+        std::vector<Crossing> crossings;
+        std::vector<int32_t> walked;
+        std::vector<int32_t> first;
+        std::vector<int32_t> met;  // scratch of one walk
+    };
+
+    // Walks source arcs begin up to end.
+    void WalkSourceArcs(int32_t begin, int32_t end, ArcWalks& out) const;
+
     // The crossings and target vertices met inside one source arc, in order
     // along it; where its ends lie is known by now.
-    void WalkSourceArc(int32_t arc);
+    void WalkSourceArc(int32_t arc, ArcWalks& out) const;
 
     // Every vertex of each model finds its place on the other's network.
     void LocateVertices();
@@ -86,8 +99,10 @@ private:
     // on it that the split changed are forgotten (on, listed in onReplaced),
     // and so are those of its new vertices (own, used, ownReplaced), for the
     // walks to find again.
+    // origin maps mesh's triangles to its input's (empty: the same) and
+    // follows the split.
     static bool Split(WalkMesh& mesh, std::vector<ArcSplit> splits, SplitMesh& kept, std::vector<Location>& on, std::vector<int32_t>& onReplaced,
-                      std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced);
+                      std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced, std::vector<int32_t>& origin);
 
     // Two meshes of one shape rarely give their shared vertices the same
     // direction to the last bit, and the exact overlay would keep each such
@@ -234,8 +249,21 @@ private:
     void Assemble(MeshMergeResult& result);
 
     // Positions of the kept vertices on both surfaces, in each model's table
-    // coordinates.
+    // coordinates, and where they lie on each input.
     void PlacePositions(MorphMesh& mesh) const;
+
+    // The input triangle that triangle t of side's walk mesh lies in (side
+    // 0 the source, 1 the target).
+    int32_t InputTriangle(int side, int32_t t) const
+    {
+        return origin_[side].empty() ? t : origin_[side][static_cast<size_t>(t)];
+    }
+
+    // Where on side's input lie its walk mesh's vertex v, a point in
+    // direction p inside its arc, or a point in direction p at where.
+    SurfaceLocation OwnLocation(int side, int32_t v, const D3& p) const;
+    SurfaceLocation ArcLocation(int side, int32_t arc, const D3& p) const;
+    SurfaceLocation LocationOn(int side, const Location& where, const D3& p) const;
 
     const Polyhedron& sourceModel_;
     const Polyhedron& targetModel_;
@@ -246,13 +274,14 @@ private:
     SplitMesh targetSplit_;
     // Vertices placed afresh after a split: the source's, the target's.
     std::vector<int32_t> replaced_[2];
+    std::vector<int32_t> origin_[2];  // by walk triangle of each side, its input triangle once split
     const MergeProgress& progress_;
+    int threads_ = 1;
     std::vector<Crossing> crossings_;
     // What the walk met inside each source arc, in order: crossing k as k,
     // target vertex v as ~v; arc a's from walked_[walkedFirst_[a]].
     std::vector<int32_t> walked_;
     std::vector<int32_t> walkedFirst_;
-    std::vector<int32_t> met_;  // scratch of the walk along one arc
     std::vector<bool> used_[2];
     std::vector<Location> sourceOnTarget_;
     std::vector<Location> targetOnSource_;

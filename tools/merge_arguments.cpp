@@ -30,7 +30,9 @@ std::string MergeUsage()
            "  --step K: the step written to .obj or .ply, 0 to " +
            std::to_string(MorphSteps) +
            " (default 0)\n"
-           "  --robust: the merge for real meshes also for two catalogue models\n";
+           "  --robust: the merge for real meshes also for two catalogue models\n"
+           "  --threads N: threads to use, 0 (the default) for every core\n"
+           "  --compress: a smaller .glb or .gltf (meshopt compression; viewers need its decoder)\n";
 }
 
 bool ParseFloat(const char* text, float& value)
@@ -58,6 +60,15 @@ std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments
                 if (!ParseFloat(argv[++i], *coordinate)) return std::string("'") + argv[i] + "' is not a number";
             }
             (option == "--source-centre" ? arguments.sourceCentre : arguments.targetCentre) = centre;
+        } else if (option == "--compress") {
+            arguments.compress = true;
+        } else if (option == "--threads") {
+            if (i + 1 >= argc) return "--threads needs a number";
+            char* end = nullptr;
+            const long threads = std::strtol(argv[++i], &end, 10);
+            if (end == argv[i] || *end != '\0' || threads < 0 || threads > 1024)
+                return std::string("--threads takes a whole number from 0 to 1024, not '") + argv[i] + "'";
+            arguments.threads = static_cast<int>(threads);
         } else if (option == "--step") {
             if (i + 1 >= argc) return "--step needs a number";
             char* end = nullptr;

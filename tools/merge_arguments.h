@@ -16,6 +16,8 @@ struct MergeArguments {
     std::optional<Vec3> sourceCentre;
     std::optional<Vec3> targetCentre;
     std::optional<int> step;
+    int threads = 0;  // 0: every core
+    bool compress = false;
 };
 
 // Reads the options out of argv and keeps the rest in order; returns an

@@ -3,9 +3,11 @@
 // stages: read, prepare, merge, write.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "geometry/model_catalogue.h"
@@ -118,6 +120,8 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     if (!gltf && !vorlane::StepFormatOfPath(output, stepFormat))
         return BadName("cannot tell the output format of '" + output + "' (expected .glb, .gltf, .obj or .ply)");
     if (gltf && arguments.step) return Usage("--step applies to .obj and .ply output; glTF holds every step");
+    if (!gltf && arguments.compress) return Usage("--compress applies to .glb and .gltf output");
+    const int threads = arguments.threads > 0 ? arguments.threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     vorlane::ProgressMeter meter(stderr, isatty(STDERR_FILENO) != 0);
     // note: the progress line is cleared first, so the message starts its own line.
@@ -131,6 +135,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     request.sourceCentre = arguments.sourceCentre;
     request.targetCentre = arguments.targetCentre;
     request.robust = arguments.robust;
+    request.threads = threads;
     const vorlane::MorphJob job =
         vorlane::RunMorphJob(request, [&](const std::string& phase, double fraction) { meter.Report(phase, fraction); });
     if (!job.error.empty()) return fail(job.error);
@@ -138,7 +143,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
 
     meter.Report("writing " + output, 0.0);
     const std::string written =
-        gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container)
+        gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container, {arguments.compress, threads})
              : vorlane::WriteMeshAtStep(merged.mesh, arguments.step.value_or(0), output, stepFormat);
     if (!written.empty()) return fail(written);
     meter.Finish();
