@@ -103,22 +103,55 @@ void Overlay::WalkFaces(MeshMergeResult& result)
     ReserveHuge(result.polygonIndices, spokes_.size());
     ReserveHuge(result.mesh.faces, 2 * static_cast<size_t>(keptCount_));
     result.polygonStarts.push_back(0);
-    // Once sorted a spoke's ray is spent, so it marks the walked ones:
-    // the mark sits in the line the walk reads anyway.
-    for (int32_t v = 0; v < vertexCount_; ++v) {
+    // Faces come in order of their first spoke, so the vertices split in
+    // two runs of about as many spokes, each walking the faces that start
+    // in it; the second run's are appended after the first's.
+    const size_t half = threads_ > 1 ? static_cast<size_t>(std::lower_bound(firstSpoke_.begin(), firstSpoke_.end(), firstSpoke_.back() / 2) -
+                                                           firstSpoke_.begin())
+                                     : static_cast<size_t>(vertexCount_);
+    FaceWalks first{std::move(result.polygonStarts), std::move(result.polygonIndices), std::move(result.mesh.faces)};
+    FaceWalks second;
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(half, static_cast<size_t>(vertexCount_)), [&](size_t begin, size_t end) {
+        if (begin < end) WalkFacesOf(static_cast<int32_t>(begin), static_cast<int32_t>(end), begin == 0 ? first : second);
+    });
+    const int32_t shift = static_cast<int32_t>(first.indices.size());
+    first.indices.insert(first.indices.end(), second.indices.begin(), second.indices.end());
+    for (int32_t end : second.starts) first.starts.push_back(end + shift);
+    for (MeshFace& face : second.faces) first.faces.push_back(std::move(face));
+    result.polygonStarts = std::move(first.starts);
+    result.polygonIndices = std::move(first.indices);
+    result.mesh.faces = std::move(first.faces);
+}
+
+void Overlay::WalkFacesOf(int32_t begin, int32_t end, FaceWalks& out)
+{
+    const int32_t lowest = firstSpoke_[static_cast<size_t>(begin)];
+    const int32_t highest = firstSpoke_[static_cast<size_t>(end)];
+    // Once sorted a spoke's ray is spent, so it marks the walked ones: the
+    // mark sits in the line the walk reads anyway. Each run marks only its
+    // own spokes, and leaves a face with a spoke before its own to the run
+    // before, which meets that spoke first.
+    for (int32_t v = begin; v < end; ++v) {
         for (int32_t start = firstSpoke_[static_cast<size_t>(v)]; start < firstSpoke_[static_cast<size_t>(v) + 1]; ++start) {
             if (spokes_[static_cast<size_t>(start)].ray == Walked) continue;
-            const size_t first = result.polygonIndices.size();
+            const size_t first = out.indices.size();
+            bool earlier = false;
             int32_t at = v;
-            for (int32_t s = start; spokes_[static_cast<size_t>(s)].ray != Walked;) {
+            int32_t s = start;
+            do {
                 Spoke& spoke = spokes_[static_cast<size_t>(s)];
-                spoke.ray = Walked;
-                result.polygonIndices.push_back(compact_[static_cast<size_t>(at)]);
+                if (s < lowest) earlier = true;
+                if (s < highest && s >= lowest) spoke.ray = Walked;
+                out.indices.push_back(compact_[static_cast<size_t>(at)]);
                 s = TurnLeft(spoke.to, at);
                 at = spoke.to;
+            } while (s != start);
+            if (earlier) {
+                out.indices.resize(first);
+                continue;
             }
-            result.polygonStarts.push_back(static_cast<int32_t>(result.polygonIndices.size()));
-            Fan(result.polygonIndices.data() + first, result.polygonIndices.size() - first, result.mesh.faces);
+            out.starts.push_back(static_cast<int32_t>(out.indices.size()));
+            Fan(out.indices.data() + first, out.indices.size() - first, out.faces);
         }
     }
 }

@@ -175,11 +175,17 @@ private:
 
     // Few points per arc: insertion by parameters along the chord where
     // their bounds keep them apart, else by exact comparison.
-    void SortAlongArc(int32_t arc);
+    struct Along {
+        int32_t vertex;
+        double t;
+        double error;
+    };
+    // along: scratch, one per thread.
+    void SortAlongArc(int32_t arc, std::vector<Along>& along);
 
     // Two crossings differ in their parameters by far more than the
     // rounding almost always; true when every neighbour pair does.
-    bool SortedByParameter(int32_t arc, const Vec3& p, const Vec3& q, int32_t* points, int32_t n);
+    bool SortedByParameter(int32_t arc, const Vec3& p, const Vec3& q, int32_t* points, int32_t n, std::vector<Along>& along_) const;
 
     int32_t MergedVertex(int32_t arc, int32_t v) const
     {
@@ -241,6 +247,14 @@ private:
     // indices are written in kept numbering straight away.
     void WalkFaces(MeshMergeResult& result);
 
+    // The faces whose first spoke leaves a vertex from begin up to end.
+    struct FaceWalks {
+        std::vector<int32_t> starts;  // the end of each face in indices
+        std::vector<int32_t> indices;
+        std::vector<MeshFace> faces;  // triangles
+    };
+    void WalkFacesOf(int32_t begin, int32_t end, FaceWalks& out);
+
     // Every corner of a face is strict: it lies inside a corner of a triangle
     // of each model (both less than a half turn) or between two different
     // great circles. So a fan never makes a triangle on one great circle.
@@ -298,12 +312,6 @@ private:
     std::vector<Spoke> spokes_;
     std::vector<int32_t> compact_;  // kept number of each merged vertex, or -1
     int32_t keptCount_ = 0;
-    struct Along {
-        int32_t vertex;
-        double t;
-        double error;
-    };
-    std::vector<Along> along_;  // scratch of the sort along an arc
     std::vector<Vec3> towards_;  // scratch of the angular sort
     std::vector<int> quarters_;
 };
