@@ -28,6 +28,20 @@ using MergeProgress = std::function<void(const char* phase, double fraction)>;
 struct MeshMergeResult {
     // Vertices in use only (none folded), edges of the overlay without the
     // triangulation's diagonals, triangles counter-clockwise seen from outside.
+    //
+    // mesh.startLocations[v] and mesh.endLocations[v] say where merged vertex
+    // v lies on the source and on the target: a triangle of that input's own
+    // faces (as given, before any arc was split) and barycentric weights of
+    // its corners in face order, in double. Weights are never negative and
+    // sum to 1 up to rounding. A vertex of the input itself has weight
+    // exactly 1 at its corner; a point inside an input edge (a crossing, or
+    // the other input's vertex on it) has weight exactly 0 at the corner
+    // across, the other two found as the position is (OnSegment); a point
+    // inside a triangle has the weights of the central projection of its
+    // direction onto the triangle's plane. So the combination of the
+    // triangle's corners (plus the model's centre) is the position in double
+    // before its rounding to float: the same place, for any map of the
+    // input, as a combination of that triangle's mapped corners.
     MorphMesh mesh;
     // The overlay's faces before triangulation, outward: face k is
     // polygonIndices[polygonStarts[k]] up to polygonIndices[polygonStarts[k + 1]].
