@@ -36,9 +36,10 @@ struct MeshMergeResult {
     // sum to 1 up to rounding. A vertex of the input itself has weight
     // exactly 1 at its corner; a point inside an input edge (a crossing, or
     // the other input's vertex on it) has weight exactly 0 at the corner
-    // across, the other two found as the position is (OnSegment); a point
-    // inside a triangle has the weights of the central projection of its
-    // direction onto the triangle's plane. So the combination of the
+    // across, the other two found as the position is (OnSegment), unless a
+    // near miss split that edge (then that weight is 0 only up to rounding);
+    // a point inside a triangle has the weights of the central projection of
+    // its direction onto the triangle's plane. So the combination of the
     // triangle's corners (plus the model's centre) is the position in double
     // before its rounding to float: the same place, for any map of the
     // input, as a combination of that triangle's mapped corners.
