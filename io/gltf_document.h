@@ -3,7 +3,9 @@
 // as tinygltf would (keys sorted, no spaces), so the files keep their bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,10 +50,14 @@ struct GltfDocument {
     std::string uri;  // buffer 0's uri; empty in a .glb
 };
 
-// Bytes of buffer 0 in file order, each padded with zeros to four bytes.
+// Bytes of buffer 0 in file order, each padded with zeros to four bytes:
+// from data, or when data is null made by fill, items [first, first +
+// count) of itemBytes each into out, a stretch at a time.
 struct GltfPiece {
     const void* data;
     uint64_t bytes;
+    std::function<void(std::size_t first, std::size_t count, unsigned char* out)> fill = {};
+    std::size_t itemBytes = 0;
 };
 
 // The document as one line of JSON.

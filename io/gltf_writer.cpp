@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "io/morph_normals.h"
 #include "io/morph_triangles.h"
 #include "io/output_file.h"
+#include "robust/two_halves.h"
 
 namespace vorlane {
 
@@ -42,6 +44,13 @@ public:
         else work();
     }
     ~Background() { Join(); }
+    template <class F>
+    void Start(bool threaded, F&& work)
+    {
+        Join();
+        if (threaded) thread_ = std::thread(std::forward<F>(work));
+        else work();
+    }
     void Join()
     {
         if (thread_.joinable()) thread_.join();
@@ -84,6 +93,13 @@ void MakeNormals(const MorphMesh& mesh, MorphArrays& arrays, bool keepEnd)
     if (!keepEnd) arrays.endNormals = {};
 }
 
+std::string OffsetProblem(std::size_t vertex, const double* d)
+{
+    char text[200];
+    std::snprintf(text, sizeof text, "vertex %zu moves by (%g, %g, %g) from start to end, which is no finite float", vertex, d[0], d[1], d[2]);
+    return text;
+}
+
 // End minus start in double, so a float overflow shows instead of landing
 // in the file as an infinity; empty or why it cannot be written.
 std::string MakeOffsets(MorphArrays& arrays)
@@ -97,12 +113,7 @@ std::string MakeOffsets(MorphArrays& arrays)
         const Vec3& b = arrays.end[i];
         const double d[3] = {static_cast<double>(b.x) - a.x, static_cast<double>(b.y) - a.y, static_cast<double>(b.z) - a.z};
         for (double c : d) {
-            if (!(std::fabs(c) < limit)) {
-                char text[200];
-                std::snprintf(text, sizeof text, "vertex %zu moves by (%g, %g, %g) from start to end, which is no finite float", i, d[0],
-                              d[1], d[2]);
-                return text;
-            }
+            if (!(std::fabs(c) < limit)) return OffsetProblem(i, d);
         }
         arrays.offsets[i] = Vec3{static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2])};
     }
@@ -242,20 +253,128 @@ void PutU32(Sink& sink, uint64_t value)
 }
 
 // Writes the pieces, each padded to four bytes, waiting for ready before
-// the first piece without data (the normals, made meanwhile).
-void WritePieces(Sink& sink, const std::vector<GltfPiece>& pieces, Background& ready, const MorphArrays& arrays)
+// the first piece without data or fill (the normals, made meanwhile). A
+// piece made by fill is made a stretch at a time, the next stretch on a
+// second thread while this one is written when threaded.
+void WritePieces(Sink& sink, const std::vector<GltfPiece>& pieces, Background& ready, const MorphArrays& arrays, bool threaded)
 {
     static const unsigned char zeros[4] = {0, 0, 0, 0};
+    constexpr std::size_t Stretch = std::size_t{1} << 20;
+    std::vector<unsigned char> buffers[2];
     int unmade = 0;
     for (const GltfPiece& piece : pieces) {
-        const void* data = piece.data;
-        if (!data) {
-            ready.Join();
-            data = unmade++ == 0 ? static_cast<const void*>(arrays.startNormals.data()) : arrays.normalOffsets.data();
+        if (piece.fill) {
+            const std::size_t items = piece.bytes / piece.itemBytes;
+            const std::size_t step = std::max<std::size_t>(1, Stretch / piece.itemBytes);
+            auto make = [&](std::size_t first, std::vector<unsigned char>& out) {
+                const std::size_t count = std::min(step, items - first);
+                out.resize(count * piece.itemBytes);
+                piece.fill(first, count, out.data());
+            };
+            if (items > 0) make(0, buffers[0]);
+            for (std::size_t first = 0, k = 0; first < items; first += step, ++k) {
+                std::vector<unsigned char>& now = buffers[k % 2];
+                std::vector<unsigned char>& next = buffers[(k + 1) % 2];
+                const bool more = first + step < items;
+                Background maker(threaded && more, [&] {
+                    if (more) make(first + step, next);
+                });
+                sink.Write(now.data(), now.size());
+                maker.Join();
+            }
+        } else {
+            const void* data = piece.data;
+            if (!data) {
+                ready.Join();
+                data = unmade++ == 0 ? static_cast<const void*>(arrays.startNormals.data()) : arrays.normalOffsets.data();
+            }
+            sink.Write(data, piece.bytes);
         }
-        sink.Write(data, piece.bytes);
         sink.Write(zeros, Padded(piece.bytes) - piece.bytes);
     }
+}
+
+// The robust merge's usual mesh: triangles only, every vertex in use, and
+// locations for normals. Its arrays need not be held: each view is made a
+// stretch at a time as it is written.
+bool Streamable(const MorphMesh& mesh)
+{
+    if (!mesh.source || !mesh.target || mesh.startLocations.size() != mesh.startPositions.size() ||
+        mesh.endLocations.size() != mesh.endPositions.size())
+        return false;
+    std::vector<char> used(mesh.startPositions.size(), 0);
+    for (const MeshFace& face : mesh.faces) {
+        if (face.indices.size() != 3) return false;
+        for (int32_t corner : face.indices) used[static_cast<std::size_t>(corner)] = 1;
+    }
+    return std::find(used.begin(), used.end(), 0) == used.end();
+}
+
+// Bounds of end minus start, as MakeOffsets makes them, without keeping
+// them; empty or why they cannot be written.
+std::string OffsetBounds(const Vec3* start, const Vec3* end, std::size_t count, GltfAccessor& accessor)
+{
+    const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
+    accessor.min.assign(3, std::numeric_limits<double>::infinity());
+    accessor.max.assign(3, -std::numeric_limits<double>::infinity());
+    for (std::size_t i = 0; i < count; ++i) {
+        const double d[3] = {static_cast<double>(end[i].x) - start[i].x, static_cast<double>(end[i].y) - start[i].y,
+                             static_cast<double>(end[i].z) - start[i].z};
+        for (std::size_t k = 0; k < 3; ++k) {
+            if (!(std::fabs(d[k]) < limit)) return OffsetProblem(i, d);
+            const double rounded = static_cast<float>(d[k]);
+            accessor.min[k] = std::min(accessor.min[k], rounded);
+            accessor.max[k] = std::max(accessor.max[k], rounded);
+        }
+    }
+    return {};
+}
+
+// The layout and makers of the streamed file: the same bytes as
+// PlainDocument's from arrays.
+GltfDocument StreamedDocument(const MorphMesh& mesh, const SurfaceNormals& atStart, const SurfaceNormals& atEnd, std::vector<GltfPiece>& pieces,
+                              std::string& problem)
+{
+    const std::size_t n = mesh.startPositions.size();
+    const uint64_t vectors = n * sizeof(Vec3);
+    const uint64_t corners = mesh.faces.size() * 3;
+    GltfDocument document;
+    AddPlain(document, corners * 4, ElementArrayBuffer, UnsignedInt, corners, "SCALAR");
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    Bounds(mesh.startPositions.data(), n, document.accessors.back());
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    problem = OffsetBounds(mesh.startPositions.data(), mesh.endPositions.data(), n, document.accessors.back());
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    pieces.push_back({nullptr, corners * 4, [&mesh](std::size_t first, std::size_t count, unsigned char* out) {
+                          uint32_t* c = reinterpret_cast<uint32_t*>(out);
+                          for (std::size_t t = first; t < first + count; ++t)
+                              for (int32_t corner : mesh.faces[t].indices) *c++ = static_cast<uint32_t>(corner);
+                      }, 12});
+    pieces.push_back({mesh.startPositions.data(), vectors});
+    auto vectorsOf = [](auto item) {
+        return [item](std::size_t first, std::size_t count, unsigned char* out) {
+            Vec3* v = reinterpret_cast<Vec3*>(out);
+            for (std::size_t i = first; i < first + count; ++i) *v++ = item(i);
+        };
+    };
+    const MorphMesh* m = &mesh;
+    pieces.push_back({nullptr, vectors, vectorsOf([m, &atStart](std::size_t i) { return atStart.At(m->startLocations[i]); }), sizeof(Vec3)});
+    pieces.push_back({nullptr, vectors, vectorsOf([m](std::size_t i) {
+                          const Vec3& a = m->startPositions[i];
+                          const Vec3& b = m->endPositions[i];
+                          return Vec3{static_cast<float>(static_cast<double>(b.x) - a.x), static_cast<float>(static_cast<double>(b.y) - a.y),
+                                      static_cast<float>(static_cast<double>(b.z) - a.z)};
+                      }),
+                      sizeof(Vec3)});
+    pieces.push_back({nullptr, vectors, vectorsOf([m, &atStart, &atEnd](std::size_t i) {
+                          const Vec3 a = atStart.At(m->startLocations[i]);
+                          const Vec3 b = atEnd.At(m->endLocations[i]);
+                          return Vec3{b.x - a.x, b.y - a.y, b.z - a.z};
+                      }),
+                      sizeof(Vec3)});
+    AddAnimation(document, pieces);
+    return document;
 }
 
 }  // namespace
@@ -285,35 +404,46 @@ bool GltfContainerOfPath(const std::string& path, GltfContainer& container)
 
 std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfContainer container, const GltfOptions& options)
 {
+    if (mesh.faces.empty()) return path + ": nothing to write: the mesh has no faces";
+    const bool streamed = !options.compress && Streamable(mesh);
     MorphArrays arrays;
-    arrays.indices = CollectMorphIndices(mesh);
-    if (arrays.indices.corners.empty()) return path + ": nothing to write: the mesh has no faces";
-    if (arrays.indices.vertices.empty()) {
-        arrays.start = mesh.startPositions.data();
-        arrays.end = mesh.endPositions.data();
-    } else {
-        for (int32_t v : arrays.indices.vertices) {
-            arrays.startCopy.push_back(mesh.startPositions[static_cast<std::size_t>(v)]);
-            arrays.endCopy.push_back(mesh.endPositions[static_cast<std::size_t>(v)]);
-        }
-        arrays.start = arrays.startCopy.data();
-        arrays.end = arrays.endCopy.data();
-    }
-    Background normals(options.threads > 1, [&] { MakeNormals(mesh, arrays, options.compress); });
-    const std::string offsetProblem = MakeOffsets(arrays);
-    if (!offsetProblem.empty()) return path + ": " + offsetProblem;
-
     std::vector<GltfPiece> pieces;
     GltfDocument document;
     EncodedMorph encoded;
-    if (options.compress) {
-        normals.Join();
-        encoded = EncodeMorph(arrays.indices.corners, arrays.start, arrays.end, arrays.startNormals, arrays.endNormals);
-        document = std::move(encoded.document);
-        pieces = encoded.pieces;
-        AddAnimation(document, pieces);
+    std::unique_ptr<SurfaceNormals> atStart, atEnd;
+    Background normals(false, [] {});
+    if (streamed) {
+        BothAtOnce(options.threads > 1, [&] { atStart = std::make_unique<SurfaceNormals>(*mesh.source); },
+                   [&] { atEnd = std::make_unique<SurfaceNormals>(*mesh.target); });
+        std::string problem;
+        document = StreamedDocument(mesh, *atStart, *atEnd, pieces, problem);
+        if (!problem.empty()) return path + ": " + problem;
     } else {
-        document = PlainDocument(arrays, pieces);
+        arrays.indices = CollectMorphIndices(mesh);
+        if (arrays.indices.corners.empty()) return path + ": nothing to write: the mesh has no faces";
+        if (arrays.indices.vertices.empty()) {
+            arrays.start = mesh.startPositions.data();
+            arrays.end = mesh.endPositions.data();
+        } else {
+            for (int32_t v : arrays.indices.vertices) {
+                arrays.startCopy.push_back(mesh.startPositions[static_cast<std::size_t>(v)]);
+                arrays.endCopy.push_back(mesh.endPositions[static_cast<std::size_t>(v)]);
+            }
+            arrays.start = arrays.startCopy.data();
+            arrays.end = arrays.endCopy.data();
+        }
+        normals.Start(options.threads > 1, [&] { MakeNormals(mesh, arrays, options.compress); });
+        const std::string offsetProblem = MakeOffsets(arrays);
+        if (!offsetProblem.empty()) return path + ": " + offsetProblem;
+        if (options.compress) {
+            normals.Join();
+            encoded = EncodeMorph(arrays.indices.corners, arrays.start, arrays.end, arrays.startNormals, arrays.endNormals);
+            document = std::move(encoded.document);
+            pieces = encoded.pieces;
+            AddAnimation(document, pieces);
+        } else {
+            document = PlainDocument(arrays, pieces);
+        }
     }
     const bool text = container == GltfContainer::Text;
     if (text) document.uri = std::string("data:application/octet-stream;base64,") + Base64Marker;
@@ -322,6 +452,7 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
         const std::string tooBig = GlbSizeProblem(json.size(), document.binaryLength);
         if (!tooBig.empty()) return path + ": " + tooBig;
     }
+    const bool threaded = options.threads > 1;
     return WriteFileAtomically(path, [&](const std::string& temporary) -> std::string {
         std::FILE* file = std::fopen(temporary.c_str(), "wb");
         if (!file) return std::string("cannot write: ") + std::strerror(errno);
@@ -331,7 +462,7 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
             const std::size_t marker = json.find(Base64Marker);
             sink.Text(json.substr(0, marker));
             Sink base64(file, true);
-            WritePieces(base64, pieces, normals, arrays);
+            WritePieces(base64, pieces, normals, arrays, threaded);
             base64.Finish();
             failed = base64.Failed();
             sink.Text(json.substr(marker + std::strlen(Base64Marker)) + "\n");
@@ -346,7 +477,7 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
             sink.Text(json + std::string(jsonPadded - json.size(), ' '));
             PutU32(sink, binary);
             sink.Write("BIN\0", 4);
-            WritePieces(sink, pieces, normals, arrays);
+            WritePieces(sink, pieces, normals, arrays, threaded);
         }
         failed = failed || sink.Failed();
         if (std::fclose(file) != 0 || failed) return std::string("cannot write: ") + std::strerror(errno);

@@ -46,12 +46,10 @@ std::vector<Vec3> AreaWeightedNormals(const std::vector<Vec3>& positions, const 
     return normals;
 }
 
-std::vector<Vec3> InputSurfaceNormals(const Polyhedron& model, const std::vector<SurfaceLocation>& locations, const std::vector<int32_t>& vertex,
-                                      std::size_t count)
+SurfaceNormals::SurfaceNormals(const Polyhedron& model) : model_(model), around_(model.vertices.size() * 3, 0.0)
 {
     // Angle-weighted: a vertex's normal does not lean towards the side
     // that happens to be cut into more triangles.
-    std::vector<D3> around(model.vertices.size(), D3{0.0, 0.0, 0.0});
     for (const Triangle& t : model.faces) {
         const D3 p[3] = {ToD(model.vertices[static_cast<std::size_t>(t[0])]), ToD(model.vertices[static_cast<std::size_t>(t[1])]),
                          ToD(model.vertices[static_cast<std::size_t>(t[2])])};
@@ -61,27 +59,38 @@ std::vector<Vec3> InputSurfaceNormals(const Polyhedron& model, const std::vector
         for (int i = 0; i < 3; ++i) {
             const D3 u = Sub(p[(i + 1) % 3], p[i]);
             const D3 w = Sub(p[(i + 2) % 3], p[i]);
-            const double angle = std::atan2(std::sqrt(Dot(Cross(u, w), Cross(u, w))), Dot(u, w));
-            D3& s = around[static_cast<std::size_t>(t[static_cast<std::size_t>(i)])];
-            s = {s.x + n.x / length * angle, s.y + n.y / length * angle, s.z + n.z / length * angle};
+            const D3 c = Cross(u, w);
+            const double angle = std::atan2(std::sqrt(Dot(c, c)), Dot(u, w));
+            double* s = &around_[static_cast<std::size_t>(t[static_cast<std::size_t>(i)]) * 3];
+            s[0] += n.x / length * angle;
+            s[1] += n.y / length * angle;
+            s[2] += n.z / length * angle;
         }
     }
-    std::vector<Vec3> normals(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const SurfaceLocation& at = locations[Source(vertex, i)];
-        double x = 0.0, y = 0.0, z = 0.0;
-        if (at.triangle >= 0) {
-            const Triangle& t = model.faces[static_cast<std::size_t>(at.triangle)];
-            for (std::size_t k = 0; k < 3; ++k) {
-                const D3& n = around[static_cast<std::size_t>(t[k])];
-                x += at.weights[k] * n.x;
-                y += at.weights[k] * n.y;
-                z += at.weights[k] * n.z;
-            }
+}
+
+Vec3 SurfaceNormals::At(const SurfaceLocation& at) const
+{
+    double x = 0.0, y = 0.0, z = 0.0;
+    if (at.triangle >= 0) {
+        const Triangle& t = model_.faces[static_cast<std::size_t>(at.triangle)];
+        for (std::size_t k = 0; k < 3; ++k) {
+            const double* n = &around_[static_cast<std::size_t>(t[k]) * 3];
+            x += at.weights[k] * n[0];
+            y += at.weights[k] * n[1];
+            z += at.weights[k] * n[2];
         }
-        normals[i] = Unit(x, y, z);
     }
-    return normals;
+    return Unit(x, y, z);
+}
+
+std::vector<Vec3> InputSurfaceNormals(const Polyhedron& model, const std::vector<SurfaceLocation>& locations, const std::vector<int32_t>& vertex,
+                                      std::size_t count)
+{
+    const SurfaceNormals normals(model);
+    std::vector<Vec3> out(count);
+    for (std::size_t i = 0; i < count; ++i) out[i] = normals.At(locations[Source(vertex, i)]);
+    return out;
 }
 
 }  // namespace vorlane

@@ -18,6 +18,18 @@ namespace vorlane {
 std::vector<Vec3> AreaWeightedNormals(const std::vector<Vec3>& positions, const std::vector<int32_t>& vertex, std::size_t count,
                                       const std::vector<uint32_t>& corners);
 
+// A model's angle-weighted vertex normals, made once, and the surface
+// normal they give at any location on it (see InputSurfaceNormals).
+class SurfaceNormals {
+public:
+    explicit SurfaceNormals(const Polyhedron& model);
+    Vec3 At(const SurfaceLocation& at) const;
+
+private:
+    const Polyhedron& model_;
+    std::vector<double> around_;  // x, y, z by vertex
+};
+
 // The normal of model's surface at each location (locations[vertex[i]], or
 // locations[i] when vertex is empty): its triangle's angle-weighted vertex
 // normals, weighted by the location's barycentric weights. So a vertex of
