@@ -38,24 +38,35 @@ Vec3 SurfacePoint(const WalkMesh& other, const Location& where, const Vec3& p)
 
 void Overlay::SortAroundVertices()
 {
+    // Each vertex first keeps and sorts its spokes at the front of its own
+    // stretch (the vertices in two halves at once), then the stretches are
+    // packed in order.
+    std::vector<int32_t> keptAt(static_cast<size_t>(vertexCount_), 0);
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), [&](size_t from, size_t to) {
+        AngleScratch scratch;
+        for (size_t v = from; v < to; ++v) {
+            const int32_t begin = firstSpoke_[v];
+            const int32_t end = firstSpoke_[v + 1];
+            // Pieces of two arcs on one circle between the same two vertices
+            // are one edge: keep the first of each neighbour.
+            int32_t kept = begin;
+            for (int32_t i = begin; i < end; ++i) {
+                const Spoke spoke = spokes_[static_cast<size_t>(i)];
+                int32_t j = begin;
+                while (j < kept && spokes_[static_cast<size_t>(j)].to != spoke.to) ++j;
+                if (j == kept) spokes_[static_cast<size_t>(kept++)] = spoke;
+            }
+            keptAt[v] = kept - begin;
+            if (static_cast<int32_t>(v) < crossingBase_ && kept - begin > 2) {
+                SortByAngle(DirectionOf(static_cast<int32_t>(v)), spokes_.begin() + begin, spokes_.begin() + kept, scratch);
+            }
+        }
+    });
     int32_t kept = 0;
-    int32_t begin = 0;
     for (int32_t v = 0; v < vertexCount_; ++v) {
-        const int32_t end = firstSpoke_[static_cast<size_t>(v) + 1];
+        const int32_t begin = firstSpoke_[static_cast<size_t>(v)];
         firstSpoke_[static_cast<size_t>(v)] = kept;
-        // Pieces of two arcs on one circle between the same two vertices
-        // are one edge: keep the first of each neighbour.
-        const int32_t first = kept;
-        for (int32_t i = begin; i < end; ++i) {
-            const Spoke spoke = spokes_[static_cast<size_t>(i)];
-            int32_t j = first;
-            while (j < kept && spokes_[static_cast<size_t>(j)].to != spoke.to) ++j;
-            if (j == kept) spokes_[static_cast<size_t>(kept++)] = spoke;
-        }
-        begin = end;
-        if (v < crossingBase_ && kept - first > 2) {
-            SortByAngle(DirectionOf(v), spokes_.begin() + first, spokes_.begin() + kept);
-        }
+        for (int32_t i = 0; i < keptAt[static_cast<size_t>(v)]; ++i) spokes_[static_cast<size_t>(kept++)] = spokes_[static_cast<size_t>(begin + i)];
     }
     firstSpoke_[static_cast<size_t>(vertexCount_)] = kept;
     spokes_.resize(static_cast<size_t>(kept));
@@ -67,12 +78,14 @@ void Overlay::SortAroundVertices()
     }
 }
 
-void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std::vector<Spoke>::iterator end)
+void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std::vector<Spoke>::iterator end, AngleScratch& scratch) const
 {
+    std::vector<Vec3>& towards = scratch.towards;
+    std::vector<int>& quarters = scratch.quarters;
     const size_t n = static_cast<size_t>(end - begin);
-    towards_.resize(n);
-    for (size_t i = 0; i < n; ++i) towards_[i] = Toward(*(begin + static_cast<std::ptrdiff_t>(i)));
-    const Vec3 reference = towards_[0];
+    towards.resize(n);
+    for (size_t i = 0; i < n; ++i) towards[i] = Toward(*(begin + static_cast<std::ptrdiff_t>(i)));
+    const Vec3 reference = towards[0];
     // 0: the reference, 1: left of it, 2: opposite, 3: right of it.
     auto quarter = [&](const Vec3& w) {
         const int side = Orient3(v, reference, w);
@@ -80,17 +93,17 @@ void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std
         if (side < 0) return 3;
         return TangentCosine(v, reference, w) > 0 ? 0 : 2;
     };
-    quarters_.resize(n);
-    for (size_t i = 0; i < n; ++i) quarters_[i] = quarter(towards_[i]);
+    quarters.resize(n);
+    for (size_t i = 0; i < n; ++i) quarters[i] = quarter(towards[i]);
     auto before = [&](size_t a, size_t b) {
-        if (quarters_[a] != quarters_[b]) return quarters_[a] < quarters_[b];
-        return Orient3(v, towards_[a], towards_[b]) > 0;
+        if (quarters[a] != quarters[b]) return quarters[a] < quarters[b];
+        return Orient3(v, towards[a], towards[b]) > 0;
     };
     for (size_t i = 1; i < n; ++i) {
         for (size_t j = i; j > 0 && before(j, j - 1); --j) {
             std::swap(*(begin + static_cast<std::ptrdiff_t>(j)), *(begin + static_cast<std::ptrdiff_t>(j) - 1));
-            std::swap(towards_[j], towards_[j - 1]);
-            std::swap(quarters_[j], quarters_[j - 1]);
+            std::swap(towards[j], towards[j - 1]);
+            std::swap(quarters[j], quarters[j - 1]);
         }
     }
 }

@@ -229,7 +229,11 @@ private:
     void SortAroundVertices();
 
     // Insertion by exact comparisons: degrees are small.
-    void SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std::vector<Spoke>::iterator end);
+    struct AngleScratch {
+        std::vector<Vec3> towards;
+        std::vector<int> quarters;
+    };
+    void SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std::vector<Spoke>::iterator end, AngleScratch& scratch) const;
 
     // At vertex v, the spoke just before the one back to from in
     // counter-clockwise order: the next side of the face on the left.
@@ -312,8 +316,6 @@ private:
     std::vector<Spoke> spokes_;
     std::vector<int32_t> compact_;  // kept number of each merged vertex, or -1
     int32_t keptCount_ = 0;
-    std::vector<Vec3> towards_;  // scratch of the angular sort
-    std::vector<int> quarters_;
 };
 
 }  // namespace vorlane

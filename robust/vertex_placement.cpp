@@ -88,16 +88,19 @@ void Overlay::LocateVertices()
     sourceOnTarget_ = vorlane::LocateVertices(source_, used_[0], target_);
     // The pieces of split triangles bring new arcs, which may pass as
     // near to vertices again; a few rounds settle what rounding made.
+    // Each completion reads both meshes and writes its own places only.
     for (int round = 0; round < 4 && SplitNearArcs(round == 0); ++round) {
-        CompleteLocations(target_, used_[1], source_, targetOnSource_);
-        CompleteLocations(source_, used_[0], target_, sourceOnTarget_);
+        BothAtOnce(threads_ > 1, [&] { CompleteLocations(target_, used_[1], source_, targetOnSource_); },
+                   [&] { CompleteLocations(source_, used_[0], target_, sourceOnTarget_); });
     }
 }
 
 bool Overlay::SplitNearArcs(bool firstRound)
 {
-    std::vector<ArcSplit> inSource = NearArcs(target_, used_[1], targetOnSource_, source_, firstRound ? nullptr : &replaced_[1]);
-    std::vector<ArcSplit> inTarget = NearArcs(source_, used_[0], sourceOnTarget_, target_, firstRound ? nullptr : &replaced_[0]);
+    std::vector<ArcSplit> inSource, inTarget;
+    BothAtOnce(
+        threads_ > 1, [&] { inSource = NearArcs(target_, used_[1], targetOnSource_, source_, firstRound ? nullptr : &replaced_[1]); },
+        [&] { inTarget = NearArcs(source_, used_[0], sourceOnTarget_, target_, firstRound ? nullptr : &replaced_[0]); });
     replaced_[0].clear();
     replaced_[1].clear();
     const bool source =
