@@ -177,21 +177,32 @@ void Overlay::Fan(const int32_t* ring, size_t n, std::vector<MeshFace>& triangle
 void Overlay::Assemble(MeshMergeResult& result)
 {
     MorphMesh& mesh = result.mesh;
-    PlacePositions(mesh);
     // Spokes are grouped by ascending vertex and compacting keeps the
-    // order, so only each vertex's few neighbours need sorting.
+    // order, so only each vertex's few neighbours need sorting. The second
+    // half of the vertices lists its edges apart, appended after.
     ReserveHuge(mesh.edges, spokes_.size() / 2);
-    for (int32_t v = 0; v < vertexCount_; ++v) {
-        const size_t begin = mesh.edges.size();
-        for (int32_t i = firstSpoke_[static_cast<size_t>(v)]; i < firstSpoke_[static_cast<size_t>(v) + 1]; ++i) {
-            const int32_t to = spokes_[static_cast<size_t>(i)].to;
-            if (v < to) mesh.edges.push_back({compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(to)]});
+    std::vector<IndexPair> later;
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), [&](size_t from, size_t to) {
+        std::vector<IndexPair>& edges = from == 0 ? mesh.edges : later;
+        for (int32_t v = static_cast<int32_t>(from); v < static_cast<int32_t>(to); ++v) {
+            const size_t begin = edges.size();
+            for (int32_t i = firstSpoke_[static_cast<size_t>(v)]; i < firstSpoke_[static_cast<size_t>(v) + 1]; ++i) {
+                const int32_t far = spokes_[static_cast<size_t>(i)].to;
+                if (v < far) edges.push_back({compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(far)]});
+            }
+            // A few neighbours each: insertion beats a general sort's setup.
+            for (size_t i = begin + 1; i < edges.size(); ++i) {
+                for (size_t j = i; j > begin && edges[j] < edges[j - 1]; --j) std::swap(edges[j], edges[j - 1]);
+            }
         }
-        // A few neighbours each: insertion beats a general sort's setup.
-        for (size_t i = begin + 1; i < mesh.edges.size(); ++i) {
-            for (size_t j = i; j > begin && mesh.edges[j] < mesh.edges[j - 1]; --j) std::swap(mesh.edges[j], mesh.edges[j - 1]);
-        }
-    }
+    });
+    mesh.edges.insert(mesh.edges.end(), later.begin(), later.end());
+    // note: the spokes are the largest table left; gone before positions
+    // and locations are made, they lower the peak by their size.
+    later = {};
+    spokes_ = {};
+    firstSpoke_ = {};
+    PlacePositions(mesh);
     mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
     mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
     mesh.centre = SphereCentre;
