@@ -1,10 +1,10 @@
 #include "bench/mesh_generator.h"
 
+#include <algorithm>
 #include <cmath>
-#include <array>
-#include <map>
 #include <random>
 #include <utility>
+#include <vector>
 
 namespace vorlane {
 namespace {
@@ -35,17 +35,21 @@ ModelTable Icosphere(int level, float radius)
         p = {p.x / length, p.y / length, p.z / length};
     }
     for (int l = 0; l < level; ++l) {
-        std::map<std::pair<int32_t, int32_t>, int32_t> middles;
+        // note: the middle of edge (a, b), a < b, is found among a's few
+        // edges; the order of making keeps the numbering of a map by pairs.
+        std::vector<std::vector<std::pair<int32_t, int32_t>>> middles(points.size());
         auto middle = [&](int32_t a, int32_t b) {
-            const auto key = std::make_pair(std::min(a, b), std::max(a, b));
-            const auto found = middles.find(key);
-            if (found != middles.end()) return found->second;
+            std::vector<std::pair<int32_t, int32_t>>& around = middles[static_cast<size_t>(std::min(a, b))];
+            for (const auto& [to, index] : around) {
+                if (to == std::max(a, b)) return index;
+            }
             const P& u = points[static_cast<size_t>(a)];
             const P& v = points[static_cast<size_t>(b)];
             P m{u.x + v.x, u.y + v.y, u.z + v.z};
             const double length = std::sqrt(m.x * m.x + m.y * m.y + m.z * m.z);
             points.push_back({m.x / length, m.y / length, m.z / length});
-            return middles[key] = static_cast<int32_t>(points.size() - 1);
+            around.emplace_back(std::max(a, b), static_cast<int32_t>(points.size() - 1));
+            return static_cast<int32_t>(points.size() - 1);
         };
         std::vector<Triangle> finer;
         finer.reserve(triangles.size() * 4);
@@ -67,14 +71,15 @@ ModelTable Icosphere(int level, float radius)
 ModelTable CubeSphere(int n, float radius)
 {
     ModelTable table;
-    std::map<std::array<int, 3>, int32_t> index;  // grid corners shared between faces
+    // Grid corners shared between faces, by their place in the (n + 1)^3 grid.
+    const size_t side = static_cast<size_t>(n) + 1;
+    std::vector<int32_t> index(side * side * side, -1);
     auto vertex = [&](int i, int j, int k) {
-        const std::array<int, 3> key{i, j, k};
-        const auto found = index.find(key);
-        if (found != index.end()) return found->second;
+        int32_t& found = index[(static_cast<size_t>(i) * side + static_cast<size_t>(j)) * side + static_cast<size_t>(k)];
+        if (found >= 0) return found;
         const double h = n / 2.0;
         table.vertices.push_back(OnSphere({i - h, j - h, k - h}, radius));
-        return index[key] = static_cast<int32_t>(table.vertices.size() - 1);
+        return found = static_cast<int32_t>(table.vertices.size() - 1);
     };
     // Each face: a fixed axis at 0 or n, and two running axes ordered so the
     // squares are counter-clockwise seen from outside.
@@ -103,6 +108,14 @@ ModelTable CubeSphere(int n, float radius)
             }
         }
     }
+    return table;
+}
+
+ModelTable BenchCubeSphere(int level)
+{
+    const int n = static_cast<int>(std::lround(std::sqrt(20.0 * std::pow(4.0, level) / 12.0)));
+    ModelTable table = CubeSphere(n, 60.0f);
+    Rotate(table, 5);
     return table;
 }
 

@@ -21,6 +21,10 @@ ModelTable CubeSphere(int n, float radius);
 // starts turn sides round from the x axis. 4 n triangles.
 ModelTable Bipyramid(int n, float radius, double turn = 0.0);
 
+// The benchmarks' partner of Icosphere(level, 50): a cube-sphere of radius 60
+// with about as many triangles, turned by Rotate(table, 5).
+ModelTable BenchCubeSphere(int level);
+
 // Scales every vertex's distance from the origin by a factor drawn from
 // [1 - amount, 1 + amount]; triangles keep facing outwards.
 void PerturbRadially(ModelTable& table, float amount, uint32_t seed);

@@ -69,6 +69,14 @@ struct MeshFace {
     FaceIndices indices;
 };
 
+// Where a merged vertex lies on one input model's surface: in triangle
+// `triangle` of its faces, at weights[0] * corner 0 + weights[1] * corner 1 +
+// weights[2] * corner 2. See MeshMergeResult for what the merge promises.
+struct SurfaceLocation {
+    int32_t triangle = -1;
+    double weights[3] = {0.0, 0.0, 0.0};
+};
+
 // Merged vertices are numbered source vertices, target vertices, crossings.
 // Folded vertices keep their slot; no edge or face refers to them.
 struct MorphMesh {
@@ -81,6 +89,10 @@ struct MorphMesh {
     Vec3 centre;                       // SphereCentre; the rebuild's reference point
     std::vector<IndexPair> edges;      // from < to, strictly ascending
     std::vector<MeshFace> faces;       // triangles, counter-clockwise seen from outside
+    // By vertex, where it lies on source and on target (the robust merge's;
+    // empty from the literal one).
+    std::vector<SurfaceLocation> startLocations;
+    std::vector<SurfaceLocation> endLocations;
     const Polyhedron* source = nullptr;  // shown at step 0
     const Polyhedron* target = nullptr;  // shown at the last step
 };

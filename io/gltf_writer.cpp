@@ -1,184 +1,394 @@
 #include "io/gltf_writer.h"
 
-#include <tiny_gltf.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
+#include <thread>
 #include <vector>
 
+#include "io/gltf_compress.h"
+#include "io/gltf_document.h"
+#include "io/morph_normals.h"
 #include "io/morph_triangles.h"
 #include "io/output_file.h"
+#include "robust/two_halves.h"
 
 namespace vorlane {
 
 namespace {
 
-// Area-weighted vertex normals of the triangles over positions, unit length.
-std::vector<Vec3> VertexNormals(const std::vector<Vec3>& positions, const std::vector<Triangle>& triangles)
-{
-    std::vector<double> sum(positions.size() * 3, 0.0);
-    for (const Triangle& t : triangles) {
-        const Vec3& p = positions[static_cast<std::size_t>(t[0])];
-        const Vec3& q = positions[static_cast<std::size_t>(t[1])];
-        const Vec3& r = positions[static_cast<std::size_t>(t[2])];
-        const double ux = static_cast<double>(q.x) - p.x, uy = static_cast<double>(q.y) - p.y,
-                     uz = static_cast<double>(q.z) - p.z;
-        const double wx = static_cast<double>(r.x) - p.x, wy = static_cast<double>(r.y) - p.y,
-                     wz = static_cast<double>(r.z) - p.z;
-        const double n[3] = {uy * wz - uz * wy, uz * wx - ux * wz, ux * wy - uy * wx};
-        for (int32_t corner : t)
-            for (int i = 0; i < 3; ++i) sum[static_cast<std::size_t>(corner) * 3 + static_cast<std::size_t>(i)] += n[i];
-    }
-    std::vector<Vec3> normals(positions.size());
-    for (std::size_t v = 0; v < positions.size(); ++v) {
-        const double x = sum[v * 3], y = sum[v * 3 + 1], z = sum[v * 3 + 2];
-        const double length = std::sqrt(x * x + y * y + z * z);
-        // note: viewers and validators want unit normals, even where the
-        // faces around a vertex cancel.
-        normals[v] = length > 0.0 && std::isfinite(length)
-                         ? Vec3{static_cast<float>(x / length), static_cast<float>(y / length),
-                                static_cast<float>(z / length)}
-                         : Vec3{0.0f, 0.0f, 1.0f};
-    }
-    return normals;
-}
+constexpr int ArrayBuffer = 34962;
+constexpr int ElementArrayBuffer = 34963;
+constexpr int Float = 5126;
+constexpr int UnsignedInt = 5125;
+constexpr uint64_t GlbLimit = 0xffffffffu;
+const char* const Base64Marker = "@vorlane-base64@";
 
-class ModelBuilder {
+const float AnimationTimes[3] = {0.0f, MorphAnimationSeconds / 2.0f, MorphAnimationSeconds};
+const float AnimationWeights[3] = {0.0f, 1.0f, 0.0f};
+
+// Runs work on its own thread when asked, else at once; joins at the latest
+// when it goes, so no early return leaves the thread running.
+class Background {
 public:
-    tinygltf::Model model;
-
-    ModelBuilder() { model.buffers.emplace_back(); }
-
-    // Appends floats or uint32 values as their own buffer view and accessor;
-    // returns the accessor's index.
-    int Add(const void* values, std::size_t count, int componentCount, int componentType, int type, int target,
-            bool withBounds)
+    template <class F>
+    Background(bool threaded, F&& work)
     {
-        std::vector<unsigned char>& data = model.buffers[0].data;
-        const std::size_t bytes = count * static_cast<std::size_t>(componentCount) * 4;
-        tinygltf::BufferView view;
-        view.buffer = 0;
-        view.byteOffset = data.size();
-        view.byteLength = bytes;
-        view.target = target;
-        const unsigned char* first = static_cast<const unsigned char*>(values);
-        data.insert(data.end(), first, first + bytes);
-        model.bufferViews.push_back(view);
-
-        tinygltf::Accessor accessor;
-        accessor.bufferView = static_cast<int>(model.bufferViews.size() - 1);
-        accessor.byteOffset = 0;
-        accessor.componentType = componentType;
-        accessor.count = count;
-        accessor.type = type;
-        if (withBounds) {
-            const float* floats = static_cast<const float*>(values);
-            accessor.minValues.assign(static_cast<std::size_t>(componentCount), std::numeric_limits<double>::infinity());
-            accessor.maxValues.assign(static_cast<std::size_t>(componentCount), -std::numeric_limits<double>::infinity());
-            for (std::size_t i = 0; i < count; ++i) {
-                for (std::size_t c = 0; c < static_cast<std::size_t>(componentCount); ++c) {
-                    const double value = floats[i * static_cast<std::size_t>(componentCount) + c];
-                    accessor.minValues[c] = std::min(accessor.minValues[c], value);
-                    accessor.maxValues[c] = std::max(accessor.maxValues[c], value);
-                }
-            }
-        }
-        model.accessors.push_back(accessor);
-        return static_cast<int>(model.accessors.size() - 1);
+        if (threaded) thread_ = std::thread(std::forward<F>(work));
+        else work();
+    }
+    ~Background() { Join(); }
+    template <class F>
+    void Start(bool threaded, F&& work)
+    {
+        Join();
+        if (threaded) thread_ = std::thread(std::forward<F>(work));
+        else work();
+    }
+    void Join()
+    {
+        if (thread_.joinable()) thread_.join();
     }
 
-    int AddVectors(const std::vector<Vec3>& vectors, bool withBounds)
-    {
-        static_assert(sizeof(Vec3) == 3 * sizeof(float), "Vec3 must be three packed floats");
-        return Add(vectors.data(), vectors.size(), 3, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3,
-                   TINYGLTF_TARGET_ARRAY_BUFFER, withBounds);
-    }
+private:
+    std::thread thread_;
 };
 
-std::vector<Vec3> Difference(const std::vector<Vec3>& to, const std::vector<Vec3>& from)
+// Everything of the file but its JSON, in the order of its views.
+struct MorphArrays {
+    MorphIndices indices;
+    std::vector<Vec3> startCopy, endCopy;  // only when some vertex goes unused
+    const Vec3* start = nullptr;
+    const Vec3* end = nullptr;
+    std::vector<Vec3> offsets;
+    std::vector<Vec3> startNormals;
+    std::vector<Vec3> endNormals;
+    std::vector<Vec3> normalOffsets;
+};
+
+void MakeNormals(const MorphMesh& mesh, MorphArrays& arrays, bool keepEnd)
 {
-    std::vector<Vec3> out(to.size());
-    for (std::size_t i = 0; i < to.size(); ++i)
-        out[i] = Vec3{to[i].x - from[i].x, to[i].y - from[i].y, to[i].z - from[i].z};
-    return out;
+    const MorphIndices& ix = arrays.indices;
+    const bool located = mesh.source && mesh.target && mesh.startLocations.size() == mesh.startPositions.size() &&
+                         mesh.endLocations.size() == mesh.endPositions.size();
+    if (located) {
+        arrays.startNormals = InputSurfaceNormals(*mesh.source, mesh.startLocations, ix.vertices, ix.vertexCount);
+        arrays.endNormals = InputSurfaceNormals(*mesh.target, mesh.endLocations, ix.vertices, ix.vertexCount);
+    } else {
+        arrays.startNormals = AreaWeightedNormals(mesh.startPositions, ix.vertices, ix.vertexCount, ix.corners);
+        arrays.endNormals = AreaWeightedNormals(mesh.endPositions, ix.vertices, ix.vertexCount, ix.corners);
+    }
+    arrays.normalOffsets.resize(ix.vertexCount);
+    for (std::size_t i = 0; i < ix.vertexCount; ++i) {
+        const Vec3& a = arrays.startNormals[i];
+        const Vec3& b = arrays.endNormals[i];
+        arrays.normalOffsets[i] = Vec3{b.x - a.x, b.y - a.y, b.z - a.z};
+    }
+    if (!keepEnd) arrays.endNormals = {};
 }
 
-tinygltf::Model BuildModel(const MorphTriangles& mesh)
+std::string OffsetProblem(std::size_t vertex, const double* d)
 {
-    ModelBuilder builder;
-    std::vector<uint32_t> indices;
-    indices.reserve(mesh.triangles.size() * 3);
-    for (const Triangle& t : mesh.triangles)
-        for (int32_t corner : t) indices.push_back(static_cast<uint32_t>(corner));
-    const int indexAccessor = builder.Add(indices.data(), indices.size(), 1, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
-                                          TINYGLTF_TYPE_SCALAR, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, false);
+    char text[200];
+    std::snprintf(text, sizeof text, "vertex %zu moves by (%g, %g, %g) from start to end, which is no finite float", vertex, d[0], d[1], d[2]);
+    return text;
+}
 
-    const std::vector<Vec3> startNormals = VertexNormals(mesh.startPositions, mesh.triangles);
-    const std::vector<Vec3> endNormals = VertexNormals(mesh.endPositions, mesh.triangles);
-    const int positions = builder.AddVectors(mesh.startPositions, true);
-    const int normals = builder.AddVectors(startNormals, false);
-    const int positionOffsets = builder.AddVectors(Difference(mesh.endPositions, mesh.startPositions), true);
-    const int normalOffsets = builder.AddVectors(Difference(endNormals, startNormals), false);
+// End minus start in double, so a float overflow shows instead of landing
+// in the file as an infinity; empty or why it cannot be written.
+std::string MakeOffsets(MorphArrays& arrays)
+{
+    // note: doubles below this round to a finite float, the rest to infinity.
+    const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
+    const std::size_t count = arrays.indices.vertexCount;
+    arrays.offsets.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Vec3& a = arrays.start[i];
+        const Vec3& b = arrays.end[i];
+        const double d[3] = {static_cast<double>(b.x) - a.x, static_cast<double>(b.y) - a.y, static_cast<double>(b.z) - a.z};
+        for (double c : d) {
+            if (!(std::fabs(c) < limit)) return OffsetProblem(i, d);
+        }
+        arrays.offsets[i] = Vec3{static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2])};
+    }
+    return {};
+}
 
-    const float half = MorphAnimationSeconds / 2.0f;
-    const float times[3] = {0.0f, half, MorphAnimationSeconds};
-    const float weights[3] = {0.0f, 1.0f, 0.0f};
-    const int timeAccessor = builder.Add(times, 3, 1, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, 0, true);
-    const int weightAccessor = builder.Add(weights, 3, 1, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, 0, false);
-    tinygltf::Model& model = builder.model;
-    // note: animation data is no vertex or index data, so its views carry no target.
-    model.bufferViews[model.accessors[static_cast<std::size_t>(timeAccessor)].bufferView].target = 0;
-    model.bufferViews[model.accessors[static_cast<std::size_t>(weightAccessor)].bufferView].target = 0;
+void Bounds(const Vec3* values, std::size_t count, GltfAccessor& accessor)
+{
+    accessor.min.assign(3, std::numeric_limits<double>::infinity());
+    accessor.max.assign(3, -std::numeric_limits<double>::infinity());
+    for (std::size_t i = 0; i < count; ++i) {
+        const float c[3] = {values[i].x, values[i].y, values[i].z};
+        for (std::size_t k = 0; k < 3; ++k) {
+            accessor.min[k] = std::min(accessor.min[k], static_cast<double>(c[k]));
+            accessor.max[k] = std::max(accessor.max[k], static_cast<double>(c[k]));
+        }
+    }
+}
 
-    tinygltf::Primitive primitive;
-    primitive.attributes["POSITION"] = positions;
-    primitive.attributes["NORMAL"] = normals;
-    primitive.indices = indexAccessor;
-    primitive.mode = TINYGLTF_MODE_TRIANGLES;
-    primitive.targets.push_back({{"POSITION", positionOffsets}, {"NORMAL", normalOffsets}});
+// Appends a plain view and its accessor over bytes of buffer 0.
+void AddPlain(GltfDocument& document, uint64_t bytes, int target, int componentType, uint64_t count, const char* type)
+{
+    GltfView view;
+    view.byteOffset = document.binaryLength;
+    view.byteLength = bytes;
+    view.target = target;
+    document.views.push_back(view);
+    document.binaryLength += bytes;
+    GltfAccessor accessor;
+    accessor.view = static_cast<int>(document.views.size() - 1);
+    accessor.componentType = componentType;
+    accessor.count = count;
+    accessor.type = type;
+    document.accessors.push_back(accessor);
+}
 
-    tinygltf::Mesh gltfMesh;
-    gltfMesh.name = "vorlane-morph";
-    gltfMesh.primitives.push_back(primitive);
-    gltfMesh.weights = {0.0};
-    tinygltf::Value::Object extras;
-    extras["targetNames"] = tinygltf::Value(tinygltf::Value::Array{tinygltf::Value(std::string(MorphTargetName))});
-    gltfMesh.extras = tinygltf::Value(extras);
-    model.meshes.push_back(gltfMesh);
+void AddAnimation(GltfDocument& document, std::vector<GltfPiece>& pieces)
+{
+    AddPlain(document, sizeof AnimationTimes, 0, Float, 3, "SCALAR");
+    document.accessors.back().min = {AnimationTimes[0]};
+    document.accessors.back().max = {AnimationTimes[2]};
+    AddPlain(document, sizeof AnimationWeights, 0, Float, 3, "SCALAR");
+    pieces.push_back({AnimationTimes, sizeof AnimationTimes});
+    pieces.push_back({AnimationWeights, sizeof AnimationWeights});
+}
 
-    tinygltf::Node node;
-    node.mesh = 0;
-    node.name = "vorlane-morph";
-    model.nodes.push_back(node);
-    tinygltf::Scene scene;
-    scene.nodes.push_back(0);
-    model.scenes.push_back(scene);
-    model.defaultScene = 0;
+// The layout of the uncompressed file; normals are written later, from
+// arrays, once made.
+GltfDocument PlainDocument(const MorphArrays& arrays, std::vector<GltfPiece>& pieces)
+{
+    const uint64_t n = arrays.indices.vertexCount;
+    const uint64_t vectors = n * sizeof(Vec3);
+    GltfDocument document;
+    AddPlain(document, arrays.indices.corners.size() * 4, ElementArrayBuffer, UnsignedInt, arrays.indices.corners.size(), "SCALAR");
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    Bounds(arrays.start, n, document.accessors.back());
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    Bounds(arrays.offsets.data(), n, document.accessors.back());
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    pieces.push_back({arrays.indices.corners.data(), arrays.indices.corners.size() * 4});
+    pieces.push_back({arrays.start, vectors});
+    pieces.push_back({nullptr, vectors});  // normals
+    pieces.push_back({arrays.offsets.data(), vectors});
+    pieces.push_back({nullptr, vectors});  // normal offsets
+    AddAnimation(document, pieces);
+    return document;
+}
 
-    tinygltf::AnimationSampler sampler;
-    sampler.input = timeAccessor;
-    sampler.output = weightAccessor;
-    sampler.interpolation = "LINEAR";
-    tinygltf::AnimationChannel channel;
-    channel.sampler = 0;
-    channel.target_node = 0;
-    channel.target_path = "weights";
-    tinygltf::Animation animation;
-    animation.name = "morph";
-    animation.samplers.push_back(sampler);
-    animation.channels.push_back(channel);
-    model.animations.push_back(animation);
+uint64_t Padded(uint64_t bytes) { return (bytes + 3) / 4 * 4; }
 
-    model.asset.version = "2.0";
-    model.asset.generator = "vorlane-merge";
-    return model;
+// Writes pieces to a file, and as base64 when asked.
+class Sink {
+public:
+    Sink(std::FILE* file, bool base64) : file_(file), base64_(base64) {}
+
+    void Write(const void* data, uint64_t bytes)
+    {
+        if (!base64_) {
+            if (bytes > 0 && std::fwrite(data, 1, bytes, file_) != bytes) failed_ = true;
+            return;
+        }
+        const unsigned char* p = static_cast<const unsigned char*>(data);
+        for (uint64_t i = 0; i < bytes; ++i) {
+            carry_[carried_++] = p[i];
+            if (carried_ == 3) Emit(3);
+        }
+    }
+
+    // The last one or two bytes of base64 data, padded with '='.
+    void Finish()
+    {
+        if (base64_ && carried_ > 0) Emit(carried_);
+        Flush();
+    }
+
+    void Text(const std::string& text)
+    {
+        Flush();
+        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) failed_ = true;
+    }
+
+    bool Failed() const { return failed_; }
+
+private:
+    void Emit(int n)
+    {
+        static const char* const digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = n; i < 3; ++i) carry_[i] = 0;
+        const unsigned v = static_cast<unsigned>(carry_[0]) << 16 | static_cast<unsigned>(carry_[1]) << 8 | carry_[2];
+        char out[4] = {digits[v >> 18 & 63], digits[v >> 12 & 63], digits[v >> 6 & 63], digits[v & 63]};
+        for (int i = n + 1; i < 4; ++i) out[i] = '=';
+        text_.append(out, 4);
+        carried_ = 0;
+        if (text_.size() >= (1u << 16)) Flush();
+    }
+
+    void Flush()
+    {
+        if (!text_.empty() && std::fwrite(text_.data(), 1, text_.size(), file_) != text_.size()) failed_ = true;
+        text_.clear();
+    }
+
+    std::FILE* file_;
+    bool base64_;
+    bool failed_ = false;
+    unsigned char carry_[3] = {0, 0, 0};
+    int carried_ = 0;
+    std::string text_;
+};
+
+void PutU32(Sink& sink, uint64_t value)
+{
+    const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                                    static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    sink.Write(bytes, 4);
+}
+
+// Writes the pieces, each padded to four bytes, waiting for ready before
+// the first piece without data or fill (the normals, made meanwhile). A
+// piece made by fill is made a stretch at a time, the next stretch on a
+// second thread while this one is written when threaded.
+void WritePieces(Sink& sink, const std::vector<GltfPiece>& pieces, Background& ready, const MorphArrays& arrays, bool threaded)
+{
+    static const unsigned char zeros[4] = {0, 0, 0, 0};
+    constexpr std::size_t Stretch = std::size_t{1} << 20;
+    std::vector<unsigned char> buffers[2];
+    int unmade = 0;
+    for (const GltfPiece& piece : pieces) {
+        if (piece.fill) {
+            const std::size_t items = piece.bytes / piece.itemBytes;
+            const std::size_t step = std::max<std::size_t>(1, Stretch / piece.itemBytes);
+            auto make = [&](std::size_t first, std::vector<unsigned char>& out) {
+                const std::size_t count = std::min(step, items - first);
+                out.resize(count * piece.itemBytes);
+                piece.fill(first, count, out.data());
+            };
+            if (items > 0) make(0, buffers[0]);
+            for (std::size_t first = 0, k = 0; first < items; first += step, ++k) {
+                std::vector<unsigned char>& now = buffers[k % 2];
+                std::vector<unsigned char>& next = buffers[(k + 1) % 2];
+                const bool more = first + step < items;
+                Background maker(threaded && more, [&] {
+                    if (more) make(first + step, next);
+                });
+                sink.Write(now.data(), now.size());
+                maker.Join();
+            }
+        } else {
+            const void* data = piece.data;
+            if (!data) {
+                ready.Join();
+                data = unmade++ == 0 ? static_cast<const void*>(arrays.startNormals.data()) : arrays.normalOffsets.data();
+            }
+            sink.Write(data, piece.bytes);
+        }
+        sink.Write(zeros, Padded(piece.bytes) - piece.bytes);
+    }
+}
+
+// The robust merge's usual mesh: triangles only, every vertex in use, and
+// locations for normals. Its arrays need not be held: each view is made a
+// stretch at a time as it is written.
+bool Streamable(const MorphMesh& mesh)
+{
+    if (!mesh.source || !mesh.target || mesh.startLocations.size() != mesh.startPositions.size() ||
+        mesh.endLocations.size() != mesh.endPositions.size())
+        return false;
+    std::vector<char> used(mesh.startPositions.size(), 0);
+    for (const MeshFace& face : mesh.faces) {
+        if (face.indices.size() != 3) return false;
+        for (int32_t corner : face.indices) used[static_cast<std::size_t>(corner)] = 1;
+    }
+    return std::find(used.begin(), used.end(), 0) == used.end();
+}
+
+// Bounds of end minus start, as MakeOffsets makes them, without keeping
+// them; empty or why they cannot be written.
+std::string OffsetBounds(const Vec3* start, const Vec3* end, std::size_t count, GltfAccessor& accessor)
+{
+    const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
+    accessor.min.assign(3, std::numeric_limits<double>::infinity());
+    accessor.max.assign(3, -std::numeric_limits<double>::infinity());
+    for (std::size_t i = 0; i < count; ++i) {
+        const double d[3] = {static_cast<double>(end[i].x) - start[i].x, static_cast<double>(end[i].y) - start[i].y,
+                             static_cast<double>(end[i].z) - start[i].z};
+        for (std::size_t k = 0; k < 3; ++k) {
+            if (!(std::fabs(d[k]) < limit)) return OffsetProblem(i, d);
+            const double rounded = static_cast<float>(d[k]);
+            accessor.min[k] = std::min(accessor.min[k], rounded);
+            accessor.max[k] = std::max(accessor.max[k], rounded);
+        }
+    }
+    return {};
+}
+
+// The layout and makers of the streamed file: the same bytes as
+// PlainDocument's from arrays.
+GltfDocument StreamedDocument(const MorphMesh& mesh, const SurfaceNormals& atStart, const SurfaceNormals& atEnd, std::vector<GltfPiece>& pieces,
+                              std::string& problem)
+{
+    const std::size_t n = mesh.startPositions.size();
+    const uint64_t vectors = n * sizeof(Vec3);
+    const uint64_t corners = mesh.faces.size() * 3;
+    GltfDocument document;
+    AddPlain(document, corners * 4, ElementArrayBuffer, UnsignedInt, corners, "SCALAR");
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    Bounds(mesh.startPositions.data(), n, document.accessors.back());
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    problem = OffsetBounds(mesh.startPositions.data(), mesh.endPositions.data(), n, document.accessors.back());
+    AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
+    pieces.push_back({nullptr, corners * 4, [&mesh](std::size_t first, std::size_t count, unsigned char* out) {
+                          uint32_t* c = reinterpret_cast<uint32_t*>(out);
+                          for (std::size_t t = first; t < first + count; ++t)
+                              for (int32_t corner : mesh.faces[t].indices) *c++ = static_cast<uint32_t>(corner);
+                      }, 12});
+    pieces.push_back({mesh.startPositions.data(), vectors});
+    auto vectorsOf = [](auto item) {
+        return [item](std::size_t first, std::size_t count, unsigned char* out) {
+            Vec3* v = reinterpret_cast<Vec3*>(out);
+            for (std::size_t i = first; i < first + count; ++i) *v++ = item(i);
+        };
+    };
+    const MorphMesh* m = &mesh;
+    pieces.push_back({nullptr, vectors, vectorsOf([m, &atStart](std::size_t i) { return atStart.At(m->startLocations[i]); }), sizeof(Vec3)});
+    pieces.push_back({nullptr, vectors, vectorsOf([m](std::size_t i) {
+                          const Vec3& a = m->startPositions[i];
+                          const Vec3& b = m->endPositions[i];
+                          return Vec3{static_cast<float>(static_cast<double>(b.x) - a.x), static_cast<float>(static_cast<double>(b.y) - a.y),
+                                      static_cast<float>(static_cast<double>(b.z) - a.z)};
+                      }),
+                      sizeof(Vec3)});
+    pieces.push_back({nullptr, vectors, vectorsOf([m, &atStart, &atEnd](std::size_t i) {
+                          const Vec3 a = atStart.At(m->startLocations[i]);
+                          const Vec3 b = atEnd.At(m->endLocations[i]);
+                          return Vec3{b.x - a.x, b.y - a.y, b.z - a.z};
+                      }),
+                      sizeof(Vec3)});
+    AddAnimation(document, pieces);
+    return document;
 }
 
 }  // namespace
+
+uint64_t MorphBinaryBytes(uint64_t vertexCount, uint64_t triangleCount)
+{
+    return triangleCount * 3 * 4 + vertexCount * 4 * sizeof(Vec3) + sizeof AnimationTimes + sizeof AnimationWeights;
+}
+
+std::string GlbSizeProblem(uint64_t jsonBytes, uint64_t binaryBytes)
+{
+    const uint64_t total = 12 + 8 + Padded(jsonBytes) + (binaryBytes > 0 ? 8 + Padded(binaryBytes) : 0);
+    if (total <= GlbLimit) return {};
+    return "the morph needs " + std::to_string(total) + " bytes, over the 4 GiB (4294967295 bytes) a .glb can hold; write .gltf or --compress";
+}
 
 bool GltfContainerOfPath(const std::string& path, GltfContainer& container)
 {
@@ -191,15 +401,83 @@ bool GltfContainerOfPath(const std::string& path, GltfContainer& container)
     return true;
 }
 
-std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfContainer container)
+std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfContainer container, const GltfOptions& options)
 {
-    const MorphTriangles triangles = CollectMorphTriangles(mesh);
-    if (triangles.triangles.empty()) return path + ": nothing to write: the mesh has no faces";
-    const tinygltf::Model model = BuildModel(triangles);
-    return WriteStreamAtomically(path, [&](std::ostream& out) -> std::string {
-        tinygltf::TinyGLTF writer;
-        const bool written = writer.WriteGltfSceneToStream(&model, out, false, container == GltfContainer::Binary);
-        if (!written || !out.flush()) return "cannot write the glTF data";
+    if (mesh.faces.empty()) return path + ": nothing to write: the mesh has no faces";
+    const bool streamed = !options.compress && Streamable(mesh);
+    MorphArrays arrays;
+    std::vector<GltfPiece> pieces;
+    GltfDocument document;
+    EncodedMorph encoded;
+    std::unique_ptr<SurfaceNormals> atStart, atEnd;
+    Background normals(false, [] {});
+    if (streamed) {
+        BothAtOnce(options.threads > 1, [&] { atStart = std::make_unique<SurfaceNormals>(*mesh.source); },
+                   [&] { atEnd = std::make_unique<SurfaceNormals>(*mesh.target); });
+        std::string problem;
+        document = StreamedDocument(mesh, *atStart, *atEnd, pieces, problem);
+        if (!problem.empty()) return path + ": " + problem;
+    } else {
+        arrays.indices = CollectMorphIndices(mesh);
+        if (arrays.indices.corners.empty()) return path + ": nothing to write: the mesh has no faces";
+        if (arrays.indices.vertices.empty()) {
+            arrays.start = mesh.startPositions.data();
+            arrays.end = mesh.endPositions.data();
+        } else {
+            for (int32_t v : arrays.indices.vertices) {
+                arrays.startCopy.push_back(mesh.startPositions[static_cast<std::size_t>(v)]);
+                arrays.endCopy.push_back(mesh.endPositions[static_cast<std::size_t>(v)]);
+            }
+            arrays.start = arrays.startCopy.data();
+            arrays.end = arrays.endCopy.data();
+        }
+        normals.Start(options.threads > 1, [&] { MakeNormals(mesh, arrays, options.compress); });
+        const std::string offsetProblem = MakeOffsets(arrays);
+        if (!offsetProblem.empty()) return path + ": " + offsetProblem;
+        if (options.compress) {
+            normals.Join();
+            encoded = EncodeMorph(arrays.indices.corners, arrays.start, arrays.end, arrays.startNormals, arrays.endNormals);
+            document = std::move(encoded.document);
+            pieces = encoded.pieces;
+            AddAnimation(document, pieces);
+        } else {
+            document = PlainDocument(arrays, pieces);
+        }
+    }
+    const bool text = container == GltfContainer::Text;
+    if (text) document.uri = std::string("data:application/octet-stream;base64,") + Base64Marker;
+    const std::string json = GltfJson(document);
+    if (!text) {
+        const std::string tooBig = GlbSizeProblem(json.size(), document.binaryLength);
+        if (!tooBig.empty()) return path + ": " + tooBig;
+    }
+    const bool threaded = options.threads > 1;
+    return WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
+        Sink sink(file, false);
+        bool failed = false;
+        if (text) {
+            const std::size_t marker = json.find(Base64Marker);
+            sink.Text(json.substr(0, marker));
+            Sink base64(file, true);
+            WritePieces(base64, pieces, normals, arrays, threaded);
+            base64.Finish();
+            failed = base64.Failed();
+            sink.Text(json.substr(marker + std::strlen(Base64Marker)) + "\n");
+        } else {
+            const uint64_t jsonPadded = Padded(json.size());
+            const uint64_t binary = Padded(document.binaryLength);
+            sink.Write("glTF", 4);
+            PutU32(sink, 2);
+            PutU32(sink, 12 + 8 + jsonPadded + 8 + binary);
+            PutU32(sink, jsonPadded);
+            sink.Write("JSON", 4);
+            sink.Text(json + std::string(jsonPadded - json.size(), ' '));
+            PutU32(sink, binary);
+            sink.Write("BIN\0", 4);
+            WritePieces(sink, pieces, normals, arrays, threaded);
+        }
+        failed = failed || sink.Failed();
+        if (failed) return std::string("cannot write the glTF data: ") + std::strerror(errno);
         return {};
     });
 }

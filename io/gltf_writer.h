@@ -1,6 +1,7 @@
 // A merged mesh as a glTF 2.0 morph that any viewer plays.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "geometry/morph_mesh.h"
@@ -20,11 +21,30 @@ inline constexpr float MorphAnimationSeconds = 4.0f;
 // The name of the one morph target, which Blender shows as the shape key.
 inline constexpr const char* MorphTargetName = "morph";
 
+struct GltfOptions {
+    // EXT_meshopt_compression over KHR_mesh_quantization: positions as 16-bit
+    // integers on a grid of 1/32767 of the morph's extent (both ends), normals
+    // as bytes. Viewers need a meshopt decoder to open it.
+    bool compress = false;
+    int threads = 1;  // 2 or more: normals made while the rest is written
+};
+
 // Writes the triangles of mesh over the vertices they use: the base mesh at
 // the start positions with their normals, one morph target holding end minus
 // start for positions and normals, and a looping-ready animation of the
-// target's weight. The file appears whole or not at all. A mesh without
-// faces is refused. Returns an empty string or "<path>: <reason>".
-std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfContainer container);
+// target's weight. Normals are those of the input surfaces at each vertex
+// where mesh carries locations (the robust merge), else area-weighted over
+// the merged triangles. The file appears whole or not at all. Refused
+// before anything is written: a mesh without faces, an end minus start
+// that is no finite float, and a .glb over 4 GiB. Returns an empty string
+// or "<path>: <reason>".
+std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfContainer container, const GltfOptions& options = {});
+
+// The bytes of the binary buffer of an uncompressed morph of these counts.
+uint64_t MorphBinaryBytes(uint64_t vertexCount, uint64_t triangleCount);
+
+// Empty when a .glb of this JSON and binary buffer stays within the 4 GiB
+// its header's 32-bit lengths can say; else why not, in one phrase.
+std::string GlbSizeProblem(uint64_t jsonBytes, uint64_t binaryBytes);
 
 }  // namespace vorlane

@@ -35,4 +35,35 @@ MorphTriangles CollectMorphTriangles(const MorphMesh& mesh)
     return out;
 }
 
+MorphIndices CollectMorphIndices(const MorphMesh& mesh)
+{
+    const std::size_t vertexCount = mesh.startPositions.size();
+    std::vector<char> used(vertexCount, 0);
+    MorphIndices out;
+    out.corners.reserve(mesh.faces.size() * 3);
+    for (const MeshFace& face : mesh.faces) {
+        ForEachFanTriangle(face.indices.data(), face.indices.size(), [&](int32_t a, int32_t b, int32_t c) {
+            for (int32_t corner : {a, b, c}) {
+                assert(corner >= 0 && static_cast<std::size_t>(corner) < vertexCount);
+                used[static_cast<std::size_t>(corner)] = 1;
+                out.corners.push_back(static_cast<uint32_t>(corner));
+            }
+        });
+    }
+    std::size_t kept = 0;
+    for (char u : used) kept += static_cast<std::size_t>(u);
+    out.vertexCount = kept;
+    // note: the robust merge keeps only vertices in use, so this is the usual case.
+    if (kept == vertexCount) return out;
+    std::vector<uint32_t> renumbered(vertexCount, 0);
+    out.vertices.reserve(kept);
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        if (!used[v]) continue;
+        renumbered[v] = static_cast<uint32_t>(out.vertices.size());
+        out.vertices.push_back(static_cast<int32_t>(v));
+    }
+    for (uint32_t& corner : out.corners) corner = renumbered[corner];
+    return out;
+}
+
 }  // namespace vorlane

@@ -1,6 +1,7 @@
 // A merged mesh reduced to what a file needs: triangles over used vertices.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -20,5 +21,15 @@ struct MorphTriangles {
 // fewer dropped) over only the vertices some face uses, which keep their
 // order. Folded vertices of MergeTopologies thus disappear.
 MorphTriangles CollectMorphTriangles(const MorphMesh& mesh);
+
+// The same triangles as a file's index list, without copying positions:
+// three corners each, numbered over the used vertices, and the mesh vertex
+// of each used one (empty when every vertex is used, in order).
+struct MorphIndices {
+    std::vector<uint32_t> corners;
+    std::vector<int32_t> vertices;
+    std::size_t vertexCount = 0;  // used vertices
+};
+MorphIndices CollectMorphIndices(const MorphMesh& mesh);
 
 }  // namespace vorlane

@@ -364,10 +364,16 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh)
         number[v] = kept;
         mesh.startPositions[static_cast<std::size_t>(kept)] = mesh.startPositions[v];
         mesh.endPositions[static_cast<std::size_t>(kept)] = mesh.endPositions[v];
+        for (std::vector<SurfaceLocation>* locations : {&mesh.startLocations, &mesh.endLocations}) {
+            if (!locations->empty()) (*locations)[static_cast<std::size_t>(kept)] = (*locations)[v];
+        }
         ++kept;
     }
     mesh.startPositions.resize(static_cast<std::size_t>(kept));
     mesh.endPositions.resize(static_cast<std::size_t>(kept));
+    for (std::vector<SurfaceLocation>* locations : {&mesh.startLocations, &mesh.endLocations}) {
+        if (!locations->empty()) locations->resize(static_cast<std::size_t>(kept));
+    }
     mesh.vertexCount = kept;
     mesh.faces.clear();
     for (const Corners& c : triangles) {

@@ -31,7 +31,7 @@ bool IsFlatTriangle(const MorphMesh& mesh, int32_t a, int32_t b, int32_t c);
 // old pair did, and last collapses the shortest side of any still flat into
 // the end whose going leaves every triangle around it some area, facing
 // as before (the kept end stays on both surfaces). Keeps mesh closed and consistently oriented; renumbers the
-// vertices to those in use, keeping their order; drops collapsed edges
+// vertices (and their surface locations) to those in use, keeping their order; drops collapsed edges
 // from mesh.edges and the turned ones the overlay owned. For triangle
 // meshes only, as the robust merge makes them.
 FlatRepair RepairFlatTriangles(MorphMesh& mesh);

@@ -12,7 +12,7 @@ MergeMethod ChooseMergeMethod(bool bothBuiltIn, bool robustAsked)
 }
 
 MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, MergeMethod method,
-                         const MergeProgress& progress, FaceDumps dumps)
+                         const MergeProgress& progress, int threads, FaceDumps dumps)
 {
     MergedModels merged;
     if (method == MergeMethod::Literal) {
@@ -20,7 +20,7 @@ MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, Mer
         merged.foldedCount = CountFoldedVertices(merged.mesh);
         return merged;
     }
-    MeshMergeResult result = MergeMeshes(source, target, progress);
+    MeshMergeResult result = MergeMeshes(source, target, progress, threads);
     merged.mesh = std::move(result.mesh);
     merged.flat = RepairFlatTriangles(merged.mesh);
     return merged;

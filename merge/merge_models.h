@@ -29,9 +29,9 @@ struct MergedModels {
 
 // Merges source into target by method. For Robust both models must have
 // passed CheckStarShaped, and the result is cleared of triangles of no area
-// in float positions (RepairFlatTriangles). dumps says whether Literal
-// writes the face lists.
+// in float positions (RepairFlatTriangles); threads as MergeMeshes takes
+// them. dumps says whether Literal writes the face lists.
 MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, MergeMethod method,
-                         const MergeProgress& progress = {}, FaceDumps dumps = FaceDumps::Write);
+                         const MergeProgress& progress = {}, int threads = 1, FaceDumps dumps = FaceDumps::Write);
 
 }  // namespace vorlane

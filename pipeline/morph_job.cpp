@@ -1,13 +1,15 @@
 #include "pipeline/morph_job.h"
 
-#include <string>
 #include <fstream>
+#include <mutex>
 #include <sstream>
+#include <string>
 #include <utility>
 
 #include "geometry/model_catalogue.h"
 #include "io/mesh_reader.h"
 #include "merge/open_edges.h"
+#include "robust/two_halves.h"
 
 namespace vorlane {
 
@@ -75,17 +77,22 @@ bool IsModelArgument(const std::string& argument)
     return FindCatalogueModel(argument) || MeshFormatOfPath(argument, format);
 }
 
-MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progress)
+MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& reportProgress)
 {
     MorphJob job;
-    LoadedModel source = Load(request.source, request.sourceCentre, request.embedding, progress);
-    if (!source.error.empty()) {
-        job.error = std::move(source.error);
-        return job;
-    }
-    LoadedModel target = Load(request.target, request.targetCentre, request.embedding, progress);
-    if (!target.error.empty()) {
-        job.error = std::move(target.error);
+    std::mutex reporting;
+    const PrepareProgress progress = [&](const std::string& phase, double fraction) {
+        const std::lock_guard<std::mutex> lock(reporting);
+        if (reportProgress) reportProgress(phase, fraction);
+    };
+    const bool parallel = request.threads > 1;
+    LoadedModel source, target;
+    // The two inputs share nothing until the merge.
+    BothAtOnce(
+        parallel, [&] { source = Load(request.source, request.sourceCentre, request.embedding, progress); },
+        [&] { target = Load(request.target, request.targetCentre, request.embedding, progress); });
+    if (!source.error.empty() || !target.error.empty()) {
+        job.error = std::move(source.error.empty() ? target.error : source.error);
         return job;
     }
     job.source = std::make_unique<Polyhedron>(std::move(source.model));
@@ -94,10 +101,12 @@ MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progres
     job.targetMap = job.target->map;
     const MergeMethod method = ChooseMergeMethod(source.builtIn && target.builtIn, !request.literal);
     if (method == MergeMethod::Robust) {
-        for (const auto& [model, role] : {std::pair{job.source.get(), "source"}, std::pair{job.target.get(), "target"}}) {
-            job.error = CheckStarShaped(*model, role, progress);
-            if (!job.error.empty()) return job;
-        }
+        std::string problems[2];
+        BothAtOnce(
+            parallel, [&] { problems[0] = CheckStarShaped(*job.source, "source", progress); },
+            [&] { problems[1] = CheckStarShaped(*job.target, "target", progress); });
+        job.error = problems[0].empty() ? problems[1] : problems[0];
+        if (!job.error.empty()) return job;
     }
     if (method == MergeMethod::Robust &&
         (job.source->map == SphereMap::Spherical || job.target->map == SphereMap::Spherical || !request.landmarks.empty())) {
@@ -107,7 +116,7 @@ MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progres
     }
     job.merged = MergeModels(
         *job.source, *job.target, method,
-        [&](const char* phase, double fraction) { if (progress) progress(phase, fraction); }, FaceDumps::Skip);
+        [&](const char* phase, double fraction) { progress(phase, fraction); }, request.threads, FaceDumps::Skip);
     // note: the robust merge is closed by construction; the literal one not always.
     if (method == MergeMethod::Literal) {
         const int32_t open = CountOpenEdges(job.merged.mesh);

@@ -26,6 +26,7 @@ struct MorphRequest {
     // meshes (anything else takes the latter). It writes no face lists here,
     // and a result that is not closed is refused.
     bool literal = false;
+    int threads = 1;      // 2 or more: both inputs at once, and the merge on two threads
 };
 
 struct MorphJob {
@@ -49,8 +50,9 @@ bool IsModelArgument(const std::string& argument);
 // string or "<path>: <reason>".
 std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>& pairs);
 
-// Runs the path for request, reporting its phases; stops at the first input
-// that cannot be read, prepared or merged into a closed mesh. Where either
+// Runs the path for request, reporting its phases (from one thread at a
+// time); stops at the first input that cannot be read, prepared or merged
+// into a closed mesh, the source's fault first when both fail. Where either
 // mesh is mapped spherically, or landmarks are given, the target's sphere
 // is aligned to the source's before the merge.
 MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progress = {});

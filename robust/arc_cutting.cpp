@@ -12,6 +12,7 @@
 #include "robust/huge_pages.h"
 #include "robust/overlay.h"
 #include "robust/ray_points.h"
+#include "robust/two_halves.h"
 
 namespace vorlane {
 
@@ -47,7 +48,12 @@ std::vector<bool> Overlay::UsedVertices(const Polyhedron& model)
 void Overlay::CutArcs()
 {
     GroupPointsByArc();
-    for (int32_t arc = SourceArcCount(); arc < ArcCount(); ++arc) SortAlongArc(arc);
+    // Each arc sorts its own points: the target's arcs in two halves.
+    const size_t targetArcs = target_.arcs.size();
+    InTwoHalves(threads_, targetArcs, [&](size_t begin, size_t end) {
+        std::vector<Along> along;
+        for (size_t arc = begin; arc < end; ++arc) SortAlongArc(SourceArcCount() + static_cast<int32_t>(arc), along);
+    });
     CountSpokes();
     FillSpokes();
     arcFirst_ = {};
@@ -75,14 +81,14 @@ void Overlay::GroupPointsByArc()
         [&](int32_t arc, int32_t vertex) { onArc_[static_cast<size_t>(fill[static_cast<size_t>(arc) - sourceArcs]++)] = vertex; });
 }
 
-void Overlay::SortAlongArc(int32_t arc)
+void Overlay::SortAlongArc(int32_t arc, std::vector<Along>& along)
 {
     const IndexPair& e = ArcOf(arc);
     const Vec3& p = SideOf(arc).Point(e.from);
     const Vec3& q = SideOf(arc).Point(e.to);
     int32_t* points = onArc_.data() + arcFirst_[static_cast<size_t>(arc)];
     const int32_t n = arcFirst_[static_cast<size_t>(arc) + 1] - arcFirst_[static_cast<size_t>(arc)];
-    if (n < 2 || SortedByParameter(arc, p, q, points, n)) return;
+    if (n < 2 || SortedByParameter(arc, p, q, points, n, along)) return;
     for (int32_t i = 1; i < n; ++i) {
         for (int32_t j = i; j > 0 && CompareAlongArc(p, q, EventOn(arc, points[j]), EventOn(arc, points[j - 1])) > 0; --j) {
             std::swap(points[j], points[j - 1]);
@@ -90,7 +96,7 @@ void Overlay::SortAlongArc(int32_t arc)
     }
 }
 
-bool Overlay::SortedByParameter(int32_t arc, const Vec3& p, const Vec3& q, int32_t* points, int32_t n)
+bool Overlay::SortedByParameter(int32_t arc, const Vec3& p, const Vec3& q, int32_t* points, int32_t n, std::vector<Along>& along_) const
 {
     along_.resize(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) {

@@ -153,6 +153,8 @@ private:
         auto final = [&](int32_t v) { return v < static_cast<int32_t>(base) ? v : renumber[static_cast<size_t>(v) - base]; };
         out.surface.faces = model.faces;
         out.changed.assign(model.faces.size(), false);
+        out.parent.resize(model.faces.size());
+        for (size_t t = 0; t < model.faces.size(); ++t) out.parent[t] = static_cast<int32_t>(t);
         for (size_t t = 0; t < model.faces.size(); ++t) {
             if (!Touched(static_cast<int32_t>(t))) continue;
             out.changed[t] = true;
@@ -164,6 +166,7 @@ private:
                     out.surface.faces[t] = piece;
                 } else {
                     out.surface.faces.push_back(piece);
+                    out.parent.push_back(static_cast<int32_t>(t));
                 }
             }
         }

@@ -23,7 +23,8 @@ struct ArcSplit {
 struct SplitMesh {
     Polyhedron surface;
     std::vector<Vec3> directions;
-    std::vector<bool> changed;  // by triangle of the mesh split: replaced
+    std::vector<bool> changed;     // by triangle of the mesh split: replaced
+    std::vector<int32_t> parent;   // by triangle: the triangle of the mesh split it lies in
 };
 
 // Splits the arcs of mesh at the given directions. The new vertices lie on

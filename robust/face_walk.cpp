@@ -12,6 +12,7 @@
 #include "robust/huge_pages.h"
 #include "robust/overlay.h"
 #include "robust/ray_points.h"
+#include "robust/two_halves.h"
 
 namespace vorlane {
 namespace {
@@ -36,24 +37,35 @@ Vec3 SurfacePoint(const WalkMesh& other, const Location& where, const Vec3& p)
 
 void Overlay::SortAroundVertices()
 {
+    // Each vertex first keeps and sorts its spokes at the front of its own
+    // stretch (the vertices in two halves at once), then the stretches are
+    // packed in order.
+    std::vector<int32_t> keptAt(static_cast<size_t>(vertexCount_), 0);
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), [&](size_t from, size_t to) {
+        AngleScratch scratch;
+        for (size_t v = from; v < to; ++v) {
+            const int32_t begin = firstSpoke_[v];
+            const int32_t end = firstSpoke_[v + 1];
+            // Pieces of two arcs on one circle between the same two vertices
+            // are one edge: keep the first of each neighbour.
+            int32_t kept = begin;
+            for (int32_t i = begin; i < end; ++i) {
+                const Spoke spoke = spokes_[static_cast<size_t>(i)];
+                int32_t j = begin;
+                while (j < kept && spokes_[static_cast<size_t>(j)].to != spoke.to) ++j;
+                if (j == kept) spokes_[static_cast<size_t>(kept++)] = spoke;
+            }
+            keptAt[v] = kept - begin;
+            if (static_cast<int32_t>(v) < crossingBase_ && kept - begin > 2) {
+                SortByAngle(DirectionOf(static_cast<int32_t>(v)), spokes_.begin() + begin, spokes_.begin() + kept, scratch);
+            }
+        }
+    });
     int32_t kept = 0;
-    int32_t begin = 0;
     for (int32_t v = 0; v < vertexCount_; ++v) {
-        const int32_t end = firstSpoke_[static_cast<size_t>(v) + 1];
+        const int32_t begin = firstSpoke_[static_cast<size_t>(v)];
         firstSpoke_[static_cast<size_t>(v)] = kept;
-        // Pieces of two arcs on one circle between the same two vertices
-        // are one edge: keep the first of each neighbour.
-        const int32_t first = kept;
-        for (int32_t i = begin; i < end; ++i) {
-            const Spoke spoke = spokes_[static_cast<size_t>(i)];
-            int32_t j = first;
-            while (j < kept && spokes_[static_cast<size_t>(j)].to != spoke.to) ++j;
-            if (j == kept) spokes_[static_cast<size_t>(kept++)] = spoke;
-        }
-        begin = end;
-        if (v < crossingBase_ && kept - first > 2) {
-            SortByAngle(DirectionOf(v), spokes_.begin() + first, spokes_.begin() + kept);
-        }
+        for (int32_t i = 0; i < keptAt[static_cast<size_t>(v)]; ++i) spokes_[static_cast<size_t>(kept++)] = spokes_[static_cast<size_t>(begin + i)];
     }
     firstSpoke_[static_cast<size_t>(vertexCount_)] = kept;
     spokes_.resize(static_cast<size_t>(kept));
@@ -65,12 +77,14 @@ void Overlay::SortAroundVertices()
     }
 }
 
-void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std::vector<Spoke>::iterator end)
+void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std::vector<Spoke>::iterator end, AngleScratch& scratch) const
 {
+    std::vector<Vec3>& towards = scratch.towards;
+    std::vector<int>& quarters = scratch.quarters;
     const size_t n = static_cast<size_t>(end - begin);
-    towards_.resize(n);
-    for (size_t i = 0; i < n; ++i) towards_[i] = Toward(*(begin + static_cast<std::ptrdiff_t>(i)));
-    const Vec3 reference = towards_[0];
+    towards.resize(n);
+    for (size_t i = 0; i < n; ++i) towards[i] = Toward(*(begin + static_cast<std::ptrdiff_t>(i)));
+    const Vec3 reference = towards[0];
     // 0: the reference, 1: left of it, 2: opposite, 3: right of it.
     auto quarter = [&](const Vec3& w) {
         const int side = Orient3(v, reference, w);
@@ -78,17 +92,17 @@ void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std
         if (side < 0) return 3;
         return TangentCosine(v, reference, w) > 0 ? 0 : 2;
     };
-    quarters_.resize(n);
-    for (size_t i = 0; i < n; ++i) quarters_[i] = quarter(towards_[i]);
+    quarters.resize(n);
+    for (size_t i = 0; i < n; ++i) quarters[i] = quarter(towards[i]);
     auto before = [&](size_t a, size_t b) {
-        if (quarters_[a] != quarters_[b]) return quarters_[a] < quarters_[b];
-        return Orient3(v, towards_[a], towards_[b]) > 0;
+        if (quarters[a] != quarters[b]) return quarters[a] < quarters[b];
+        return Orient3(v, towards[a], towards[b]) > 0;
     };
     for (size_t i = 1; i < n; ++i) {
         for (size_t j = i; j > 0 && before(j, j - 1); --j) {
             std::swap(*(begin + static_cast<std::ptrdiff_t>(j)), *(begin + static_cast<std::ptrdiff_t>(j) - 1));
-            std::swap(towards_[j], towards_[j - 1]);
-            std::swap(quarters_[j], quarters_[j - 1]);
+            std::swap(towards[j], towards[j - 1]);
+            std::swap(quarters[j], quarters[j - 1]);
         }
     }
 }
@@ -101,22 +115,55 @@ void Overlay::WalkFaces(MeshMergeResult& result)
     ReserveHuge(result.polygonIndices, spokes_.size());
     ReserveHuge(result.mesh.faces, 2 * static_cast<size_t>(keptCount_));
     result.polygonStarts.push_back(0);
-    // Once sorted a spoke's ray is spent, so it marks the walked ones:
-    // the mark sits in the line the walk reads anyway.
-    for (int32_t v = 0; v < vertexCount_; ++v) {
+    // Faces come in order of their first spoke, so the vertices split in
+    // two runs of about as many spokes, each walking the faces that start
+    // in it; the second run's are appended after the first's.
+    const size_t half = threads_ > 1 ? static_cast<size_t>(std::lower_bound(firstSpoke_.begin(), firstSpoke_.end(), firstSpoke_.back() / 2) -
+                                                           firstSpoke_.begin())
+                                     : static_cast<size_t>(vertexCount_);
+    FaceWalks first{std::move(result.polygonStarts), std::move(result.polygonIndices), std::move(result.mesh.faces)};
+    FaceWalks second;
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(half, static_cast<size_t>(vertexCount_)), [&](size_t begin, size_t end) {
+        if (begin < end) WalkFacesOf(static_cast<int32_t>(begin), static_cast<int32_t>(end), begin == 0 ? first : second);
+    });
+    const int32_t shift = static_cast<int32_t>(first.indices.size());
+    first.indices.insert(first.indices.end(), second.indices.begin(), second.indices.end());
+    for (int32_t end : second.starts) first.starts.push_back(end + shift);
+    for (MeshFace& face : second.faces) first.faces.push_back(std::move(face));
+    result.polygonStarts = std::move(first.starts);
+    result.polygonIndices = std::move(first.indices);
+    result.mesh.faces = std::move(first.faces);
+}
+
+void Overlay::WalkFacesOf(int32_t begin, int32_t end, FaceWalks& out)
+{
+    const int32_t lowest = firstSpoke_[static_cast<size_t>(begin)];
+    const int32_t highest = firstSpoke_[static_cast<size_t>(end)];
+    // Once sorted a spoke's ray is spent, so it marks the walked ones: the
+    // mark sits in the line the walk reads anyway. Each run marks only its
+    // own spokes, and leaves a face with a spoke before its own to the run
+    // before, which meets that spoke first.
+    for (int32_t v = begin; v < end; ++v) {
         for (int32_t start = firstSpoke_[static_cast<size_t>(v)]; start < firstSpoke_[static_cast<size_t>(v) + 1]; ++start) {
             if (spokes_[static_cast<size_t>(start)].ray == Walked) continue;
-            const size_t first = result.polygonIndices.size();
+            const size_t first = out.indices.size();
+            bool earlier = false;
             int32_t at = v;
-            for (int32_t s = start; spokes_[static_cast<size_t>(s)].ray != Walked;) {
+            int32_t s = start;
+            do {
                 Spoke& spoke = spokes_[static_cast<size_t>(s)];
-                spoke.ray = Walked;
-                result.polygonIndices.push_back(compact_[static_cast<size_t>(at)]);
+                if (s < lowest) earlier = true;
+                if (s < highest && s >= lowest) spoke.ray = Walked;
+                out.indices.push_back(compact_[static_cast<size_t>(at)]);
                 s = TurnLeft(spoke.to, at);
                 at = spoke.to;
+            } while (s != start);
+            if (earlier) {
+                out.indices.resize(first);
+                continue;
             }
-            result.polygonStarts.push_back(static_cast<int32_t>(result.polygonIndices.size()));
-            Fan(result.polygonIndices.data() + first, result.polygonIndices.size() - first, result.mesh.faces);
+            out.starts.push_back(static_cast<int32_t>(out.indices.size()));
+            Fan(out.indices.data() + first, out.indices.size() - first, out.faces);
         }
     }
 }
@@ -129,21 +176,32 @@ void Overlay::Fan(const int32_t* ring, size_t n, std::vector<MeshFace>& triangle
 void Overlay::Assemble(MeshMergeResult& result)
 {
     MorphMesh& mesh = result.mesh;
-    PlacePositions(mesh);
     // Spokes are grouped by ascending vertex and compacting keeps the
-    // order, so only each vertex's few neighbours need sorting.
+    // order, so only each vertex's few neighbours need sorting. The second
+    // half of the vertices lists its edges apart, appended after.
     ReserveHuge(mesh.edges, spokes_.size() / 2);
-    for (int32_t v = 0; v < vertexCount_; ++v) {
-        const size_t begin = mesh.edges.size();
-        for (int32_t i = firstSpoke_[static_cast<size_t>(v)]; i < firstSpoke_[static_cast<size_t>(v) + 1]; ++i) {
-            const int32_t to = spokes_[static_cast<size_t>(i)].to;
-            if (v < to) mesh.edges.push_back({compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(to)]});
+    std::vector<IndexPair> later;
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), [&](size_t from, size_t to) {
+        std::vector<IndexPair>& edges = from == 0 ? mesh.edges : later;
+        for (int32_t v = static_cast<int32_t>(from); v < static_cast<int32_t>(to); ++v) {
+            const size_t begin = edges.size();
+            for (int32_t i = firstSpoke_[static_cast<size_t>(v)]; i < firstSpoke_[static_cast<size_t>(v) + 1]; ++i) {
+                const int32_t far = spokes_[static_cast<size_t>(i)].to;
+                if (v < far) edges.push_back({compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(far)]});
+            }
+            // A few neighbours each: insertion beats a general sort's setup.
+            for (size_t i = begin + 1; i < edges.size(); ++i) {
+                for (size_t j = i; j > begin && edges[j] < edges[j - 1]; --j) std::swap(edges[j], edges[j - 1]);
+            }
         }
-        // A few neighbours each: insertion beats a general sort's setup.
-        for (size_t i = begin + 1; i < mesh.edges.size(); ++i) {
-            for (size_t j = i; j > begin && mesh.edges[j] < mesh.edges[j - 1]; --j) std::swap(mesh.edges[j], mesh.edges[j - 1]);
-        }
-    }
+    });
+    mesh.edges.insert(mesh.edges.end(), later.begin(), later.end());
+    // note: the spokes are the largest table left; gone before positions
+    // and locations are made, they lower the peak by their size.
+    later = {};
+    spokes_ = {};
+    firstSpoke_ = {};
+    PlacePositions(mesh);
     mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
     mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
     mesh.centre = SphereCentre;
@@ -159,37 +217,57 @@ void Overlay::PlacePositions(MorphMesh& mesh) const
         ReserveHuge(*positions, static_cast<size_t>(keptCount_));
         positions->resize(static_cast<size_t>(keptCount_));
     }
-    auto place = [&](int32_t v, const Vec3& start, const Vec3& end) {
-        mesh.startPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(start, source_.model->centre);
-        mesh.endPositions[static_cast<size_t>(compact_[static_cast<size_t>(v)])] = Add(end, target_.model->centre);
+    for (std::vector<SurfaceLocation>* locations : {&mesh.startLocations, &mesh.endLocations}) {
+        ReserveHuge(*locations, static_cast<size_t>(keptCount_));
+        locations->resize(static_cast<size_t>(keptCount_));
+    }
+    auto place = [&](int32_t v, const Vec3& start, const Vec3& end, const SurfaceLocation& onSource, const SurfaceLocation& onTarget) {
+        const size_t kept = static_cast<size_t>(compact_[static_cast<size_t>(v)]);
+        mesh.startPositions[kept] = Add(start, source_.model->centre);
+        mesh.endPositions[kept] = Add(end, target_.model->centre);
+        mesh.startLocations[kept] = onSource;
+        mesh.endLocations[kept] = onTarget;
     };
+    // Every merged vertex has its own slot: each loop splits in two halves.
     const int32_t s = static_cast<int32_t>(source_.model->vertices.size());
-    for (int32_t v = 0; v < s; ++v) {
-        if (compact_[static_cast<size_t>(v)] < 0) continue;
-        place(v, source_.Surface(v), SurfacePoint(target_, sourceOnTarget_[static_cast<size_t>(v)], source_.Point(v)));
-    }
-    for (size_t v = 0; v < targetVertex_.size(); ++v) {
-        const int32_t merged = targetVertex_[v];
-        if (merged < s || compact_[static_cast<size_t>(merged)] < 0) continue;  // unused, or one with a source vertex
-        const Vec3& p = target_.Point(static_cast<int32_t>(v));
-        place(merged, SurfacePoint(source_, targetOnSource_[v], p), target_.Surface(static_cast<int32_t>(v)));
-    }
-    for (size_t k = 0; k < crossings_.size(); ++k) {
-        const int32_t vertex = crossingBase_ + static_cast<int32_t>(k);
-        if (compact_[static_cast<size_t>(vertex)] < 0) continue;
-        const Crossing& c = crossings_[k];
-        const IndexPair& a = source_.arcs[static_cast<size_t>(c.sourceArc)];
-        const IndexPair& b = target_.arcs[static_cast<size_t>(c.targetArc)];
-        const D3 na = Cross(ToD(source_.Point(a.from)), ToD(source_.Point(a.to)));
-        const D3 nb = Cross(ToD(target_.Point(b.from)), ToD(target_.Point(b.to)));
-        D3 direction = Cross(na, nb);
-        if (Dot(direction, ToD(source_.Point(a.from))) + Dot(direction, ToD(source_.Point(a.to))) < 0) {
-            direction = {-direction.x, -direction.y, -direction.z};
+    InTwoHalves(threads_, static_cast<size_t>(s), [&](size_t begin, size_t end) {
+        for (int32_t v = static_cast<int32_t>(begin); v < static_cast<int32_t>(end); ++v) {
+            if (compact_[static_cast<size_t>(v)] < 0) continue;
+            const Location& where = sourceOnTarget_[static_cast<size_t>(v)];
+            const D3 p = ToD(source_.Point(v));
+            place(v, source_.Surface(v), SurfacePoint(target_, where, source_.Point(v)), OwnLocation(0, v, p), LocationOn(1, where, p));
         }
-        // The direction unrounded: a crossing can lie closer to a vertex
-        // than a float step, and rounding it first could put it past.
-        place(vertex, source_.SurfaceOnEdge(a.from, a.to, direction), target_.SurfaceOnEdge(b.from, b.to, direction));
-    }
+    });
+    InTwoHalves(threads_, targetVertex_.size(), [&](size_t begin, size_t end) {
+        for (size_t v = begin; v < end; ++v) {
+            const int32_t merged = targetVertex_[v];
+            if (merged < s || compact_[static_cast<size_t>(merged)] < 0) continue;  // unused, or one with a source vertex
+            const Vec3& p = target_.Point(static_cast<int32_t>(v));
+            const Location& where = targetOnSource_[v];
+            place(merged, SurfacePoint(source_, where, p), target_.Surface(static_cast<int32_t>(v)), LocationOn(0, where, ToD(p)),
+                  OwnLocation(1, static_cast<int32_t>(v), ToD(p)));
+        }
+    });
+    InTwoHalves(threads_, crossings_.size(), [&](size_t begin, size_t end) {
+        for (size_t k = begin; k < end; ++k) {
+            const int32_t vertex = crossingBase_ + static_cast<int32_t>(k);
+            if (compact_[static_cast<size_t>(vertex)] < 0) continue;
+            const Crossing& c = crossings_[k];
+            const IndexPair& a = source_.arcs[static_cast<size_t>(c.sourceArc)];
+            const IndexPair& b = target_.arcs[static_cast<size_t>(c.targetArc)];
+            const D3 na = Cross(ToD(source_.Point(a.from)), ToD(source_.Point(a.to)));
+            const D3 nb = Cross(ToD(target_.Point(b.from)), ToD(target_.Point(b.to)));
+            D3 direction = Cross(na, nb);
+            if (Dot(direction, ToD(source_.Point(a.from))) + Dot(direction, ToD(source_.Point(a.to))) < 0) {
+                direction = {-direction.x, -direction.y, -direction.z};
+            }
+            // The direction unrounded: a crossing can lie closer to a vertex
+            // than a float step, and rounding it first could put it past.
+            place(vertex, source_.SurfaceOnEdge(a.from, a.to, direction), target_.SurfaceOnEdge(b.from, b.to, direction),
+                  ArcLocation(0, c.sourceArc, direction),
+                  ArcLocation(1, c.targetArc, direction));
+        }
+    });
 }
 
 }  // namespace vorlane

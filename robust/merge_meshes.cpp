@@ -13,12 +13,15 @@
 #include "robust/huge_pages.h"
 #include "robust/overlay.h"
 #include "robust/ray_points.h"
+#include "robust/two_halves.h"
 
 namespace vorlane {
 
-Overlay::Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress)
-    : sourceModel_(source), targetModel_(target), source_(MakeWalkMesh(source)), target_(MakeWalkMesh(target)), progress_(progress)
+Overlay::Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads)
+    : sourceModel_(source), targetModel_(target), progress_(progress), threads_(threads)
 {
+    // The two walk meshes are independent: one on each core.
+    BothAtOnce(threads_ > 1, [&] { source_ = MakeWalkMesh(source); }, [&] { target_ = MakeWalkMesh(target); });
 }
 
 MeshMergeResult Overlay::Run()
@@ -40,9 +43,9 @@ MeshMergeResult Overlay::Run()
     return result;
 }
 
-MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress)
+MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads)
 {
-    return Overlay(source, target, progress).Run();
+    return Overlay(source, target, progress, threads).Run();
 }
 
 }  // namespace vorlane

@@ -28,6 +28,21 @@ using MergeProgress = std::function<void(const char* phase, double fraction)>;
 struct MeshMergeResult {
     // Vertices in use only (none folded), edges of the overlay without the
     // triangulation's diagonals, triangles counter-clockwise seen from outside.
+    //
+    // mesh.startLocations[v] and mesh.endLocations[v] say where merged vertex
+    // v lies on the source and on the target: a triangle of that input's own
+    // faces (as given, before any arc was split) and barycentric weights of
+    // its corners in face order, in double. Weights are never negative and
+    // sum to 1 up to rounding. A vertex of the input itself has weight
+    // exactly 1 at its corner; a point inside an input edge (a crossing, or
+    // the other input's vertex on it) has weight exactly 0 at the corner
+    // across, the other two found as the position is (OnSegment), unless a
+    // near miss split that edge (then that weight is 0 only up to rounding);
+    // a point inside a triangle has the weights of the central projection of
+    // its direction onto the triangle's plane. So the combination of the
+    // triangle's corners (plus the model's centre) is the position in double
+    // before its rounding to float: the same place, for any map of the
+    // input, as a combination of that triangle's mapped corners.
     MorphMesh mesh;
     // The overlay's faces before triangulation, outward: face k is
     // polygonIndices[polygonStarts[k]] up to polygonIndices[polygonStarts[k + 1]].
@@ -37,6 +52,8 @@ struct MeshMergeResult {
 
 // Merges source (start positions) into target (end positions). Both must be
 // models that ValidateStarShaped accepts (the prepare stage checks them).
-MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress = {});
+// threads > 1 runs independent parts on two threads; the result is the same
+// to the byte.
+MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress = {}, int threads = 1);
 
 }  // namespace vorlane

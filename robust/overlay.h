@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "geometry/dvec3.h"
 #include "geometry/exact_predicates.h"
 #include "geometry/morph_mesh.h"
 #include "geometry/polyhedron.h"
@@ -38,12 +39,12 @@ constexpr int32_t Walked = -1;  // the ray of a spoke the face walk has passed
 
 class Overlay {
 public:
-    Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress);
+    Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads);
 
     MeshMergeResult Run();
 
 private:
-    void Report(const char* phase, double fraction)
+    void Report(const char* phase, double fraction) const
     {
         if (progress_) progress_(phase, fraction);
     }
@@ -64,9 +65,21 @@ private:
     // are its crossings, found once each and in order along it.
     void FindCrossings();
 
+    // What the walks along some source arcs met, numbered as if they were
+    // the first.
+    struct ArcWalks {
+        std::vector<Crossing> crossings;
+        std::vector<int32_t> walked;
+        std::vector<int32_t> first;
+        std::vector<int32_t> met;  // scratch of one walk
+    };
+
+    // Walks source arcs begin up to end.
+    void WalkSourceArcs(int32_t begin, int32_t end, ArcWalks& out) const;
+
     // The crossings and target vertices met inside one source arc, in order
     // along it; where its ends lie is known by now.
-    void WalkSourceArc(int32_t arc);
+    void WalkSourceArc(int32_t arc, ArcWalks& out) const;
 
     // Every vertex of each model finds its place on the other's network.
     void LocateVertices();
@@ -86,8 +99,10 @@ private:
     // on it that the split changed are forgotten (on, listed in onReplaced),
     // and so are those of its new vertices (own, used, ownReplaced), for the
     // walks to find again.
+    // origin maps mesh's triangles to its input's (empty: the same) and
+    // follows the split.
     static bool Split(WalkMesh& mesh, std::vector<ArcSplit> splits, SplitMesh& kept, std::vector<Location>& on, std::vector<int32_t>& onReplaced,
-                      std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced);
+                      std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced, std::vector<int32_t>& origin);
 
     // Two meshes of one shape rarely give their shared vertices the same
     // direction to the last bit, and the exact overlay would keep each such
@@ -160,11 +175,17 @@ private:
 
     // Few points per arc: insertion by parameters along the chord where
     // their bounds keep them apart, else by exact comparison.
-    void SortAlongArc(int32_t arc);
+    struct Along {
+        int32_t vertex;
+        double t;
+        double error;
+    };
+    // along: scratch, one per thread.
+    void SortAlongArc(int32_t arc, std::vector<Along>& along);
 
     // Two crossings differ in their parameters by far more than the
     // rounding almost always; true when every neighbour pair does.
-    bool SortedByParameter(int32_t arc, const Vec3& p, const Vec3& q, int32_t* points, int32_t n);
+    bool SortedByParameter(int32_t arc, const Vec3& p, const Vec3& q, int32_t* points, int32_t n, std::vector<Along>& along_) const;
 
     int32_t MergedVertex(int32_t arc, int32_t v) const
     {
@@ -208,7 +229,11 @@ private:
     void SortAroundVertices();
 
     // Insertion by exact comparisons: degrees are small.
-    void SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std::vector<Spoke>::iterator end);
+    struct AngleScratch {
+        std::vector<Vec3> towards;
+        std::vector<int> quarters;
+    };
+    void SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std::vector<Spoke>::iterator end, AngleScratch& scratch) const;
 
     // At vertex v, the spoke just before the one back to from in
     // counter-clockwise order: the next side of the face on the left.
@@ -226,6 +251,14 @@ private:
     // indices are written in kept numbering straight away.
     void WalkFaces(MeshMergeResult& result);
 
+    // The faces whose first spoke leaves a vertex from begin up to end.
+    struct FaceWalks {
+        std::vector<int32_t> starts;  // the end of each face in indices
+        std::vector<int32_t> indices;
+        std::vector<MeshFace> faces;  // triangles
+    };
+    void WalkFacesOf(int32_t begin, int32_t end, FaceWalks& out);
+
     // Every corner of a face is strict: it lies inside a corner of a triangle
     // of each model (both less than a half turn) or between two different
     // great circles. So a fan never makes a triangle on one great circle.
@@ -234,8 +267,21 @@ private:
     void Assemble(MeshMergeResult& result);
 
     // Positions of the kept vertices on both surfaces, in each model's table
-    // coordinates.
+    // coordinates, and where they lie on each input.
     void PlacePositions(MorphMesh& mesh) const;
+
+    // The input triangle that triangle t of side's walk mesh lies in (side
+    // 0 the source, 1 the target).
+    int32_t InputTriangle(int side, int32_t t) const
+    {
+        return origin_[side].empty() ? t : origin_[side][static_cast<size_t>(t)];
+    }
+
+    // Where on side's input lie its walk mesh's vertex v, a point in
+    // direction p inside its arc, or a point in direction p at where.
+    SurfaceLocation OwnLocation(int side, int32_t v, const D3& p) const;
+    SurfaceLocation ArcLocation(int side, int32_t arc, const D3& p) const;
+    SurfaceLocation LocationOn(int side, const Location& where, const D3& p) const;
 
     const Polyhedron& sourceModel_;
     const Polyhedron& targetModel_;
@@ -246,13 +292,14 @@ private:
     SplitMesh targetSplit_;
     // Vertices placed afresh after a split: the source's, the target's.
     std::vector<int32_t> replaced_[2];
+    std::vector<int32_t> origin_[2];  // by walk triangle of each side, its input triangle once split
     const MergeProgress& progress_;
+    int threads_ = 1;
     std::vector<Crossing> crossings_;
     // What the walk met inside each source arc, in order: crossing k as k,
     // target vertex v as ~v; arc a's from walked_[walkedFirst_[a]].
     std::vector<int32_t> walked_;
     std::vector<int32_t> walkedFirst_;
-    std::vector<int32_t> met_;  // scratch of the walk along one arc
     std::vector<bool> used_[2];
     std::vector<Location> sourceOnTarget_;
     std::vector<Location> targetOnSource_;
@@ -269,14 +316,6 @@ private:
     std::vector<Spoke> spokes_;
     std::vector<int32_t> compact_;  // kept number of each merged vertex, or -1
     int32_t keptCount_ = 0;
-    struct Along {
-        int32_t vertex;
-        double t;
-        double error;
-    };
-    std::vector<Along> along_;  // scratch of the sort along an arc
-    std::vector<Vec3> towards_;  // scratch of the angular sort
-    std::vector<int> quarters_;
 };
 
 }  // namespace vorlane

@@ -12,6 +12,7 @@
 #include "robust/huge_pages.h"
 #include "robust/overlay.h"
 #include "robust/ray_points.h"
+#include "robust/two_halves.h"
 
 namespace vorlane {
 
@@ -22,31 +23,58 @@ void Overlay::FindCrossings()
     ReserveHuge(crossings_, source_.arcs.size() + target_.arcs.size());
     ReserveHuge(walked_, source_.arcs.size() + target_.arcs.size());
     walkedFirst_.reserve(source_.arcs.size() + 1);
-    for (int32_t arc = 0; arc < SourceArcCount(); ++arc) {
-        walkedFirst_.push_back(static_cast<int32_t>(walked_.size()));
-        WalkSourceArc(arc);
-        if ((arc & 0xffff) == 0xffff) Report("crossings", static_cast<double>(arc) / SourceArcCount());
-    }
+    // Walks only read the target and where arcs start and end, once every
+    // vertex is placed; then the second half of the arcs can go on its own
+    // thread and be appended, renumbered, as if walked after the first.
+    bool placed = true;
+    for (size_t v = 0; v < sourceOnTarget_.size(); ++v) placed = placed && (!used_[0][v] || sourceOnTarget_[v].index >= 0);
+    const int32_t half = placed && threads_ > 1 ? SourceArcCount() / 2 : SourceArcCount();
+    ArcWalks second;
+    BothAtOnce(
+        half < SourceArcCount(),
+        [&] {
+            ArcWalks first{std::move(crossings_), std::move(walked_), std::move(walkedFirst_), {}};
+            WalkSourceArcs(0, half, first);
+            crossings_ = std::move(first.crossings);
+            walked_ = std::move(first.walked);
+            walkedFirst_ = std::move(first.first);
+        },
+        [&] { WalkSourceArcs(half, SourceArcCount(), second); });
+    const int32_t crossingShift = static_cast<int32_t>(crossings_.size());
+    const int32_t walkedShift = static_cast<int32_t>(walked_.size());
+    crossings_.insert(crossings_.end(), second.crossings.begin(), second.crossings.end());
+    for (int32_t point : second.walked) walked_.push_back(point >= 0 ? point + crossingShift : point);
+    for (int32_t first : second.first) walkedFirst_.push_back(first + walkedShift);
     walkedFirst_.push_back(static_cast<int32_t>(walked_.size()));
 }
 
-void Overlay::WalkSourceArc(int32_t arc)
+void Overlay::WalkSourceArcs(int32_t begin, int32_t end, ArcWalks& out) const
+{
+    for (int32_t arc = begin; arc < end; ++arc) {
+        out.first.push_back(static_cast<int32_t>(out.walked.size()));
+        WalkSourceArc(arc, out);
+        if (begin == 0 && (arc & 0xffff) == 0xffff) Report("crossings", static_cast<double>(arc) / end);
+    }
+}
+
+void Overlay::WalkSourceArc(int32_t arc, ArcWalks& out) const
 {
     const IndexPair& e = source_.arcs[static_cast<size_t>(arc)];
-    met_.clear();
-    WalkArc(target_, source_.Point(e.from), source_.Point(e.to), sourceOnTarget_[static_cast<size_t>(e.from)],
-            sourceOnTarget_[static_cast<size_t>(e.to)], met_);
-    for (const int32_t side : met_) {
+    out.met.clear();
+    // note: a copy, so the walks share nothing they write; every end is placed by now.
+    Location end = sourceOnTarget_[static_cast<size_t>(e.to)];
+    WalkArc(target_, source_.Point(e.from), source_.Point(e.to), sourceOnTarget_[static_cast<size_t>(e.from)], end, out.met);
+    for (const int32_t side : out.met) {
         if (side < 0) {
-            walked_.push_back(side);
+            out.walked.push_back(side);
             continue;
         }
         // The walk crosses a side from its start on the arc's right to
         // its end on the left.
         const int32_t targetArc = target_.sideArc[static_cast<size_t>(side)];
         const bool endOnLeft = target_.arcs[static_cast<size_t>(targetArc)].to == target_.Corner(WalkMesh::After(side, 1));
-        walked_.push_back(static_cast<int32_t>(crossings_.size()));
-        crossings_.push_back({arc, targetArc, endOnLeft});
+        out.walked.push_back(static_cast<int32_t>(out.crossings.size()));
+        out.crossings.push_back({arc, targetArc, endOnLeft});
     }
 }
 
@@ -60,20 +88,25 @@ void Overlay::LocateVertices()
     sourceOnTarget_ = vorlane::LocateVertices(source_, used_[0], target_);
     // The pieces of split triangles bring new arcs, which may pass as
     // near to vertices again; a few rounds settle what rounding made.
+    // Each completion reads both meshes and writes its own places only.
     for (int round = 0; round < 4 && SplitNearArcs(round == 0); ++round) {
-        CompleteLocations(target_, used_[1], source_, targetOnSource_);
-        CompleteLocations(source_, used_[0], target_, sourceOnTarget_);
+        BothAtOnce(threads_ > 1, [&] { CompleteLocations(target_, used_[1], source_, targetOnSource_); },
+                   [&] { CompleteLocations(source_, used_[0], target_, sourceOnTarget_); });
     }
 }
 
 bool Overlay::SplitNearArcs(bool firstRound)
 {
-    std::vector<ArcSplit> inSource = NearArcs(target_, used_[1], targetOnSource_, source_, firstRound ? nullptr : &replaced_[1]);
-    std::vector<ArcSplit> inTarget = NearArcs(source_, used_[0], sourceOnTarget_, target_, firstRound ? nullptr : &replaced_[0]);
+    std::vector<ArcSplit> inSource, inTarget;
+    BothAtOnce(
+        threads_ > 1, [&] { inSource = NearArcs(target_, used_[1], targetOnSource_, source_, firstRound ? nullptr : &replaced_[1]); },
+        [&] { inTarget = NearArcs(source_, used_[0], sourceOnTarget_, target_, firstRound ? nullptr : &replaced_[0]); });
     replaced_[0].clear();
     replaced_[1].clear();
-    const bool source = Split(source_, std::move(inSource), sourceSplit_, targetOnSource_, replaced_[1], sourceOnTarget_, used_[0], replaced_[0]);
-    const bool target = Split(target_, std::move(inTarget), targetSplit_, sourceOnTarget_, replaced_[0], targetOnSource_, used_[1], replaced_[1]);
+    const bool source =
+        Split(source_, std::move(inSource), sourceSplit_, targetOnSource_, replaced_[1], sourceOnTarget_, used_[0], replaced_[0], origin_[0]);
+    const bool target =
+        Split(target_, std::move(inTarget), targetSplit_, sourceOnTarget_, replaced_[0], targetOnSource_, used_[1], replaced_[1], origin_[1]);
     return source || target;
 }
 
@@ -105,10 +138,16 @@ std::vector<ArcSplit> Overlay::NearArcs(const WalkMesh& from, const std::vector<
 }
 
 bool Overlay::Split(WalkMesh& mesh, std::vector<ArcSplit> splits, SplitMesh& kept, std::vector<Location>& on, std::vector<int32_t>& onReplaced,
-                  std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced)
+                  std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced, std::vector<int32_t>& origin)
 {
     SplitMesh next;
     if (splits.empty() || !SplitArcs(mesh, std::move(splits), next)) return false;
+    if (origin.empty()) {
+        origin.resize(mesh.model->faces.size());
+        std::iota(origin.begin(), origin.end(), 0);
+    }
+    origin.resize(next.parent.size());
+    for (size_t t = 0; t < next.parent.size(); ++t) origin[t] = origin[static_cast<size_t>(next.parent[t])];
     // Arcs are numbered afresh: remember places on arcs by their ends.
     std::vector<IndexPair> ends(on.size());
     for (size_t v = 0; v < on.size(); ++v) {

@@ -48,6 +48,8 @@ std::string MergeUsage()
            "  --landmarks FILE: lines 'SOURCE_VERTEX TARGET_VERTEX' (0-based, as the\n"
            "    files are read) whose vertices should meet: one or two fix the turn of\n"
            "    the target's sphere, three are met exactly, more as nearly as may be\n"
+           "  --threads N: threads to use, 0 (the default) for every core\n"
+           "  --compress: a smaller .glb or .gltf (meshopt compression; viewers need its decoder)\n"
            "  --: ends the options, so a file name may start with '-'\n";
 }
 
@@ -96,6 +98,15 @@ std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments
         } else if (option == "--embedding" || option == "--landmarks") {
             if (i + 1 >= argc) return option + (option == "--embedding" ? " needs auto, central or spherical" : " needs a file name");
             (option == "--embedding" ? arguments.embedding : arguments.landmarks) = argv[++i];
+        } else if (option == "--compress") {
+            arguments.compress = true;
+        } else if (option == "--threads") {
+            if (i + 1 >= argc) return "--threads needs a number";
+            char* end = nullptr;
+            const long threads = std::strtol(argv[++i], &end, 10);
+            if (end == argv[i] || *end != '\0' || threads < 0 || threads > 1024)
+                return std::string("--threads takes a whole number from 0 to 1024, not '") + argv[i] + "'";
+            arguments.threads = static_cast<int>(threads);
         } else if (option == "--step") {
             if (i + 1 >= argc) return "--step needs a number";
             char* end = nullptr;

@@ -20,6 +20,8 @@ struct MergeArguments {
     std::optional<int> step;
     const char* embedding = nullptr;  // auto, central or spherical
     const char* landmarks = nullptr;  // a file of vertex pairs
+    int threads = 0;  // 0: every core
+    bool compress = false;
 };
 
 // Reads the options out of argv and keeps the rest in order, all of it after

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -163,6 +165,8 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     // note: before anything is read, so a failed write cannot have cost the input.
     if (const char* input = InputAt(arguments.output, arguments.positional))
         return BadName("-o " + Quoted(arguments.output) + " is the input " + Quoted(input) + "; write elsewhere");
+    if (!gltf && arguments.compress) return Usage("--compress applies to .glb and .gltf output");
+    const int threads = arguments.threads > 0 ? arguments.threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     vorlane::ProgressMeter meter(stderr, isatty(STDERR_FILENO) != 0);
     // note: the progress line is cleared first, so the message starts its own line.
@@ -182,6 +186,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
         const std::string problem = vorlane::ReadLandmarkFile(arguments.landmarks, request.landmarks);
         if (!problem.empty()) return fail(vorlane::EscapeControls(problem));
     }
+    request.threads = threads;
     const vorlane::MorphJob job =
         vorlane::RunMorphJob(request, [&](const std::string& phase, double fraction) { meter.Report(phase, fraction); });
     if (!job.error.empty()) return fail(job.error);
@@ -189,7 +194,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
 
     meter.Announce("writing " + output);
     const std::string written =
-        gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container)
+        gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container, {arguments.compress, threads})
              : vorlane::WriteMeshAtStep(merged.mesh, arguments.step.value_or(0), output, stepFormat);
     if (!written.empty()) return fail(written);
     meter.Finish();

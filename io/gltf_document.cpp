@@ -1,0 +1,86 @@
+#include "io/gltf_document.h"
+
+#include <nlohmann/json.hpp>
+
+#include "io/gltf_writer.h"
+
+namespace vorlane {
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr const char* MeshoptExtension = "EXT_meshopt_compression";
+constexpr const char* QuantizationExtension = "KHR_mesh_quantization";
+
+Json View(const GltfView& view)
+{
+    // note: optional members only when they differ from their defaults, as tinygltf writes them.
+    Json out = {{"buffer", view.buffer}, {"byteLength", view.byteLength}};
+    if (view.byteStride >= 4) out["byteStride"] = view.byteStride;
+    if (view.byteOffset > 0) out["byteOffset"] = view.byteOffset;
+    if (view.target != 0) out["target"] = view.target;
+    if (view.meshoptMode) {
+        Json encoded = {{"buffer", 0},
+                        {"byteLength", view.meshoptLength},
+                        {"byteStride", view.meshoptStride},
+                        {"count", view.meshoptCount},
+                        {"mode", view.meshoptMode}};
+        if (view.meshoptOffset > 0) encoded["byteOffset"] = view.meshoptOffset;
+        out["extensions"] = {{MeshoptExtension, encoded}};
+    }
+    return out;
+}
+
+Json Accessor(const GltfAccessor& accessor)
+{
+    Json out = {{"bufferView", accessor.view},
+                {"componentType", accessor.componentType},
+                {"count", accessor.count},
+                {"type", accessor.type}};
+    if (accessor.normalized) out["normalized"] = true;
+    if (!accessor.min.empty()) out["min"] = accessor.min;
+    if (!accessor.max.empty()) out["max"] = accessor.max;
+    return out;
+}
+
+}  // namespace
+
+std::string GltfJson(const GltfDocument& document)
+{
+    Json root;
+    for (const GltfAccessor& accessor : document.accessors) root["accessors"].push_back(Accessor(accessor));
+    root["animations"] = Json::array({{{"channels", Json::array({{{"sampler", 0}, {"target", {{"node", 0}, {"path", "weights"}}}}})},
+                                       {"name", "morph"},
+                                       {"samplers", Json::array({{{"input", 5}, {"interpolation", "LINEAR"}, {"output", 6}}})}}});
+    root["asset"] = {{"generator", "vorlane-merge"}, {"version", "2.0"}};
+    for (const GltfView& view : document.views) root["bufferViews"].push_back(View(view));
+    Json binary = {{"byteLength", document.binaryLength}};
+    if (!document.uri.empty()) binary["uri"] = document.uri;
+    root["buffers"].push_back(binary);
+    if (document.fallbackLength > 0) {
+        root["buffers"].push_back(
+            {{"byteLength", document.fallbackLength}, {"extensions", {{MeshoptExtension, {{"fallback", true}}}}}});
+        root["extensionsUsed"] = Json::array({MeshoptExtension, QuantizationExtension});
+        root["extensionsRequired"] = Json::array({MeshoptExtension, QuantizationExtension});
+    }
+    Json primitive = {{"attributes", {{"NORMAL", 2}, {"POSITION", 1}}},
+                      {"indices", 0},
+                      {"mode", 4},
+                      {"targets", Json::array({{{"NORMAL", 4}, {"POSITION", 3}}})}};
+    root["meshes"] = Json::array({{{"extras", {{"targetNames", Json::array({MorphTargetName})}}},
+                                   {"name", "vorlane-morph"},
+                                   {"primitives", Json::array({primitive})},
+                                   {"weights", Json::array({0.0})}}});
+    Json node = {{"mesh", 0}, {"name", "vorlane-morph"}};
+    if (document.quantized) {
+        node["translation"] = Json::array({document.translation[0], document.translation[1], document.translation[2]});
+        node["scale"] = Json::array({document.scale, document.scale, document.scale});
+    }
+    root["nodes"] = Json::array({node});
+    root["scene"] = 0;
+    root["scenes"] = Json::array({{{"nodes", Json::array({0})}}});
+    return root.dump();
+}
+
+}  // namespace vorlane

@@ -1,0 +1,66 @@
+// The JSON part of a glTF morph file, laid out from counts and bounds before
+// any byte of the file is written. The writers fill it; GltfJson prints it
+// as tinygltf would (keys sorted, no spaces), so the files keep their bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vorlane {
+
+struct GltfView {
+    int buffer = 0;
+    uint64_t byteOffset = 0;
+    uint64_t byteLength = 0;
+    int byteStride = 0;  // 0: tightly packed
+    int target = 0;      // 34962 vertex data, 34963 indices, 0 neither
+    // EXT_meshopt_compression: the encoded bytes in buffer 0, decoding to
+    // count elements of byteStride bytes by mode; mode null for a plain view.
+    const char* meshoptMode = nullptr;
+    int meshoptStride = 0;
+    uint64_t meshoptOffset = 0;
+    uint64_t meshoptLength = 0;
+    uint64_t meshoptCount = 0;
+};
+
+struct GltfAccessor {
+    int view = 0;
+    int componentType = 0;  // 5120 byte, 5122 short, 5125 unsigned int, 5126 float
+    uint64_t count = 0;
+    const char* type = "SCALAR";
+    bool normalized = false;
+    std::vector<double> min;  // empty: none written
+    std::vector<double> max;
+};
+
+// Accessors in this order: indices, positions, normals, position offsets,
+// normal offsets, animation times, animation weights.
+struct GltfDocument {
+    std::vector<GltfView> views;
+    std::vector<GltfAccessor> accessors;
+    uint64_t binaryLength = 0;    // buffer 0, the file's own bytes
+    uint64_t fallbackLength = 0;  // buffer 1, the meshopt fallback that holds no data; 0 when none
+    // Positions stored as integers: the node maps them back by scale, then translation.
+    bool quantized = false;
+    double translation[3] = {0.0, 0.0, 0.0};
+    double scale = 1.0;
+    std::string uri;  // buffer 0's uri; empty in a .glb
+};
+
+// Bytes of buffer 0 in file order, each padded with zeros to four bytes:
+// from data, or when data is null made by fill, items [first, first +
+// count) of itemBytes each into out, a stretch at a time.
+struct GltfPiece {
+    const void* data;
+    uint64_t bytes;
+    std::function<void(std::size_t first, std::size_t count, unsigned char* out)> fill = {};
+    std::size_t itemBytes = 0;
+};
+
+// The document as one line of JSON.
+std::string GltfJson(const GltfDocument& document);
+
+}  // namespace vorlane

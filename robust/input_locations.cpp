@@ -1,0 +1,88 @@
+// Where each merged vertex lies on each input model, in that model's own
+// triangles: the overlay works on the models with arcs split, whose pieces
+// lie inside the input's triangles, so every place is taken back there.
+#include <cstddef>
+#include <cstdint>
+
+#include "geometry/dvec3.h"
+#include "robust/overlay.h"
+
+namespace vorlane {
+
+namespace {
+
+// The point at corner v of triangle t exactly.
+SurfaceLocation AtCorner(const Polyhedron& model, int32_t t, int32_t v)
+{
+    SurfaceLocation at;
+    at.triangle = t;
+    for (std::size_t i = 0; i < 3; ++i) at.weights[i] = model.faces[static_cast<std::size_t>(t)][i] == v ? 1.0 : 0.0;
+    return at;
+}
+
+// Where the ray along p meets the plane of triangle t, by the volumes the
+// ray makes with each side: barycentric weights of a central projection.
+// Rounding may put a point on a side a hair outside: such a weight becomes 0.
+SurfaceLocation Central(const Polyhedron& model, int32_t t, const D3& p)
+{
+    const Triangle& f = model.faces[static_cast<std::size_t>(t)];
+    const D3 a = ToD(model.vertices[static_cast<std::size_t>(f[0])]);
+    const D3 b = ToD(model.vertices[static_cast<std::size_t>(f[1])]);
+    const D3 c = ToD(model.vertices[static_cast<std::size_t>(f[2])]);
+    double w[3] = {TripleProduct(p, b, c), TripleProduct(p, c, a), TripleProduct(p, a, b)};
+    double sum = 0.0;
+    for (double& x : w) sum += x = x > 0.0 ? x : 0.0;
+    SurfaceLocation at;
+    at.triangle = t;
+    for (std::size_t i = 0; i < 3; ++i) at.weights[i] = sum > 0.0 ? w[i] / sum : 1.0 / 3.0;
+    return at;
+}
+
+}  // namespace
+
+SurfaceLocation Overlay::OwnLocation(int side, int32_t v, const D3& p) const
+{
+    const WalkMesh& mesh = side == 0 ? source_ : target_;
+    const Polyhedron& input = side == 0 ? sourceModel_ : targetModel_;
+    const int32_t t = InputTriangle(side, mesh.corner[static_cast<std::size_t>(v)] / 3);
+    // A vertex made by a split lies inside an input edge.
+    if (static_cast<std::size_t>(v) < input.vertices.size()) return AtCorner(input, t, v);
+    return Central(input, t, p);
+}
+
+SurfaceLocation Overlay::ArcLocation(int side, int32_t arc, const D3& p) const
+{
+    const WalkMesh& mesh = side == 0 ? source_ : target_;
+    const Polyhedron& input = side == 0 ? sourceModel_ : targetModel_;
+    const IndexPair& e = mesh.arcs[static_cast<std::size_t>(arc)];
+    const int32_t t = InputTriangle(side, mesh.rising[static_cast<std::size_t>(arc)] / 3);
+    const std::size_t inputVertices = input.vertices.size();
+    // note: splits add arcs only to their new vertices, so an arc between
+    // two input vertices is an input edge; its point is found as OnSegment
+    // finds the position, and the third corner's weight is exactly 0.
+    if (static_cast<std::size_t>(e.from) >= inputVertices || static_cast<std::size_t>(e.to) >= inputVertices) return Central(input, t, p);
+    const D3 a = ToD(input.vertices[static_cast<std::size_t>(e.from)]);
+    const D3 b = ToD(input.vertices[static_cast<std::size_t>(e.to)]);
+    const D3 m = Cross(a, b);
+    const double s = Dot(Cross(p, a), m) / Dot(Cross(Sub(b, a), p), m);
+    const double along = s > 0.0 ? (s < 1.0 ? s : 1.0) : 0.0;
+    SurfaceLocation at = AtCorner(input, t, e.from);
+    const SurfaceLocation to = AtCorner(input, t, e.to);
+    for (std::size_t i = 0; i < 3; ++i) at.weights[i] = at.weights[i] * (1.0 - along) + to.weights[i] * along;
+    return at;
+}
+
+SurfaceLocation Overlay::LocationOn(int side, const Location& where, const D3& p) const
+{
+    switch (where.kind) {
+    case Location::AtVertex:
+        return OwnLocation(side, where.index, p);
+    case Location::OnArc:
+        return ArcLocation(side, where.index, p);
+    case Location::Inside:
+        break;
+    }
+    return Central(side == 0 ? sourceModel_ : targetModel_, InputTriangle(side, where.index), p);
+}
+
+}  // namespace vorlane
