@@ -27,6 +27,11 @@ struct WalkMesh {
     std::vector<int32_t> sideArc;
     std::vector<int32_t> rising;  // by arc: its side that runs from -> to
     std::vector<int32_t> corner;  // by vertex: a side that starts there, or -1
+    // By vertex of more than FanSearchDegree triangles: the sides that start
+    // there, counter-clockwise, fan[fanStart[v]] up to fan[fanStart[v + 1]];
+    // an empty range for the others. Walks find their way out by angle.
+    std::vector<int32_t> fanStart;
+    std::vector<int32_t> fan;
 
     const Vec3& Point(int32_t v) const { return (*directions)[static_cast<size_t>(v)]; }
     // Where vertex v lies on the surface, centred.
@@ -37,6 +42,10 @@ struct WalkMesh {
     // The arc between two vertices, or -1 when no edge joins them.
     int32_t ArcIndex(int32_t u, int32_t v) const;
 };
+
+// Round a vertex of fewer triangles a walk steps one triangle at a time;
+// round more, it searches the sides in order by angle.
+constexpr int32_t FanSearchDegree = 24;
 
 // The model must be one ValidateStarShaped accepts, or a split of one.
 WalkMesh MakeWalkMesh(const Polyhedron& model);

@@ -45,17 +45,30 @@ void Overlay::SortAroundVertices()
         // Pieces of two arcs on one circle between the same two vertices
         // are one edge: keep the first of each neighbour.
         const int32_t first = kept;
-        for (int32_t i = begin; i < end; ++i) {
-            const Spoke spoke = spokes_[static_cast<size_t>(i)];
-            int32_t j = first;
-            while (j < kept && spokes_[static_cast<size_t>(j)].to != spoke.to) ++j;
-            if (j == kept) spokes_[static_cast<size_t>(kept++)] = spoke;
+        if (end - begin > FanSearchDegree) {
+            // Many neighbours: a mark per neighbour instead of a look at each kept one.
+            if (seen_.empty()) seen_.assign(static_cast<size_t>(vertexCount_), -1);
+            for (int32_t i = begin; i < end; ++i) {
+                const Spoke spoke = spokes_[static_cast<size_t>(i)];
+                if (seen_[static_cast<size_t>(spoke.to)] == v) continue;
+                seen_[static_cast<size_t>(spoke.to)] = v;
+                spokes_[static_cast<size_t>(kept++)] = spoke;
+            }
+        } else {
+            for (int32_t i = begin; i < end; ++i) {
+                const Spoke spoke = spokes_[static_cast<size_t>(i)];
+                int32_t j = first;
+                while (j < kept && spokes_[static_cast<size_t>(j)].to != spoke.to) ++j;
+                if (j == kept) spokes_[static_cast<size_t>(kept++)] = spoke;
+            }
         }
         begin = end;
         if (v < crossingBase_ && kept - first > 2) {
             SortByAngle(DirectionOf(v), spokes_.begin() + first, spokes_.begin() + kept);
         }
     }
+    seen_ = {};
+    IndexWideVertices();
     firstSpoke_[static_cast<size_t>(vertexCount_)] = kept;
     spokes_.resize(static_cast<size_t>(kept));
     // Only vertices that edges reach are kept, in merged order.
@@ -85,6 +98,15 @@ void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std
         if (quarters_[a] != quarters_[b]) return quarters_[a] < quarters_[b];
         return Orient3(v, towards_[a], towards_[b]) > 0;
     };
+    if (n > static_cast<size_t>(FanSearchDegree)) {
+        // A stable sort orders as the insertion below does, in n log n.
+        std::vector<size_t> order(n);
+        std::iota(order.begin(), order.end(), size_t{0});
+        std::stable_sort(order.begin(), order.end(), before);
+        const std::vector<Spoke> spokes(begin, end);
+        for (size_t i = 0; i < n; ++i) *(begin + static_cast<std::ptrdiff_t>(i)) = spokes[order[i]];
+        return;
+    }
     for (size_t i = 1; i < n; ++i) {
         for (size_t j = i; j > 0 && before(j, j - 1); --j) {
             std::swap(*(begin + static_cast<std::ptrdiff_t>(j)), *(begin + static_cast<std::ptrdiff_t>(j) - 1));
@@ -92,6 +114,29 @@ void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std
             std::swap(quarters_[j], quarters_[j - 1]);
         }
     }
+}
+
+void Overlay::IndexWideVertices()
+{
+    byNeighbour_.clear();
+    for (int32_t v = 0; v < vertexCount_; ++v) {
+        const int32_t begin = firstSpoke_[static_cast<size_t>(v)], end = firstSpoke_[static_cast<size_t>(v) + 1];
+        if (end - begin <= FanSearchDegree) continue;
+        if (byNeighbour_.empty()) byNeighbour_.assign(spokes_.size(), 0);
+        int32_t* order = byNeighbour_.data() + begin;
+        std::iota(order, order + (end - begin), begin);
+        std::sort(order, order + (end - begin),
+                  [&](int32_t a, int32_t b) { return spokes_[static_cast<size_t>(a)].to < spokes_[static_cast<size_t>(b)].to; });
+    }
+}
+
+int32_t Overlay::SpokeTo(int32_t begin, int32_t end, int32_t to) const
+{
+    const int32_t* order = byNeighbour_.data();
+    const int32_t* found = std::lower_bound(order + begin, order + end, to,
+                                            [&](int32_t s, int32_t value) { return spokes_[static_cast<size_t>(s)].to < value; });
+    assert(found < order + end && spokes_[static_cast<size_t>(*found)].to == to);
+    return *found;
 }
 
 void Overlay::WalkFaces(MeshMergeResult& result)
@@ -141,6 +186,10 @@ void Overlay::Assemble(MeshMergeResult& result)
             if (v < to) mesh.edges.push_back({compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(to)]});
         }
         // A few neighbours each: insertion beats a general sort's setup.
+        if (mesh.edges.size() - begin > static_cast<size_t>(FanSearchDegree)) {
+            std::sort(mesh.edges.begin() + static_cast<std::ptrdiff_t>(begin), mesh.edges.end());
+            continue;
+        }
         for (size_t i = begin + 1; i < mesh.edges.size(); ++i) {
             for (size_t j = i; j > begin && mesh.edges[j] < mesh.edges[j - 1]; --j) std::swap(mesh.edges[j], mesh.edges[j - 1]);
         }

@@ -158,7 +158,7 @@ private:
         return {false, source_.Point(s.from), source_.Point(s.to)};
     }
 
-    // Few points per arc: insertion by parameters along the chord where
+    // Usually few points per arc: insertion by parameters along the chord where
     // their bounds keep them apart, else by exact comparison.
     void SortAlongArc(int32_t arc);
 
@@ -217,10 +217,21 @@ private:
         const int32_t begin = firstSpoke_[static_cast<size_t>(v)];
         const int32_t end = firstSpoke_[static_cast<size_t>(v) + 1];
         int32_t back = begin;
-        while (spokes_[static_cast<size_t>(back)].to != from) ++back;
+        if (end - begin > FanSearchDegree) {
+            back = SpokeTo(begin, end, from);
+        } else {
+            while (spokes_[static_cast<size_t>(back)].to != from) ++back;
+        }
         assert(back < end);
         return back == begin ? end - 1 : back - 1;
     }
+
+    // For each vertex of more than FanSearchDegree spokes, its spokes' indices
+    // ordered by neighbour, so that turning there is a search, not a scan.
+    void IndexWideVertices();
+
+    // The spoke to neighbour to among spokes begin..end of a wide vertex.
+    int32_t SpokeTo(int32_t begin, int32_t end, int32_t to) const;
 
     // The face to the left of each spoke, in order of its first spoke;
     // indices are written in kept numbering straight away.
@@ -268,6 +279,8 @@ private:
     std::vector<int32_t> firstSpoke_;
     std::vector<Spoke> spokes_;
     std::vector<int32_t> compact_;  // kept number of each merged vertex, or -1
+    std::vector<int32_t> seen_;         // scratch of the sort round vertices: by vertex, the last that reached it
+    std::vector<int32_t> byNeighbour_;  // see IndexWideVertices
     int32_t keptCount_ = 0;
     struct Along {
         int32_t vertex;
