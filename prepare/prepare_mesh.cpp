@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "prepare/float_range.h"
 #include "prepare/kernel_centre.h"
 #include "prepare/orient_outward.h"
 #include "prepare/star_shaped.h"
@@ -12,6 +13,10 @@ PreparedModel PrepareMesh(ModelTable table, const std::optional<Vec3>& centre, c
                           const PrepareProgress& progress)
 {
     PreparedModel prepared;
+    if (std::string problem = CheckFiniteTable(table); !problem.empty()) {
+        prepared.error = name + ": " + problem;
+        return prepared;
+    }
     // note: a mesh wound the other way round throughout is still the mesh.
     OrientOutward(table);
     Vec3 chosen;
@@ -29,13 +34,15 @@ PreparedModel PrepareMesh(ModelTable table, const std::optional<Vec3>& centre, c
         chosen = found.centre;
     }
     prepared.model = BuildPolyhedron(table, chosen);
+    if (std::string problem = CheckFloatRange(prepared.model); !problem.empty()) prepared.error = name + ": " + problem;
     return prepared;
 }
 
 std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const PrepareProgress& progress)
 {
     if (progress) progress("validating", 0.0);
-    const std::string problem = ValidateStarShaped(model);
+    std::string problem = CheckFloatRange(model);
+    if (problem.empty()) problem = ValidateStarShaped(model);
     return problem.empty() ? problem : role + " mesh refused: " + problem;
 }
 

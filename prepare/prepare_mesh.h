@@ -21,13 +21,15 @@ struct PreparedModel {
 
 // A mesh as read, made ready: turned the right way out when wound inward
 // throughout, then built about centre, or about its kernel's centre when
-// none is given. name labels the errors (the file name).
+// none is given. name labels the errors (the file name). Refuses a
+// coordinate that is not finite, and a vertex whose offset from the centre,
+// or anything the merge computes from it, would overflow (CheckFloatRange).
 PreparedModel PrepareMesh(ModelTable table, const std::optional<Vec3>& centre, const std::string& name,
                           const PrepareProgress& progress = {});
 
 // Refuses a prepared model the merge for real meshes cannot take (see
-// ValidateStarShaped): "<role> mesh refused: <reason>", role being "source"
-// or "target". Returns an empty string for a sound model.
+// CheckFloatRange and ValidateStarShaped): "<role> mesh refused: <reason>",
+// role being "source" or "target". Returns an empty string for a sound model.
 std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const PrepareProgress& progress = {});
 
 }  // namespace vorlane
