@@ -41,9 +41,10 @@ std::string CheckFloatRange(const Polyhedron& model)
 {
     const Vec3& c = model.centre;
     if (!Finite(c)) return "the centre " + Point(c) + " is not a finite number";
-    // Positions on the surface lie within the box of the centred vertices;
-    // the merge adds the centre back to them in float.
-    double reach[3] = {0.0, 0.0, 0.0};
+    // Positions on the surface lie within the box of the centred vertices,
+    // and the merge adds the centre back to them in float: rounding is
+    // monotone, so the box's corners bound every sum.
+    float low[3] = {0.0f, 0.0f, 0.0f}, high[3] = {0.0f, 0.0f, 0.0f};
     for (size_t v = 0; v < model.vertices.size(); ++v) {
         const Vec3& p = model.vertices[v];
         const double length = std::sqrt(static_cast<double>(p.x) * p.x + static_cast<double>(p.y) * p.y + static_cast<double>(p.z) * p.z);
@@ -51,13 +52,15 @@ std::string CheckFloatRange(const Polyhedron& model)
             return "vertex " + std::to_string(v) + " lies too far from the centre " + Point(c) +
                    " for float precision: its offset or distance from it overflows";
         }
-        reach[0] = std::max(reach[0], std::fabs(static_cast<double>(p.x)));
-        reach[1] = std::max(reach[1], std::fabs(static_cast<double>(p.y)));
-        reach[2] = std::max(reach[2], std::fabs(static_cast<double>(p.z)));
+        const float q[3] = {p.x, p.y, p.z};
+        for (int i = 0; i < 3; ++i) {
+            low[i] = std::min(low[i], q[i]);
+            high[i] = std::max(high[i], q[i]);
+        }
     }
-    const double centre[3] = {c.x, c.y, c.z};
+    const float centre[3] = {c.x, c.y, c.z};
     for (int i = 0; i < 3; ++i) {
-        if (!std::isfinite(static_cast<float>(reach[i] + std::fabs(centre[i])))) {
+        if (!std::isfinite(low[i] + centre[i]) || !std::isfinite(high[i] + centre[i])) {
             return "the mesh reaches too far from the centre " + Point(c) + " for float precision: positions about it overflow";
         }
     }

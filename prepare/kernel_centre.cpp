@@ -230,6 +230,7 @@ Cross TriangleCross(const Vec3& p, const Vec3& q, const Vec3& r, const double or
 std::string NoVolume(const ModelTable& table, const double origin[3], double scale)
 {
     double volume = 0.0;
+    double area[3] = {0.0, 0.0, 0.0};  // sums to zero over a closed surface
     for (const Triangle& t : table.triangles) {
         double p[3][3];
         for (int k = 0; k < 3; ++k) {
@@ -240,8 +241,14 @@ std::string NoVolume(const ModelTable& table, const double origin[3], double sca
         }
         volume += p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) + p[0][1] * (p[1][2] * p[2][0] - p[1][0] * p[2][2]) +
                   p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
+        const Cross n = TriangleCross(table.vertices[static_cast<std::size_t>(t[0])], table.vertices[static_cast<std::size_t>(t[1])],
+                                      table.vertices[static_cast<std::size_t>(t[2])], origin, scale);
+        area[0] += n.x;
+        area[1] += n.y;
+        area[2] += n.z;
     }
-    if (std::fabs(volume / 6.0) > 1e-9) return {};
+    // An open surface is better told it is not closed.
+    if (std::fabs(volume / 6.0) > 1e-9 || std::fabs(area[0]) + std::fabs(area[1]) + std::fabs(area[2]) > 1e-9) return {};
     // A solid only a few float steps across, far from the origin, is flattened
     // by the rounding of its coordinates.
     float farthest = 0.0f;
