@@ -8,6 +8,7 @@
 #include "bench/mesh_generator.h"
 #include "geometry/model_catalogue.h"
 #include "literal/merge_topologies.h"
+#include "prepare/kernel_centre.h"
 #include "robust/merge_meshes.h"
 
 namespace {
@@ -84,6 +85,17 @@ void BM_MergeBipyramids(benchmark::State& state)
     state.counters["triangles"] = static_cast<double>(source.faceCount + target.faceCount);
 }
 BENCHMARK(BM_MergeBipyramids)->Arg(2000)->Arg(50000)->Unit(benchmark::kMillisecond);
+
+// The kernel's centre of a level-6 icosphere (0) and of a cube-sphere of
+// about as many triangles (1), round or radially perturbed.
+void BM_KernelCentre(benchmark::State& state)
+{
+    ModelTable table = state.range(0) == 0 ? Icosphere(6, 50.0f) : CubeSphere(83, 60.0f);
+    if (state.range(1)) PerturbRadially(table, 0.2f, 9);
+    for (auto _ : state) benchmark::DoNotOptimize(FindKernelCentre(table).radius);
+    state.counters["triangles"] = static_cast<double>(table.triangles.size());
+}
+BENCHMARK(BM_KernelCentre)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -68,9 +68,9 @@ void Overlay::SortAroundVertices()
         }
     }
     seen_ = {};
-    IndexWideVertices();
     firstSpoke_[static_cast<size_t>(vertexCount_)] = kept;
     spokes_.resize(static_cast<size_t>(kept));
+    IndexWideVertices();
     // Only vertices that edges reach are kept, in merged order.
     compact_.assign(static_cast<size_t>(vertexCount_), -1);
     keptCount_ = 0;

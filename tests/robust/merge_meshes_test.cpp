@@ -425,6 +425,22 @@ TEST(MergeMeshes, ArcsThroughWideFansAndAlongAnEquator)
     }
 }
 
+// Every target vertex and arc lies on the source's, so the wide south pole
+// is the last merged vertex: its spokes once fell outside the index of
+// wide vertices (found by fuzzing).
+TEST(MergeMeshes, WideVertexNumberedLastTurnsLikeAnyOther)
+{
+    const Polyhedron wide = BuildPolyhedron(Bipyramid(36, 1.0f), {0, 0, 0});
+    const Polyhedron narrow = BuildPolyhedron(Bipyramid(3, 1.0f), {0, 0, 0});
+    for (const auto& [source, target] : {std::pair{&wide, &narrow}, std::pair{&narrow, &wide}}) {
+        const MeshMergeResult result = MergeMeshes(*source, *target);
+        ExpectSoundMerge(*source, *target, result, 20);
+        EXPECT_EQ(result.mesh.vertexCount, 38);
+        EXPECT_EQ(result.mesh.edgeCount, 108);
+        EXPECT_EQ(result.mesh.faceCount, 72);
+    }
+}
+
 TEST(MergeMeshes, ReportsItsPhases)
 {
     const Polyhedron a = BuildIcosahedron({0, 0, 0});
