@@ -3,7 +3,7 @@
 # all, the mesh readers' from the seed corpus, then prepare and the merge's;
 # a crash, leak, hang or broken promise fails.
 #   fuzz/run_fuzz.sh [SECONDS] [BUILD_DIR]
-# Inputs it finds go to BUILD_DIR/corpus, so longer runs can resume; a
+# Inputs it finds go to BUILD_DIR/corpus and merge-corpus, so longer runs can resume; a
 # failing input is saved as BUILD_DIR/crash-* (or leak-*, timeout-*).
 set -eu
 seconds=${1:-30}

@@ -85,11 +85,10 @@ int8_t NearSide(const WalkMesh& mesh, int32_t t, const Vec3& p)
 }
 
 // The wide fans, each in counter-clockwise order from the vertex's corner.
-void FillFans(WalkMesh& mesh)
+void FillFans(WalkMesh& mesh, const std::vector<int32_t>& degree)
 {
     const size_t n = mesh.corner.size();
-    std::vector<int32_t> degree(n, 0);
-    for (size_t side = 0; side < mesh.across.size(); ++side) ++degree[static_cast<size_t>(mesh.Corner(static_cast<int32_t>(side)))];
+    if (std::none_of(degree.begin(), degree.end(), [](int32_t d) { return d > FanSearchDegree; })) return;
     mesh.fanStart.assign(n + 1, 0);
     for (size_t v = 0; v < n; ++v) mesh.fanStart[v + 1] = mesh.fanStart[v] + (degree[v] > FanSearchDegree ? degree[v] : 0);
     mesh.fan.resize(static_cast<size_t>(mesh.fanStart[n]));
@@ -175,6 +174,7 @@ WalkMesh MakeWalkMesh(const Polyhedron& model)
     mesh.sideArc.resize(faces.size() * 3);
     mesh.rising.resize(mesh.arcs.size());
     mesh.corner.assign(model.vertices.size(), -1);
+    std::vector<int32_t> degree(model.vertices.size(), 0);
     for (size_t t = 0; t < faces.size(); ++t) {
         for (size_t i = 0; i < 3; ++i) {
             const int32_t u = faces[t][i], v = faces[t][(i + 1) % 3];
@@ -184,6 +184,7 @@ WalkMesh MakeWalkMesh(const Polyhedron& model)
             mesh.sideArc[static_cast<size_t>(side)] = arc;
             if (u < v) mesh.rising[static_cast<size_t>(arc)] = side;
             mesh.corner[static_cast<size_t>(u)] = side;
+            ++degree[static_cast<size_t>(u)];
         }
     }
     // A validated model has each edge once each way.
@@ -193,7 +194,7 @@ WalkMesh MakeWalkMesh(const Polyhedron& model)
         mesh.across[side] = rising;
         mesh.across[static_cast<size_t>(rising)] = static_cast<int32_t>(side);
     }
-    FillFans(mesh);
+    FillFans(mesh, degree);
     return mesh;
 }
 
@@ -308,7 +309,7 @@ void WalkArc(const WalkMesh& over, const Vec3& a, const Vec3& b, const Location&
             // stepping round finds.
             int32_t out = -1;
             bool along = false;
-            if (over.fanStart[static_cast<size_t>(at) + 1] > over.fanStart[static_cast<size_t>(at)]) {
+            if (!over.fanStart.empty() && over.fanStart[static_cast<size_t>(at) + 1] > over.fanStart[static_cast<size_t>(at)]) {
                 out = LeaveWideFan(over, at, b, along);
             } else {
                 const int32_t first = over.corner[static_cast<size_t>(at)];

@@ -29,7 +29,8 @@ struct WalkMesh {
     std::vector<int32_t> corner;  // by vertex: a side that starts there, or -1
     // By vertex of more than FanSearchDegree triangles: the sides that start
     // there, counter-clockwise, fan[fanStart[v]] up to fan[fanStart[v + 1]];
-    // an empty range for the others. Walks find their way out by angle.
+    // an empty range for the others, and both empty when no vertex is so
+    // wide. Walks find their way out of these by angle.
     std::vector<int32_t> fanStart;
     std::vector<int32_t> fan;
 

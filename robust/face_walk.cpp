@@ -147,6 +147,7 @@ void Overlay::WalkFaces(MeshMergeResult& result)
     ReserveHuge(result.polygonIndices, spokes_.size());
     ReserveHuge(result.mesh.faces, 2 * static_cast<size_t>(keptCount_));
     result.polygonStarts.push_back(0);
+    const bool wide = !byNeighbour_.empty();
     // Once sorted a spoke's ray is spent, so it marks the walked ones:
     // the mark sits in the line the walk reads anyway.
     for (int32_t v = 0; v < vertexCount_; ++v) {
@@ -158,7 +159,7 @@ void Overlay::WalkFaces(MeshMergeResult& result)
                 Spoke& spoke = spokes_[static_cast<size_t>(s)];
                 spoke.ray = Walked;
                 result.polygonIndices.push_back(compact_[static_cast<size_t>(at)]);
-                s = TurnLeft(spoke.to, at);
+                s = wide ? TurnLeftWide(spoke.to, at) : TurnLeft(spoke.to, at);
                 at = spoke.to;
             }
             result.polygonStarts.push_back(static_cast<int32_t>(result.polygonIndices.size()));

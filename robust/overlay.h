@@ -217,12 +217,19 @@ private:
         const int32_t begin = firstSpoke_[static_cast<size_t>(v)];
         const int32_t end = firstSpoke_[static_cast<size_t>(v) + 1];
         int32_t back = begin;
-        if (end - begin > FanSearchDegree) {
-            back = SpokeTo(begin, end, from);
-        } else {
-            while (spokes_[static_cast<size_t>(back)].to != from) ++back;
-        }
+        while (spokes_[static_cast<size_t>(back)].to != from) ++back;
         assert(back < end);
+        return back == begin ? end - 1 : back - 1;
+    }
+
+    // TurnLeft where v may have more than FanSearchDegree spokes: a search
+    // of them by neighbour.
+    int32_t TurnLeftWide(int32_t v, int32_t from) const
+    {
+        const int32_t begin = firstSpoke_[static_cast<size_t>(v)];
+        const int32_t end = firstSpoke_[static_cast<size_t>(v) + 1];
+        if (end - begin <= FanSearchDegree) return TurnLeft(v, from);
+        const int32_t back = SpokeTo(begin, end, from);
         return back == begin ? end - 1 : back - 1;
     }
 
