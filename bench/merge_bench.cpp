@@ -75,16 +75,19 @@ BENCHMARK(BM_MergeMeshes)->DenseRange(2, 6)->Unit(benchmark::kMillisecond)->Comp
 
 // Two bipyramids of 2 n triangles each, one turned by half a side: four
 // poles of degree n, where a walk round a vertex one triangle at a time
-// would take time n^2. 50,000 is the pair of 200,000 triangles.
+// would take time n^2. 50,000 is the pair of 200,000 triangles. About the
+// origin (0) or, as the tool takes files, about their kernels' centres (1).
 void BM_MergeBipyramids(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    const Polyhedron source = BuildPolyhedron(Bipyramid(n, 50.0f), {0, 0, 0});
-    const Polyhedron target = BuildPolyhedron(Bipyramid(n, 60.0f, 0.5), {0, 0, 0});
+    const ModelTable a = Bipyramid(n, 50.0f), b = Bipyramid(n, 60.0f, 0.5);
+    const bool kernel = state.range(1) != 0;
+    const Polyhedron source = BuildPolyhedron(a, kernel ? FindKernelCentre(a).centre : Vec3{0, 0, 0});
+    const Polyhedron target = BuildPolyhedron(b, kernel ? FindKernelCentre(b).centre : Vec3{0, 0, 0});
     for (auto _ : state) benchmark::DoNotOptimize(MergeMeshes(source, target).mesh.faceCount);
     state.counters["triangles"] = static_cast<double>(source.faceCount + target.faceCount);
 }
-BENCHMARK(BM_MergeBipyramids)->Arg(2000)->Arg(50000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MergeBipyramids)->ArgsProduct({{2000, 50000}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 // The kernel's centre of a level-6 icosphere (0) and of a cube-sphere of
 // about as many triangles (1), round or radially perturbed.

@@ -386,17 +386,35 @@ void CompleteLocations(const WalkMesh& from, const std::vector<bool>& used, cons
     std::vector<int32_t> queue;
     queue.reserve(n);
     std::vector<int32_t> met;
+    std::vector<int32_t> wide;
     // Walks spread from placed vertices to their neighbours not yet placed.
+    auto walkFrom = [&](int32_t u) {
+        for (int32_t k = first[static_cast<size_t>(u)]; k < first[static_cast<size_t>(u) + 1]; ++k) {
+            const int32_t v = neighbours[static_cast<size_t>(k)];
+            if (where[static_cast<size_t>(v)].index >= 0) continue;
+            met.clear();
+            WalkArc(over, from.Point(u), from.Point(v), where[static_cast<size_t>(u)], where[static_cast<size_t>(v)], met);
+            if (where[static_cast<size_t>(v)].index >= 0) queue.push_back(v);
+        }
+    };
+    // note: the walks out of a wide vertex can each cross much of a wide fan
+    // of the other mesh, so those spread last, by when its neighbours are
+    // mostly placed along its ring. A place is unique, so the order of
+    // walking never changes where a vertex lies.
     auto spread = [&](size_t head) {
-        for (; head < queue.size(); ++head) {
-            const int32_t u = queue[head];
-            for (int32_t k = first[static_cast<size_t>(u)]; k < first[static_cast<size_t>(u) + 1]; ++k) {
-                const int32_t v = neighbours[static_cast<size_t>(k)];
-                if (where[static_cast<size_t>(v)].index >= 0) continue;
-                met.clear();
-                WalkArc(over, from.Point(u), from.Point(v), where[static_cast<size_t>(u)], where[static_cast<size_t>(v)], met);
-                if (where[static_cast<size_t>(v)].index >= 0) queue.push_back(v);
+        for (;;) {
+            for (; head < queue.size(); ++head) {
+                const int32_t u = queue[head];
+                if (first[static_cast<size_t>(u) + 1] - first[static_cast<size_t>(u)] > FanSearchDegree) {
+                    wide.push_back(u);
+                } else {
+                    walkFrom(u);
+                }
             }
+            if (wide.empty()) return;
+            const int32_t u = wide.back();
+            wide.pop_back();
+            walkFrom(u);
         }
     };
     for (size_t v = 0; v < n; ++v) {
