@@ -9,7 +9,7 @@
 #include "app/frame_view.h"
 #include "app/main_window.h"
 #include "app/viewer_main.h"
-#include "io/output_file.h"
+#include "files/output_file.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "app/key_mapping.h"
 #include "app/main_window.h"
 #include "app/morph_view.h"
-#include "io/output_file.h"
+#include "files/output_file.h"
 
 namespace vorlane {
 

@@ -8,6 +8,7 @@
 #include "bench/mesh_generator.h"
 #include "geometry/model_catalogue.h"
 #include "literal/merge_topologies.h"
+#include "prepare/kernel_centre.h"
 #include "robust/merge_meshes.h"
 
 namespace {
@@ -72,6 +73,33 @@ void BM_MergeMeshes(benchmark::State& state)
 // and how far it misses. Then two threads at levels 6 to 8.
 BENCHMARK(BM_MergeMeshes)->ArgsProduct({{2, 3, 4, 5, 6, 7, 8}, {1}})->Unit(benchmark::kMillisecond)->Complexity(benchmark::oNLogN);
 BENCHMARK(BM_MergeMeshes)->ArgsProduct({{6, 7, 8}, {2}})->Unit(benchmark::kMillisecond);
+
+// Two bipyramids of 2 n triangles each, one turned by half a side: four
+// poles of degree n, where a walk round a vertex one triangle at a time
+// would take time n^2. 50,000 is the pair of 200,000 triangles. About the
+// origin (0) or, as the tool takes files, about their kernels' centres (1).
+void BM_MergeBipyramids(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const ModelTable a = Bipyramid(n, 50.0f), b = Bipyramid(n, 60.0f, 0.5);
+    const bool kernel = state.range(1) != 0;
+    const Polyhedron source = BuildPolyhedron(a, kernel ? FindKernelCentre(a).centre : Vec3{0, 0, 0});
+    const Polyhedron target = BuildPolyhedron(b, kernel ? FindKernelCentre(b).centre : Vec3{0, 0, 0});
+    for (auto _ : state) benchmark::DoNotOptimize(MergeMeshes(source, target).mesh.faceCount);
+    state.counters["triangles"] = static_cast<double>(source.faceCount + target.faceCount);
+}
+BENCHMARK(BM_MergeBipyramids)->ArgsProduct({{2000, 50000}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// The kernel's centre of a level-6 icosphere (0) and of a cube-sphere of
+// about as many triangles (1), round or radially perturbed.
+void BM_KernelCentre(benchmark::State& state)
+{
+    ModelTable table = state.range(0) == 0 ? Icosphere(6, 50.0f) : CubeSphere(83, 60.0f);
+    if (state.range(1)) PerturbRadially(table, 0.2f, 9);
+    for (auto _ : state) benchmark::DoNotOptimize(FindKernelCentre(table).radius);
+    state.counters["triangles"] = static_cast<double>(table.triangles.size());
+}
+BENCHMARK(BM_KernelCentre)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

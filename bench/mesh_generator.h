@@ -18,7 +18,7 @@ ModelTable CubeSphere(int n, float radius);
 
 // Two cones of n sides joined at an equator of radius in the plane z = 0,
 // apexes at height +-radius: wide fans at the poles, long arcs. The equator
-// starts turn sides round from the x axis. 4 n triangles.
+// starts turn sides round from the x axis. 2 n triangles.
 ModelTable Bipyramid(int n, float radius, double turn = 0.0);
 
 // The benchmarks' partner of Icosphere(level, 50): a cube-sphere of radius 60

@@ -1,8 +1,9 @@
 #!/bin/sh
-# Builds the mesh reader fuzzer with clang and runs it for SECONDS (default
-# 30) from the seed corpus; a crash, leak, hang or broken promise fails.
+# Builds the fuzzers with clang and runs them for SECONDS (default 30) in
+# all, the mesh readers' from the seed corpus, then prepare and the merge's;
+# a crash, leak, hang or broken promise fails.
 #   fuzz/run_fuzz.sh [SECONDS] [BUILD_DIR]
-# Inputs it finds go to BUILD_DIR/corpus, so longer runs can resume; a
+# Inputs it finds go to BUILD_DIR/corpus and merge-corpus, so longer runs can resume; a
 # failing input is saved as BUILD_DIR/crash-* (or leak-*, timeout-*).
 set -eu
 seconds=${1:-30}
@@ -17,9 +18,17 @@ cmake --build "$build" -j 2 >> "$build.log" 2>&1 || { cat "$build.log"; exit 1; 
 mkdir -p "$build/seeds" "$build/corpus"
 "$build/mesh_reader_seeds" "$build/seeds"
 cd "$build"
-echo "fuzzing the mesh readers for $seconds s"
-./mesh_reader_fuzzer -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
+# The time is split: half for the readers, half for prepare and the merge.
+half=$(( (seconds + 1) / 2 ))
+echo "fuzzing the mesh readers for $half s"
+./mesh_reader_fuzzer -max_total_time="$half" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
   -dict="$root/fuzz/mesh_reader.dict" -artifact_prefix="$build/" -print_final_stats=1 \
   corpus seeds > fuzz.log 2>&1 || { tail -n 60 fuzz.log; echo "fuzzing found a failure: see $build"; exit 1; }
 grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' fuzz.log || true
+mkdir -p merge-corpus
+echo "fuzzing prepare and the merge for $half s"
+./merge_fuzzer -max_total_time="$half" -timeout=10 -rss_limit_mb=2048 -max_len=512 \
+  -artifact_prefix="$build/" -print_final_stats=1 \
+  merge-corpus > merge-fuzz.log 2>&1 || { tail -n 60 merge-fuzz.log; echo "fuzzing found a failure: see $build"; exit 1; }
+grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' merge-fuzz.log || true
 echo "fuzzing passed: no crash, leak or hang"

@@ -54,6 +54,12 @@ struct V3 {
     T x, y, z;
 };
 
+// GMP traps on an infinity or NaN: such inputs get sign 0 instead.
+bool Finite(const Vec3& p)
+{
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
 // Floats are exact in double; every float times 2^149 is an integer.
 V3<Approx> ToApprox(const Vec3& p)
 {
@@ -148,6 +154,7 @@ int CompareAlongArcWith(const Vec3& p, const Vec3& q, const ArcEvent& e1, const 
 
 int Orient3Refined(const Vec3& a, const Vec3& b, const Vec3& c)
 {
+    if (!Finite(a) || !Finite(b) || !Finite(c)) return 0;
     bool decided = false;
     const int sign = FilteredSign(Det(ToApprox(a), ToApprox(b), ToApprox(c)), decided);
     if (decided) return sign;
@@ -156,6 +163,7 @@ int Orient3Refined(const Vec3& a, const Vec3& b, const Vec3& c)
 
 int TangentCosine(const Vec3& v, const Vec3& w1, const Vec3& w2)
 {
+    if (!Finite(v) || !Finite(w1) || !Finite(w2)) return 0;
     bool decided = false;
     const int sign = FilteredSign(Cosine(ToApprox(v), ToApprox(w1), ToApprox(w2)), decided);
     if (decided) return sign;
@@ -212,6 +220,9 @@ int CompareAlongArc(const Vec3& p, const Vec3& q, const ArcEvent& e1, const ArcE
 {
     int quick = 0;
     if (!e1.isVertex && !e2.isVertex && CompareCrossingsQuickly(p, q, e1, e2, quick)) return quick;
+    if (!Finite(p) || !Finite(q) || !Finite(e1.c) || !Finite(e2.c) || (!e1.isVertex && !Finite(e1.d)) || (!e2.isVertex && !Finite(e2.d))) {
+        return 0;
+    }
     bool decided = false;
     const int sign = CompareAlongArcWith<Approx>(p, q, e1, e2, ToApprox, decided);
     if (decided) return sign;

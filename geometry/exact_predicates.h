@@ -1,7 +1,9 @@
 // Exact signs of the few polynomials that decide the topology of an overlay
 // on the sphere. Every argument is a float point (a direction from the
 // origin); a double-precision evaluation with a rigorous error bound answers
-// almost always, and exact integer arithmetic answers the rest.
+// almost always, and exact integer arithmetic answers the rest. An input
+// that is not finite has no sign: the answer is 0 (the prepare stage keeps
+// such meshes out).
 #pragma once
 
 #include <cmath>

@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
+#include "files/output_file.h"
 #include "io/gltf_compress.h"
 #include "io/gltf_document.h"
 #include "io/morph_normals.h"
 #include "io/morph_triangles.h"
-#include "io/output_file.h"
 #include "robust/two_halves.h"
 
 namespace vorlane {

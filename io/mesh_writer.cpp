@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "files/output_file.h"
 #include "geometry/morph_step.h"
 #include "io/morph_triangles.h"
-#include "io/output_file.h"
 
 namespace vorlane {
 

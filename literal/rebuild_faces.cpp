@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "geometry/fan.h"
-#include "io/output_file.h"
+#include "files/output_file.h"
 
 namespace vorlane {
 namespace {

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace vorlane {
@@ -221,6 +223,48 @@ Cross TriangleCross(const Vec3& p, const Vec3& q, const Vec3& r, const double or
     return Cross{uy * wz - uz * wy, uz * wx - ux * wz, ux * wy - uy * wx};
 }
 
+// Why a mesh that has no usable kernel has none, when the reason is that it
+// encloses no volume; empty otherwise. Only chooses the words of a refusal,
+// so the tolerance (a volume below 1e-9 of the box at unit half-size, far
+// under any rounding of a real solid's) decides nothing else.
+std::string NoVolume(const ModelTable& table, const double origin[3], double scale)
+{
+    double volume = 0.0;
+    double area[3] = {0.0, 0.0, 0.0};  // sums to zero over a closed surface
+    for (const Triangle& t : table.triangles) {
+        double p[3][3];
+        for (int k = 0; k < 3; ++k) {
+            const Vec3& v = table.vertices[static_cast<std::size_t>(t[static_cast<std::size_t>(k)])];
+            p[k][0] = (v.x - origin[0]) / scale;
+            p[k][1] = (v.y - origin[1]) / scale;
+            p[k][2] = (v.z - origin[2]) / scale;
+        }
+        volume += p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) + p[0][1] * (p[1][2] * p[2][0] - p[1][0] * p[2][2]) +
+                  p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
+        const Cross n = TriangleCross(table.vertices[static_cast<std::size_t>(t[0])], table.vertices[static_cast<std::size_t>(t[1])],
+                                      table.vertices[static_cast<std::size_t>(t[2])], origin, scale);
+        area[0] += n.x;
+        area[1] += n.y;
+        area[2] += n.z;
+    }
+    // An open surface is better told it is not closed.
+    if (std::fabs(volume / 6.0) > 1e-9 || std::fabs(area[0]) + std::fabs(area[1]) + std::fabs(area[2]) > 1e-9) return {};
+    // A solid only a few float steps across, far from the origin, is flattened
+    // by the rounding of its coordinates.
+    float farthest = 0.0f;
+    for (const Vec3& v : table.vertices) farthest = std::max({farthest, std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+    const double step = std::nextafter(farthest, std::numeric_limits<float>::infinity()) - farthest;
+    if (2.0 * scale < 256.0 * step) {
+        std::ostringstream out;
+        out.precision(3);
+        out << "the mesh collapses in float precision: its vertices lie up to " << farthest << " from the origin, where floats are "
+            << step << " apart, too coarse for a mesh " << 2.0 * scale
+            << " across, so they lose its shape and enclose no volume (move it nearer the origin)";
+        return out.str();
+    }
+    return "the mesh has no volume: its triangles enclose none (all its vertices lie in one plane, or its faces cancel)";
+}
+
 }  // namespace
 
 KernelCentreResult FindKernelCentre(const ModelTable& table)
@@ -270,7 +314,12 @@ KernelCentreResult FindKernelCentre(const ModelTable& table)
 
     KernelProgram program(halfSpaces);
     Vector4 solution{};
-    switch (program.Solve(solution)) {
+    const KernelProgram::Outcome outcome = program.Solve(solution);
+    if (outcome != KernelProgram::Outcome::Optimal) {
+        result.error = NoVolume(table, origin, scale);
+        if (!result.error.empty()) return result;
+    }
+    switch (outcome) {
         case KernelProgram::Outcome::Optimal:
             break;
         case KernelProgram::Outcome::Unbounded:
@@ -291,6 +340,8 @@ KernelCentreResult FindKernelCentre(const ModelTable& table)
                          (result.centre.z - origin[2]) / scale};
     for (const HalfSpace& h : halfSpaces) radius = std::min(radius, h.b - (h.a[0] * c[0] + h.a[1] * c[1] + h.a[2] * c[2]));
     if (!(radius > ThinnestKernel)) {
+        result.error = NoVolume(table, origin, scale);
+        if (!result.error.empty()) return result;
         result.error = "the mesh is not star-shaped: no point inside it sees every triangle from the front (its "
                        "kernel is empty or too thin)";
         return result;

@@ -23,7 +23,9 @@ struct KernelCentreResult {
 // double. Refuses a kernel that is empty or thinner than a millionth of the
 // mesh's size (the mesh is not star-shaped, or faces inward), one in which
 // balls grow without bound (the mesh is far from closed), and a mesh with no
-// triangle of any area. Triangles of zero area are ignored. Closedness is
+// triangle of any area. A mesh refused because it encloses no volume is
+// told so, and one flattened by float rounding far from the origin is told
+// that. Triangles of zero area are ignored. Closedness is
 // not checked: a mesh with a hole may still get a centre.
 KernelCentreResult FindKernelCentre(const ModelTable& table);
 

@@ -5,6 +5,7 @@
 
 #include "embed/mesh_topology.h"
 #include "embed/spherical_embedding.h"
+#include "prepare/float_range.h"
 #include "prepare/kernel_centre.h"
 #include "prepare/orient_outward.h"
 #include "prepare/star_shaped.h"
@@ -60,6 +61,10 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
                           const PrepareProgress& progress)
 {
     PreparedModel prepared;
+    if (std::string problem = CheckFiniteTable(table); !problem.empty()) {
+        prepared.error = name + ": " + problem;
+        return prepared;
+    }
     // note: a mesh wound the other way round throughout is still the mesh.
     OrientOutward(table);
     if (options.embedding != EmbeddingChoice::Central) {
@@ -82,9 +87,18 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
             if (progress) progress(phase, 1.0);
             problem = found.error;
             chosen = found.centre;
+            // note: a mesh of no volume is no better on a sphere of its own.
+            if (problem.rfind("the mesh has no volume", 0) == 0 || problem.rfind("the mesh collapses", 0) == 0) {
+                prepared.error = name + ": " + problem;
+                return prepared;
+            }
         }
         if (problem.empty()) {
             prepared.model = BuildPolyhedron(table, chosen);
+            if (std::string range = CheckFloatRange(prepared.model); !range.empty()) {
+                prepared.error = name + ": " + range;
+                return prepared;
+            }
             // Auto keeps the central map only where the merge can take it.
             if (options.embedding == EmbeddingChoice::Central || ValidateStarShaped(prepared.model).empty()) return prepared;
         } else if (options.embedding == EmbeddingChoice::Central) {
@@ -103,16 +117,17 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
     prepared.model = BuildPolyhedron(table, options.centre.value_or(BoxMiddle(table)));
     prepared.model.spherePoints = std::move(embedding.directions);
     prepared.model.map = SphereMap::Spherical;
+    if (std::string range = CheckFloatRange(prepared.model); !range.empty()) prepared.error = name + ": " + range;
     return prepared;
 }
 
 std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const PrepareProgress& progress)
 {
     if (progress) progress("validating", 0.0);
-    std::string problem;
-    if (model.map == SphereMap::Central) {
+    std::string problem = CheckFloatRange(model);
+    if (problem.empty() && model.map == SphereMap::Central) {
         problem = ValidateStarShaped(model);
-    } else {
+    } else if (problem.empty()) {
         Polyhedron onSphere;
         onSphere.vertices = model.spherePoints;
         onSphere.faces = model.faces;

@@ -42,12 +42,15 @@ struct PrepareOptions {
 // Spherical maps come after the topology checks, which refuse, in this
 // order, a mesh not closed, not manifold, of genus above 0, in several
 // pieces; a mesh whose embedding cannot be made valid is refused too.
-// name labels the errors (the file name).
+// A coordinate that is not finite, and a vertex whose offset from the
+// centre, or anything the merge computes from it, would overflow, are
+// refused (CheckFloatRange). name labels the errors (the file name).
 PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const std::string& name,
                           const PrepareProgress& progress = {});
 
 // Refuses a prepared model the merge for real meshes cannot take (see
-// ValidateStarShaped; a spherical map is checked on its sphere points):
+// CheckFloatRange and ValidateStarShaped; a spherical map is checked on its
+// sphere points):
 // "<role> mesh refused: <reason>", role being "source" or "target".
 // Returns an empty string for a sound model.
 std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const PrepareProgress& progress = {});

@@ -124,8 +124,13 @@ std::string ValidateStarShaped(const Polyhedron& model)
         const auto end = sides.begin() + first[static_cast<size_t>(low) + 1];
         // A vertex has a few sides: insertion beats a general sort's setup.
         auto before = [](const Side& a, const Side& b) { return a.high != b.high ? a.high < b.high : a.triangle < b.triangle; };
-        for (auto i = begin + (begin != end); i < end; ++i) {
-            for (auto j = i; j != begin && before(*j, *(j - 1)); --j) std::iter_swap(j, j - 1);
+        if (end - begin > 32) {
+            // A vertex of many triangles: the sides are distinct, so any sort agrees.
+            std::sort(begin, end, before);
+        } else {
+            for (auto i = begin + (begin != end); i < end; ++i) {
+                for (auto j = i; j != begin && before(*j, *(j - 1)); --j) std::iter_swap(j, j - 1);
+            }
         }
         for (auto i = begin; i != end;) {
             auto j = i;

@@ -89,6 +89,14 @@ void Overlay::SortAlongArc(int32_t arc, std::vector<Along>& along)
     int32_t* points = onArc_.data() + arcFirst_[static_cast<size_t>(arc)];
     const int32_t n = arcFirst_[static_cast<size_t>(arc) + 1] - arcFirst_[static_cast<size_t>(arc)];
     if (n < 2 || SortedByParameter(arc, p, q, points, n, along)) return;
+    if (n > FanSearchDegree) {
+        // Points on one arc lie at distinct places: a stable sort orders as
+        // the insertion below does, in n log n comparisons.
+        std::stable_sort(points, points + n, [&](int32_t a, int32_t b) {
+            return CompareAlongArc(p, q, EventOn(arc, a), EventOn(arc, b)) > 0;
+        });
+        return;
+    }
     for (int32_t i = 1; i < n; ++i) {
         for (int32_t j = i; j > 0 && CompareAlongArc(p, q, EventOn(arc, points[j]), EventOn(arc, points[j - 1])) > 0; --j) {
             std::swap(points[j], points[j - 1]);
@@ -106,8 +114,12 @@ bool Overlay::SortedByParameter(int32_t arc, const Vec3& p, const Vec3& q, int32
         here.vertex = points[i];
         if (!CrossingParameter(p, q, event.c, event.d, here.t, here.error)) return false;
     }
-    for (size_t i = 1; i < along_.size(); ++i) {
-        for (size_t j = i; j > 0 && along_[j].t < along_[j - 1].t; --j) std::swap(along_[j], along_[j - 1]);
+    if (n > FanSearchDegree) {
+        std::stable_sort(along_.begin(), along_.end(), [](const Along& a, const Along& b) { return a.t < b.t; });
+    } else {
+        for (size_t i = 1; i < along_.size(); ++i) {
+            for (size_t j = i; j > 0 && along_[j].t < along_[j - 1].t; --j) std::swap(along_[j], along_[j - 1]);
+        }
     }
     for (size_t i = 1; i < along_.size(); ++i) {
         if (!(along_[i].t - along_[i - 1].t > (along_[i].error + along_[i - 1].error) * (1.0 + 1e-6))) return false;

@@ -36,6 +36,10 @@ void FillArcs(WalkMesh& mesh)
     ForEachRisingSide(model, [&](int32_t u, int32_t v) { arcs[static_cast<size_t>(first[static_cast<size_t>(u)]++)] = {u, v}; });
     for (size_t u = 0; u < model.vertices.size(); ++u) {
         const int32_t begin = mesh.arcStart[u], end = mesh.arcStart[u + 1];
+        if (end - begin > FanSearchDegree) {
+            std::sort(arcs.begin() + begin, arcs.begin() + end);
+            continue;
+        }
         for (int32_t i = begin + 1; i < end; ++i) {
             for (int32_t j = i; j > begin && arcs[static_cast<size_t>(j)] < arcs[static_cast<size_t>(j - 1)]; --j) {
                 std::swap(arcs[static_cast<size_t>(j)], arcs[static_cast<size_t>(j - 1)]);
@@ -80,13 +84,80 @@ int8_t NearSide(const WalkMesh& mesh, int32_t t, const Vec3& p)
     return nearest;
 }
 
+// The wide fans, each in counter-clockwise order from the vertex's corner.
+void FillFans(WalkMesh& mesh, const std::vector<int32_t>& degree)
+{
+    const size_t n = mesh.corner.size();
+    if (std::none_of(degree.begin(), degree.end(), [](int32_t d) { return d > FanSearchDegree; })) return;
+    mesh.fanStart.assign(n + 1, 0);
+    for (size_t v = 0; v < n; ++v) mesh.fanStart[v + 1] = mesh.fanStart[v] + (degree[v] > FanSearchDegree ? degree[v] : 0);
+    mesh.fan.resize(static_cast<size_t>(mesh.fanStart[n]));
+    for (size_t v = 0; v < n; ++v) {
+        int32_t at = mesh.fanStart[v];
+        if (at == mesh.fanStart[v + 1]) continue;
+        const int32_t first = mesh.corner[v];
+        int32_t side = first;
+        do {
+            // A vertex whose triangles do not close one fan would overrun.
+            assert(at < mesh.fanStart[v + 1]);
+            if (at == mesh.fanStart[v + 1]) break;
+            mesh.fan[static_cast<size_t>(at++)] = side;
+            side = mesh.across[static_cast<size_t>(WalkMesh::After(side, 2))];
+        } while (side != first);
+    }
+}
+
+// The side of vertex v's wide fan through which a walk along the great
+// circle from v towards b leaves: the one whose wedge holds that direction,
+// or whose first spoke runs along it (then along is set). A binary search
+// by angle counter-clockwise from the first spoke, every comparison exact:
+// the spokes of a fan that winds once about v are in that order already.
+int32_t LeaveWideFan(const WalkMesh& mesh, int32_t v, const Vec3& b, bool& along)
+{
+    const int32_t* fan = mesh.fan.data() + mesh.fanStart[static_cast<size_t>(v)];
+    const int32_t n = mesh.fanStart[static_cast<size_t>(v) + 1] - mesh.fanStart[static_cast<size_t>(v)];
+    const Vec3& p = mesh.Point(v);
+    auto spoke = [&](int32_t i) -> const Vec3& { return mesh.Point(mesh.Corner(WalkMesh::After(fan[i], 1))); };
+    const Vec3& reference = spoke(0);
+    // 0: along the reference, 1: left of it, 2: opposite, 3: right of it.
+    auto half = [&](const Vec3& w) {
+        const int side = Orient3(p, reference, w);
+        if (side != 0) return side > 0 ? 1 : 3;
+        return TangentCosine(p, reference, w) > 0 ? 0 : 2;
+    };
+    const int towards = half(b);
+    // Within one open half, angles differ by less than a half turn.
+    auto order = [&](int32_t i) {
+        const int h = half(spoke(i));
+        if (h != towards) return h < towards ? 1 : -1;
+        return h % 2 == 0 ? 0 : Orient3(p, spoke(i), b);
+    };
+    int32_t low = 0, high = n;  // spoke low lies at or before b, spoke high after (or is none)
+    while (high - low > 1) {
+        const int32_t middle = low + (high - low) / 2;
+        if (order(middle) >= 0) {
+            low = middle;
+        } else {
+            high = middle;
+        }
+    }
+    along = order(low) == 0;
+    return fan[low];
+}
+
 }  // namespace
 
 int32_t WalkMesh::ArcIndex(int32_t u, int32_t v) const
 {
     // A vertex has a few arcs as from: a scan beats a search of them all.
     const int32_t low = std::min(u, v), high = std::max(u, v);
-    for (int32_t arc = arcStart[static_cast<size_t>(low)]; arc < arcStart[static_cast<size_t>(low) + 1]; ++arc) {
+    const int32_t begin = arcStart[static_cast<size_t>(low)], end = arcStart[static_cast<size_t>(low) + 1];
+    if (end - begin > FanSearchDegree) {
+        const IndexPair key{low, high};
+        const auto found = std::lower_bound(arcs.begin() + begin, arcs.begin() + end, key);
+        return found != arcs.begin() + end && *found == key ? static_cast<int32_t>(found - arcs.begin()) : -1;
+    }
+    for (int32_t arc = begin; arc < end; ++arc) {
         if (arcs[static_cast<size_t>(arc)].to == high) return arc;
     }
     return -1;
@@ -103,6 +174,7 @@ WalkMesh MakeWalkMesh(const Polyhedron& model)
     mesh.sideArc.resize(faces.size() * 3);
     mesh.rising.resize(mesh.arcs.size());
     mesh.corner.assign(model.vertices.size(), -1);
+    std::vector<int32_t> degree(model.vertices.size(), 0);
     for (size_t t = 0; t < faces.size(); ++t) {
         for (size_t i = 0; i < 3; ++i) {
             const int32_t u = faces[t][i], v = faces[t][(i + 1) % 3];
@@ -112,6 +184,7 @@ WalkMesh MakeWalkMesh(const Polyhedron& model)
             mesh.sideArc[static_cast<size_t>(side)] = arc;
             if (u < v) mesh.rising[static_cast<size_t>(arc)] = side;
             mesh.corner[static_cast<size_t>(u)] = side;
+            ++degree[static_cast<size_t>(u)];
         }
     }
     // A validated model has each edge once each way.
@@ -121,6 +194,7 @@ WalkMesh MakeWalkMesh(const Polyhedron& model)
         mesh.across[side] = rising;
         mesh.across[static_cast<size_t>(rising)] = static_cast<int32_t>(side);
     }
+    FillFans(mesh, degree);
     return mesh;
 }
 
@@ -231,27 +305,40 @@ void WalkArc(const WalkMesh& over, const Vec3& a, const Vec3& b, const Location&
         if (at >= 0) {
             // Round the vertex to the triangle the arc leaves it into, or the
             // edge it leaves along.
-            const int32_t first = over.corner[static_cast<size_t>(at)];
-            int32_t side = first;
-            int32_t next = -1;
-            do {
-                const int32_t x = corner(after(side, 1));
-                const int sx = sign(x);
-                if (sx == 0 && TangentCosine(point(at), point(x), b) > 0) {
-                    if (endsAlong(side)) return;
-                    next = x;
-                    break;
-                }
-                if (sx < 0 && sign(corner(after(side, 2))) > 0) {
-                    if (endsIn(side / 3, after(side, 1))) return;
-                    entry = cross(after(side, 1));
-                    break;
-                }
-                side = over.across[static_cast<size_t>(after(side, 2))];
-            } while (side != first);
-            assert((next >= 0 || entry >= 0) && "an arc that leaves a vertex nowhere");
-            if (next < 0 && entry < 0) return;
-            at = next >= 0 ? pass(next) : -1;
+            // The way out is unique, so searching by angle finds what
+            // stepping round finds.
+            int32_t out = -1;
+            bool along = false;
+            if (!over.fanStart.empty() && over.fanStart[static_cast<size_t>(at) + 1] > over.fanStart[static_cast<size_t>(at)]) {
+                out = LeaveWideFan(over, at, b, along);
+            } else {
+                const int32_t first = over.corner[static_cast<size_t>(at)];
+                int32_t side = first;
+                do {
+                    const int32_t x = corner(after(side, 1));
+                    const int sx = sign(x);
+                    if (sx == 0 && TangentCosine(point(at), point(x), b) > 0) {
+                        out = side;
+                        along = true;
+                        break;
+                    }
+                    if (sx < 0 && sign(corner(after(side, 2))) > 0) {
+                        out = side;
+                        break;
+                    }
+                    side = over.across[static_cast<size_t>(after(side, 2))];
+                } while (side != first);
+            }
+            assert(out >= 0 && "an arc that leaves a vertex nowhere");
+            if (out < 0) return;
+            if (along) {
+                if (endsAlong(out)) return;
+                at = pass(corner(after(out, 1)));
+            } else {
+                if (endsIn(out / 3, after(out, 1))) return;
+                entry = cross(after(out, 1));
+                at = -1;
+            }
             continue;
         }
         const int32_t t = entry / 3;
@@ -299,17 +386,35 @@ void CompleteLocations(const WalkMesh& from, const std::vector<bool>& used, cons
     std::vector<int32_t> queue;
     queue.reserve(n);
     std::vector<int32_t> met;
+    std::vector<int32_t> wide;
     // Walks spread from placed vertices to their neighbours not yet placed.
+    auto walkFrom = [&](int32_t u) {
+        for (int32_t k = first[static_cast<size_t>(u)]; k < first[static_cast<size_t>(u) + 1]; ++k) {
+            const int32_t v = neighbours[static_cast<size_t>(k)];
+            if (where[static_cast<size_t>(v)].index >= 0) continue;
+            met.clear();
+            WalkArc(over, from.Point(u), from.Point(v), where[static_cast<size_t>(u)], where[static_cast<size_t>(v)], met);
+            if (where[static_cast<size_t>(v)].index >= 0) queue.push_back(v);
+        }
+    };
+    // note: the walks out of a wide vertex can each cross much of a wide fan
+    // of the other mesh, so those spread last, by when its neighbours are
+    // mostly placed along its ring. A place is unique, so the order of
+    // walking never changes where a vertex lies.
     auto spread = [&](size_t head) {
-        for (; head < queue.size(); ++head) {
-            const int32_t u = queue[head];
-            for (int32_t k = first[static_cast<size_t>(u)]; k < first[static_cast<size_t>(u) + 1]; ++k) {
-                const int32_t v = neighbours[static_cast<size_t>(k)];
-                if (where[static_cast<size_t>(v)].index >= 0) continue;
-                met.clear();
-                WalkArc(over, from.Point(u), from.Point(v), where[static_cast<size_t>(u)], where[static_cast<size_t>(v)], met);
-                if (where[static_cast<size_t>(v)].index >= 0) queue.push_back(v);
+        for (;;) {
+            for (; head < queue.size(); ++head) {
+                const int32_t u = queue[head];
+                if (first[static_cast<size_t>(u) + 1] - first[static_cast<size_t>(u)] > FanSearchDegree) {
+                    wide.push_back(u);
+                } else {
+                    walkFrom(u);
+                }
             }
+            if (wide.empty()) return;
+            const int32_t u = wide.back();
+            wide.pop_back();
+            walkFrom(u);
         }
     };
     for (size_t v = 0; v < n; ++v) {

@@ -29,6 +29,12 @@ struct WalkMesh {
     std::vector<int32_t> sideArc;
     std::vector<int32_t> rising;  // by arc: its side that runs from -> to
     std::vector<int32_t> corner;  // by vertex: a side that starts there, or -1
+    // By vertex of more than FanSearchDegree triangles: the sides that start
+    // there, counter-clockwise, fan[fanStart[v]] up to fan[fanStart[v + 1]];
+    // an empty range for the others, and both empty when no vertex is so
+    // wide. Walks find their way out of these by angle.
+    std::vector<int32_t> fanStart;
+    std::vector<int32_t> fan;
 
     const Vec3& Point(int32_t v) const { return (*directions)[static_cast<size_t>(v)]; }
     // Where vertex v lies on the surface, centred.
@@ -44,6 +50,10 @@ struct WalkMesh {
     Vec3 SurfaceOnEdge(int32_t u, int32_t v, const D3& p) const;
     Vec3 SurfaceInTriangle(int32_t t, const Vec3& p) const;
 };
+
+// Round a vertex of fewer triangles a walk steps one triangle at a time;
+// round more, it searches the sides in order by angle.
+constexpr int32_t FanSearchDegree = 24;
 
 // The model must be one ValidateStarShaped accepts, or a split of one.
 WalkMesh MakeWalkMesh(const Polyhedron& model);

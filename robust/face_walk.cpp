@@ -43,17 +43,29 @@ void Overlay::SortAroundVertices()
     std::vector<int32_t> keptAt(static_cast<size_t>(vertexCount_), 0);
     InTwoHalves(threads_, static_cast<size_t>(vertexCount_), [&](size_t from, size_t to) {
         AngleScratch scratch;
+        std::vector<int32_t> seen;  // by vertex, the last wide vertex that reached it
         for (size_t v = from; v < to; ++v) {
             const int32_t begin = firstSpoke_[v];
             const int32_t end = firstSpoke_[v + 1];
             // Pieces of two arcs on one circle between the same two vertices
             // are one edge: keep the first of each neighbour.
             int32_t kept = begin;
-            for (int32_t i = begin; i < end; ++i) {
-                const Spoke spoke = spokes_[static_cast<size_t>(i)];
-                int32_t j = begin;
-                while (j < kept && spokes_[static_cast<size_t>(j)].to != spoke.to) ++j;
-                if (j == kept) spokes_[static_cast<size_t>(kept++)] = spoke;
+            if (end - begin > FanSearchDegree) {
+                // Many neighbours: a mark per neighbour instead of a look at each kept one.
+                if (seen.empty()) seen.assign(static_cast<size_t>(vertexCount_), -1);
+                for (int32_t i = begin; i < end; ++i) {
+                    const Spoke spoke = spokes_[static_cast<size_t>(i)];
+                    if (seen[static_cast<size_t>(spoke.to)] == static_cast<int32_t>(v)) continue;
+                    seen[static_cast<size_t>(spoke.to)] = static_cast<int32_t>(v);
+                    spokes_[static_cast<size_t>(kept++)] = spoke;
+                }
+            } else {
+                for (int32_t i = begin; i < end; ++i) {
+                    const Spoke spoke = spokes_[static_cast<size_t>(i)];
+                    int32_t j = begin;
+                    while (j < kept && spokes_[static_cast<size_t>(j)].to != spoke.to) ++j;
+                    if (j == kept) spokes_[static_cast<size_t>(kept++)] = spoke;
+                }
             }
             keptAt[v] = kept - begin;
             if (static_cast<int32_t>(v) < crossingBase_ && kept - begin > 2) {
@@ -69,6 +81,7 @@ void Overlay::SortAroundVertices()
     }
     firstSpoke_[static_cast<size_t>(vertexCount_)] = kept;
     spokes_.resize(static_cast<size_t>(kept));
+    IndexWideVertices();
     // Only vertices that edges reach are kept, in merged order.
     compact_.assign(static_cast<size_t>(vertexCount_), -1);
     keptCount_ = 0;
@@ -98,6 +111,15 @@ void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std
         if (quarters[a] != quarters[b]) return quarters[a] < quarters[b];
         return Orient3(v, towards[a], towards[b]) > 0;
     };
+    if (n > static_cast<size_t>(FanSearchDegree)) {
+        // A stable sort orders as the insertion below does, in n log n.
+        std::vector<size_t> order(n);
+        std::iota(order.begin(), order.end(), size_t{0});
+        std::stable_sort(order.begin(), order.end(), before);
+        const std::vector<Spoke> spokes(begin, end);
+        for (size_t i = 0; i < n; ++i) *(begin + static_cast<std::ptrdiff_t>(i)) = spokes[order[i]];
+        return;
+    }
     for (size_t i = 1; i < n; ++i) {
         for (size_t j = i; j > 0 && before(j, j - 1); --j) {
             std::swap(*(begin + static_cast<std::ptrdiff_t>(j)), *(begin + static_cast<std::ptrdiff_t>(j) - 1));
@@ -105,6 +127,29 @@ void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std
             std::swap(quarters[j], quarters[j - 1]);
         }
     }
+}
+
+void Overlay::IndexWideVertices()
+{
+    byNeighbour_.clear();
+    for (int32_t v = 0; v < vertexCount_; ++v) {
+        const int32_t begin = firstSpoke_[static_cast<size_t>(v)], end = firstSpoke_[static_cast<size_t>(v) + 1];
+        if (end - begin <= FanSearchDegree) continue;
+        if (byNeighbour_.empty()) byNeighbour_.assign(spokes_.size(), 0);
+        int32_t* order = byNeighbour_.data() + begin;
+        std::iota(order, order + (end - begin), begin);
+        std::sort(order, order + (end - begin),
+                  [&](int32_t a, int32_t b) { return spokes_[static_cast<size_t>(a)].to < spokes_[static_cast<size_t>(b)].to; });
+    }
+}
+
+int32_t Overlay::SpokeTo(int32_t begin, int32_t end, int32_t to) const
+{
+    const int32_t* order = byNeighbour_.data();
+    const int32_t* found = std::lower_bound(order + begin, order + end, to,
+                                            [&](int32_t s, int32_t value) { return spokes_[static_cast<size_t>(s)].to < value; });
+    assert(found < order + end && spokes_[static_cast<size_t>(*found)].to == to);
+    return *found;
 }
 
 void Overlay::WalkFaces(MeshMergeResult& result)
@@ -139,6 +184,7 @@ void Overlay::WalkFacesOf(int32_t begin, int32_t end, FaceWalks& out)
 {
     const int32_t lowest = firstSpoke_[static_cast<size_t>(begin)];
     const int32_t highest = firstSpoke_[static_cast<size_t>(end)];
+    const bool wide = !byNeighbour_.empty();
     // Once sorted a spoke's ray is spent, so it marks the walked ones: the
     // mark sits in the line the walk reads anyway. Each run marks only its
     // own spokes, and leaves a face with a spoke before its own to the run
@@ -155,7 +201,7 @@ void Overlay::WalkFacesOf(int32_t begin, int32_t end, FaceWalks& out)
                 if (s < lowest) earlier = true;
                 if (s < highest && s >= lowest) spoke.ray = Walked;
                 out.indices.push_back(compact_[static_cast<size_t>(at)]);
-                s = TurnLeft(spoke.to, at);
+                s = wide ? TurnLeftWide(spoke.to, at) : TurnLeft(spoke.to, at);
                 at = spoke.to;
             } while (s != start);
             if (earlier) {
@@ -190,6 +236,10 @@ void Overlay::Assemble(MeshMergeResult& result)
                 if (v < far) edges.push_back({compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(far)]});
             }
             // A few neighbours each: insertion beats a general sort's setup.
+            if (edges.size() - begin > static_cast<size_t>(FanSearchDegree)) {
+                std::sort(edges.begin() + static_cast<std::ptrdiff_t>(begin), edges.end());
+                continue;
+            }
             for (size_t i = begin + 1; i < edges.size(); ++i) {
                 for (size_t j = i; j > begin && edges[j] < edges[j - 1]; --j) std::swap(edges[j], edges[j - 1]);
             }

@@ -173,7 +173,7 @@ private:
         return {false, source_.Point(s.from), source_.Point(s.to)};
     }
 
-    // Few points per arc: insertion by parameters along the chord where
+    // Usually few points per arc: insertion by parameters along the chord where
     // their bounds keep them apart, else by exact comparison.
     struct Along {
         int32_t vertex;
@@ -247,6 +247,24 @@ private:
         return back == begin ? end - 1 : back - 1;
     }
 
+    // TurnLeft where v may have more than FanSearchDegree spokes: a search
+    // of them by neighbour.
+    int32_t TurnLeftWide(int32_t v, int32_t from) const
+    {
+        const int32_t begin = firstSpoke_[static_cast<size_t>(v)];
+        const int32_t end = firstSpoke_[static_cast<size_t>(v) + 1];
+        if (end - begin <= FanSearchDegree) return TurnLeft(v, from);
+        const int32_t back = SpokeTo(begin, end, from);
+        return back == begin ? end - 1 : back - 1;
+    }
+
+    // For each vertex of more than FanSearchDegree spokes, its spokes' indices
+    // ordered by neighbour, so that turning there is a search, not a scan.
+    void IndexWideVertices();
+
+    // The spoke to neighbour to among spokes begin..end of a wide vertex.
+    int32_t SpokeTo(int32_t begin, int32_t end, int32_t to) const;
+
     // The face to the left of each spoke, in order of its first spoke;
     // indices are written in kept numbering straight away.
     void WalkFaces(MeshMergeResult& result);
@@ -315,6 +333,7 @@ private:
     std::vector<int32_t> firstSpoke_;
     std::vector<Spoke> spokes_;
     std::vector<int32_t> compact_;  // kept number of each merged vertex, or -1
+    std::vector<int32_t> byNeighbour_;  // see IndexWideVertices
     int32_t keptCount_ = 0;
 };
 

@@ -29,7 +29,8 @@ build_and_test() {
 build_and_test build-test
 build_and_test build-sanitize -DVORLANE_SANITIZE=ON -DVORLANE_BUILD_BENCH=OFF
 
-# Fuzzing of the mesh file readers (fuzz/, built with clang): 30 s here;
+# Fuzzing of the mesh file readers and of prepare and the merge (fuzz/,
+# built with clang): 30 s in all here;
 # run fuzz/run_fuzz.sh SECONDS by hand for longer.
 echo "=== build-fuzz"
 bash "$root/fuzz/run_fuzz.sh" 30 "$root/build-fuzz"

@@ -1,7 +1,9 @@
+#include <gmpxx.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 
 #include "geometry/exact_predicates.h"
@@ -70,6 +72,68 @@ TEST(Orient3, AgreesWithExactArithmeticOnAndNearOneGreatCircle)
         ASSERT_EQ(Orient3(c.AsFloat(), a.AsFloat(), b.AsFloat()), expected) << i;
     }
     EXPECT_GT(zeros, 40000);  // the degenerate cases really were exercised
+}
+
+// det[a, b, c] by rationals straight from the floats: independent of the
+// predicates' own scaling to integers.
+int RationalOrientation(const Vec3& a, const Vec3& b, const Vec3& c)
+{
+    auto q = [](float f) { return mpq_class(static_cast<double>(f)); };
+    const mpq_class det = q(a.x) * (q(b.y) * q(c.z) - q(b.z) * q(c.y)) + q(a.y) * (q(b.z) * q(c.x) - q(b.x) * q(c.z)) +
+                          q(a.z) * (q(b.x) * q(c.y) - q(b.y) * q(c.x));
+    return sgn(det);
+}
+
+// c = a b.z - b a.z lies on the circle through a and b with c.z = 0; moved
+// off it by a z far below a float step of its other coordinates, its sign
+// hides under every double bound and only the exact fallback can give it.
+TEST(Orient3, ExactFallbackDecidesWhatTheFilterCannot)
+{
+    const struct {
+        Vec3 a, b;
+        float offset;  // c.z
+    } cases[] = {
+        {{1, 2, 3}, {2, 1, -3}, std::ldexp(1.0f, -100)},
+        {{1, 2, 3}, {2, 1, -3}, -std::ldexp(1.0f, -100)},
+        {{1023, -511, 7}, {-3, 2047, 5}, std::ldexp(1.0f, -118)},  // a subnormal once scaled down
+        {{1023, -511, 7}, {-3, 2047, 5}, -std::ldexp(1.0f, -110)},
+        {{4095, 3, -1}, {1, 4093, 2}, 3 * std::ldexp(1.0f, -70)},
+        {{-77, 12, 1}, {31, -5, 1}, std::ldexp(1.0f, -60)},
+    };
+    int decided = 0;
+    for (const auto& c : cases) {
+        for (int scale : {-30, 0, 40}) {
+            for (int turn = 0; turn < 3; ++turn) {
+                SCOPED_TRACE(testing::Message() << c.a.x << " " << c.b.x << " " << c.offset << " scale " << scale << " turn " << turn);
+                auto place = [&](float x, float y, float z) {
+                    const float v[3] = {std::ldexp(x, scale), std::ldexp(y, scale), std::ldexp(z, scale)};
+                    return Vec3{v[turn], v[(turn + 1) % 3], v[(turn + 2) % 3]};
+                };
+                const Vec3 a = place(c.a.x, c.a.y, c.a.z);
+                const Vec3 b = place(c.b.x, c.b.y, c.b.z);
+                const Vec3 p = place(c.a.x * c.b.z - c.b.x * c.a.z, c.a.y * c.b.z - c.b.y * c.a.z, c.offset);
+                const int expected = RationalOrientation(a, b, p);
+                ASSERT_NE(expected, 0);
+                decided += expected != 0;
+                EXPECT_EQ(Orient3Refined(a, b, p), expected);
+                EXPECT_EQ(Orient3(a, b, p), expected);
+                EXPECT_EQ(Orient3(p, b, a), -expected);
+            }
+        }
+    }
+    EXPECT_EQ(decided, 6 * 3 * 3);
+}
+
+// GMP traps on an infinity; a non-finite point must get a defined answer.
+TEST(Orient3, NonFiniteInputsGetSignZeroInsteadOfATrap)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const Vec3 a{1, 2, 3}, b{-2, 1, 5};
+    for (const Vec3& bad : {Vec3{inf, 0, 0}, Vec3{0, -inf, 1}, Vec3{std::numeric_limits<float>::quiet_NaN(), 1, 1}}) {
+        EXPECT_EQ(Orient3(a, b, bad), 0);
+        EXPECT_EQ(TangentCosine(bad, a, b), 0);
+        EXPECT_EQ(CompareAlongArc(a, b, {true, bad, {}}, {false, a, bad}), 0);
+    }
 }
 
 TEST(Orient3, RepeatedPointsAreOnTheCircle)

@@ -24,7 +24,7 @@
 #include "io/mesh_reader.h"
 #include "io/mesh_writer.h"
 #include "io/morph_triangles.h"
-#include "io/output_file.h"
+#include "files/output_file.h"
 #include "bench/mesh_generator.h"
 #include "literal/merge_topologies.h"
 #include "robust/merge_meshes.h"

@@ -46,6 +46,11 @@ std::vector<Case> Cases()
     add("bipyramid over icosphere", Bipyramid(40, 30.0f), Icosphere(2, 40.0f));
     add("icosphere over bipyramid", Icosphere(2, 40.0f), Bipyramid(40, 30.0f));
     add("icosphere over itself", Icosphere(2, 40.0f), Icosphere(2, 40.0f));
+    // Fans of 600 at the poles, searched by angle: walks leave them from
+    // the other pole and along the cube's diagonal through one.
+    add("wide bipyramid over its half-turned copy", Bipyramid(600, 30.0f), Bipyramid(600, 40.0f, 0.5));
+    add("cube over wide bipyramid", CubeTable(), Bipyramid(600, 30.0f));
+    add("turned icosphere over wide bipyramid", Turned(Icosphere(2, 40.0f), 3), Bipyramid(600, 30.0f));
     for (const CatalogueEntry& a : Catalogue()) {
         for (const CatalogueEntry& b : Catalogue()) cases.push_back({std::string(a.name) + " over " + b.name, a.build({0, 0, 0}), b.build({0, 0, 0})});
     }

@@ -1,0 +1,70 @@
+#include "prepare/prepare_mesh.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "geometry/model_catalogue.h"
+
+namespace vorlane {
+namespace {
+
+ModelTable Tetrahedron(const Vec3 (&corners)[4])
+{
+    return {{corners[0], corners[1], corners[2], corners[3]}, {{0, 1, 3}, {1, 2, 3}, {2, 0, 3}, {0, 2, 1}}};
+}
+
+ModelTable Box(float x, float y, float z, float half)
+{
+    ModelTable box;
+    for (int k = 0; k < 8; ++k) box.vertices.push_back({x + (k & 1 ? half : -half), y + (k & 2 ? half : -half), z + (k & 4 ? half : -half)});
+    box.triangles = {{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6}, {0, 1, 5}, {0, 5, 4},
+                     {2, 6, 7}, {2, 7, 3}, {0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}};
+    return box;
+}
+
+// Each refusal is one line naming the file and saying what is wrong; before
+// the float checks the huge tetrahedron killed the tool inside GMP.
+TEST(PrepareMesh, HostileCoordinatesAreRefusedWithOneLine)
+{
+    const ModelTable huge = Tetrahedron({{-3.4e38f, -3e38f, -3e38f}, {-3.4e38f, 3e38f, -3e38f}, {-3.4e38f, 0, 3e38f}, {3.4e38f, 0, 0}});
+    ModelTable notFinite = Box(0, 0, 0, 1);
+    notFinite.vertices[5].y = std::numeric_limits<float>::quiet_NaN();
+    ModelTable flat = Box(0, 0, 0, 1);
+    for (Vec3& v : flat.vertices) v.z = 0.0f;
+    const struct {
+        const char* name;
+        ModelTable table;
+        std::optional<Vec3> centre;
+        const char* says;
+    } cases[] = {
+        {"huge tetrahedron", huge, std::nullopt, "huge.obj: vertex 0 lies too far from the centre"},
+        {"huge tetrahedron about a far centre", huge, Vec3{-3e38f, 0, 0}, "huge.obj: vertex 0 lies too far from the centre"},
+        {"cube about a far centre", Box(0, 0, 0, 1), Vec3{3.4e38f, 0, 0}, ""},
+        {"not a number", notFinite, std::nullopt, "huge.obj: vertex 5 (1, nan, 1) is not a finite number"},
+        {"flat", flat, std::nullopt, "huge.obj: the mesh has no volume"},
+        {"2-unit cube at x = 1e9", Box(1e9f, 0, 0, 1), std::nullopt, "huge.obj: the mesh collapses in float precision"},
+        {"2-unit cube at x = 1e6", Box(1e6f, 0, 0, 1), std::nullopt, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PreparedModel prepared = PrepareMesh(c.table, {c.centre, EmbeddingChoice::Auto}, "huge.obj");
+        EXPECT_EQ(prepared.error.rfind(c.says, 0), 0u) << prepared.error;
+        EXPECT_EQ(prepared.error.find('\n'), std::string::npos);
+    }
+}
+
+// Built-in models skip PrepareMesh: the check before the merge refuses them.
+TEST(CheckStarShaped, BuiltInModelAboutAFarCentreIsRefusedNotTrapped)
+{
+    const Polyhedron cube = BuildCube({-3e38f, 0, 0});
+    EXPECT_EQ(CheckStarShaped(cube, "source").rfind("source mesh refused: ", 0), 0u);
+    const Polyhedron far = BuildPolyhedron(Box(3e38f, 0, 0, 1e37f), {-3e38f, 0, 0});
+    EXPECT_EQ(CheckStarShaped(far, "target").rfind("target mesh refused: vertex 0 lies too far", 0), 0u) << CheckStarShaped(far, "target");
+}
+
+}  // namespace
+}  // namespace vorlane
