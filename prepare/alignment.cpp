@@ -192,13 +192,77 @@ private:
     Matrix axes_ = Matrix::Identity();
 };
 
+// A sampler's surface tabled over the six faces of a cube around the
+// sphere, read back by bilinear interpolation: a search tries thousands of
+// turns, and each reads the table instead of locating its directions anew.
+class SurfaceTable {
+public:
+    explicit SurfaceTable(const Sampler& sampler) : points_(6 * Size * Size), known_(6 * Size * Size, 0)
+    {
+        for (int face = 0; face < 6; ++face) {
+            for (int i = 0; i < Size; ++i) {
+                for (int j = 0; j < Size; ++j) {
+                    const double s = (i + 0.5) / Size * 2.0 - 1.0, t = (j + 0.5) / Size * 2.0 - 1.0;
+                    const std::size_t k = Index(face, i, j);
+                    known_[k] = sampler.At(Unit(Direction(face, s, t)), points_[k]) ? 1 : 0;
+                }
+            }
+        }
+    }
+
+    bool At(const D3& u, D3& out) const
+    {
+        const double a[3] = {std::fabs(u.x), std::fabs(u.y), std::fabs(u.z)};
+        const int axis = a[0] >= a[1] && a[0] >= a[2] ? 0 : a[1] >= a[2] ? 1 : 2;
+        const double c[3] = {u.x, u.y, u.z};
+        const int face = 2 * axis + (c[axis] < 0.0 ? 1 : 0);
+        const double s = c[(axis + 1) % 3] / a[axis], t = c[(axis + 2) % 3] / a[axis];
+        const double x = std::clamp((s + 1.0) / 2.0 * Size - 0.5, 0.0, Size - 1.0);
+        const double y = std::clamp((t + 1.0) / 2.0 * Size - 0.5, 0.0, Size - 1.0);
+        const int i = std::min(static_cast<int>(x), Size - 2), j = std::min(static_cast<int>(y), Size - 2);
+        const double fx = x - i, fy = y - j;
+        D3 sum{0, 0, 0};
+        double weight = 0.0;
+        for (int di = 0; di < 2; ++di) {
+            for (int dj = 0; dj < 2; ++dj) {
+                const std::size_t k = Index(face, i + di, j + dj);
+                if (!known_[k]) continue;
+                const double w = (di ? fx : 1.0 - fx) * (dj ? fy : 1.0 - fy);
+                sum = {sum.x + w * points_[k].x, sum.y + w * points_[k].y, sum.z + w * points_[k].z};
+                weight += w;
+            }
+        }
+        if (!(weight > 0.0)) return false;
+        out = {sum.x / weight, sum.y / weight, sum.z / weight};
+        return true;
+    }
+
+private:
+    static constexpr int Size = 64;
+    static std::size_t Index(int face, int i, int j) { return (static_cast<std::size_t>(face) * Size + static_cast<std::size_t>(i)) * Size + static_cast<std::size_t>(j); }
+    // Face 2 axis + sign: the cube's side where that axis leads, s and t
+    // along the next two axes.
+    static D3 Direction(int face, double s, double t)
+    {
+        const int axis = face / 2;
+        double c[3];
+        c[axis] = face % 2 ? -1.0 : 1.0;
+        c[(axis + 1) % 3] = s;
+        c[(axis + 2) % 3] = t;
+        return {c[0], c[1], c[2]};
+    }
+
+    std::vector<D3> points_;
+    std::vector<char> known_;
+};
+
 // The misfit of the target turned by r: mean squared distance between the
 // source's and the turned target's unit-sized surfaces over the samples.
 class Misfit {
 public:
-    Misfit(const SphereMesh& source, const SphereMesh& target, int sampleCount) : target_(target)
+    Misfit(const Sampler& sampler, const Sampler& targetSampler, const SurfaceTable& target, int sampleCount)
+        : targetSampler_(targetSampler), target_(target)
     {
-        const Sampler sampler(source);
         sourceAxes_ = sampler.Axes();
         for (const D3& u : SampleDirections(sampleCount)) {
             D3 p;
@@ -222,7 +286,7 @@ public:
                         p(i, 0) = si;
                         p(j, 1) = sj;
                         p.col(2) = p.col(0).cross(p.col(1));
-                        out.push_back(sourceAxes_ * p * target_.Axes().transpose());
+                        out.push_back(sourceAxes_ * p * targetSampler_.Axes().transpose());
                     }
                 }
             }
@@ -247,7 +311,8 @@ public:
     }
 
 private:
-    Sampler target_;
+    const Sampler& targetSampler_;
+    const SurfaceTable& target_;
     Matrix sourceAxes_ = Matrix::Identity();
     std::vector<D3> directions_;
     std::vector<D3> points_;
@@ -258,7 +323,7 @@ private:
 Matrix Refine(const Misfit& misfit, Matrix r, double& value, const D3* fixedAxis)
 {
     const D3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    for (double step = 0.15; step > 2e-4; step *= 0.5) {
+    for (double step = 0.15; step > 1e-3; step *= 0.5) {
         bool improved = true;
         while (improved) {
             improved = false;
@@ -391,8 +456,12 @@ Alignment AlignTarget(const SphereMesh& source, const SphereMesh& target, const 
         from.push_back(DirectionOf(target, pair.target));
         to.push_back(DirectionOf(source, pair.source));
     }
-    const Misfit coarse(source, target, 300);
-    const Misfit fine(source, target, 2000);
+    // note: few samples find the basin; more only price the answer.
+    const Sampler sourceSampler(source);
+    const Sampler targetSampler(target);
+    const SurfaceTable targetTable(targetSampler);
+    const Misfit coarse(sourceSampler, targetSampler, targetTable, 300);
+    const Misfit fine(sourceSampler, targetSampler, targetTable, 2000);
     Matrix rotation = Matrix::Identity();
     if (landmarks.empty()) {
         rotation = SearchRotation(coarse, fine, rotation, nullptr, result.misfit);
