@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Draws docs/morph-your-own.png: five steps of a morph between two meshes
-made here (a star-shaped prism and a bumpy ball), merged by vorlane-merge.
+made here (a star-shaped prism and a bumpy ball), merged by vorlane-merge;
+or, given two mesh files, of those.
 
-    python3 docs/make_morph_picture.py BUILD/tools/vorlane-merge [OUT.png]
+    python3 docs/make_morph_picture.py BUILD/tools/vorlane-merge [OUT.png [SOURCE TARGET]]
 
 Pure Python: the meshes are written as OFF and binary STL, each step comes
 back as binary PLY, and a small z-buffer rasteriser draws the faces flat
@@ -160,10 +161,13 @@ def main():
     out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                                               "morph-your-own.png")
     with tempfile.TemporaryDirectory() as work:
-        star = os.path.join(work, "star.off")
-        ball = os.path.join(work, "bumpy.stl")
-        star_prism_off(star)
-        bumpy_ball_stl(ball)
+        if len(sys.argv) > 4:
+            star, ball = sys.argv[3], sys.argv[4]
+        else:
+            star = os.path.join(work, "star.off")
+            ball = os.path.join(work, "bumpy.stl")
+            star_prism_off(star)
+            bumpy_ball_stl(ball)
         meshes = []
         for step in STEPS:
             ply = os.path.join(work, "step%d.ply" % step)

@@ -100,6 +100,33 @@ std::vector<std::vector<int32_t>> Neighbours(const std::vector<Corners>& triangl
     return out;
 }
 
+// The triangles around every vertex.
+std::vector<std::vector<int32_t>> Holding(const std::vector<Corners>& triangles, std::size_t vertexCount)
+{
+    std::vector<std::vector<int32_t>> out(vertexCount);
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        if (triangles[t][0] < 0) continue;
+        for (int32_t v : triangles[t]) out[static_cast<std::size_t>(v)].push_back(static_cast<int32_t>(t));
+    }
+    return out;
+}
+
+// Moves going into stays: the two triangles on their side go, the rest of
+// going's take stays instead. going's list is as the round found it, since
+// nothing around going changed before.
+void CollapseInto(std::vector<Corners>& triangles, const std::vector<int32_t>& goingHolds, int32_t going, int32_t stays)
+{
+    for (int32_t k : goingHolds) {
+        Corners& u = triangles[static_cast<std::size_t>(k)];
+        if (u[0] < 0) continue;
+        if (std::find(u.begin(), u.end(), stays) != u.end()) {
+            u = {-1, -1, -1};
+        } else {
+            std::replace(u.begin(), u.end(), going, stays);
+        }
+    }
+}
+
 bool SameAtBothEnds(const MorphMesh& mesh, int32_t a, int32_t b)
 {
     return mesh.startPositions[static_cast<std::size_t>(a)] == mesh.startPositions[static_cast<std::size_t>(b)] &&
@@ -113,11 +140,7 @@ int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangle
     int32_t collapsed = 0;
     for (int round = 0; round < Rounds; ++round) {
         const std::vector<std::vector<int32_t>> around = Neighbours(triangles, rep.size());
-        std::vector<std::vector<int32_t>> holding(rep.size());
-        for (std::size_t t = 0; t < triangles.size(); ++t) {
-            if (triangles[t][0] < 0) continue;
-            for (int32_t v : triangles[t]) holding[static_cast<std::size_t>(v)].push_back(static_cast<int32_t>(t));
-        }
+        const std::vector<std::vector<int32_t>> holding = Holding(triangles, rep.size());
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
         for (Corners& t : triangles) {
@@ -135,18 +158,7 @@ int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangle
                 for (int32_t v : nb) touched[static_cast<std::size_t>(v)] = 1;
                 touched[static_cast<std::size_t>(a)] = touched[static_cast<std::size_t>(b)] = 1;
                 rep[static_cast<std::size_t>(b)] = a;
-                // note: b's triangles are as they were: nothing around b was touched before.
-                for (int32_t k : holding[static_cast<std::size_t>(b)]) {
-                    Corners& u = triangles[static_cast<std::size_t>(k)];
-                    if (u[0] < 0) continue;
-                    const bool hasA = std::find(u.begin(), u.end(), a) != u.end();
-                    const bool hasB = std::find(u.begin(), u.end(), b) != u.end();
-                    if (hasA && hasB) {
-                        u = {-1, -1, -1};
-                    } else if (hasB) {
-                        std::replace(u.begin(), u.end(), b, a);
-                    }
-                }
+                CollapseInto(triangles, holding[static_cast<std::size_t>(b)], b, a);
                 ++now;
             }
         }
@@ -236,11 +248,7 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, st
     int32_t collapsed = 0;
     for (int round = 0; round < Rounds; ++round) {
         const std::vector<std::vector<int32_t>> around = Neighbours(triangles, rep.size());
-        std::vector<std::vector<int32_t>> holding(rep.size());
-        for (std::size_t t = 0; t < triangles.size(); ++t) {
-            if (triangles[t][0] < 0) continue;
-            for (int32_t v : triangles[t]) holding[static_cast<std::size_t>(v)].push_back(static_cast<int32_t>(t));
-        }
+        const std::vector<std::vector<int32_t>> holding = Holding(triangles, rep.size());
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
         // Whether going moves into stays with every triangle of going kept sound.
@@ -286,15 +294,7 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, st
             for (int32_t v : na) touched[static_cast<std::size_t>(v)] = 1;
             for (int32_t v : nb) touched[static_cast<std::size_t>(v)] = 1;
             rep[static_cast<std::size_t>(going)] = stays;
-            for (int32_t k : holding[static_cast<std::size_t>(going)]) {
-                Corners& u = triangles[static_cast<std::size_t>(k)];
-                if (u[0] < 0) continue;
-                if (std::find(u.begin(), u.end(), stays) != u.end()) {
-                    u = {-1, -1, -1};
-                } else {
-                    std::replace(u.begin(), u.end(), going, stays);
-                }
-            }
+            CollapseInto(triangles, holding[static_cast<std::size_t>(going)], going, stays);
             ++now;
         }
         collapsed += now;

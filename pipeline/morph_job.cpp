@@ -31,7 +31,7 @@ LoadedModel Load(const std::string& argument, const std::optional<Vec3>& centre,
         return loaded;
     }
     if (progress) progress("reading " + argument, 0.0);
-    MeshReadResult read = ReadMeshFile(argument);
+    MeshReadResult read = ReadMeshFile(argument, progress ? ReadProgress(progress) : ReadProgress());
     if (progress) progress("reading " + argument, 1.0);
     if (!read.error.empty()) {
         loaded.error = read.error;
