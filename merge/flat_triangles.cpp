@@ -53,68 +53,78 @@ struct Ends {
     }
 };
 
-// Directed sides of every triangle, sorted, to find the triangle across.
-class Sides {
+// Lists of numbers by vertex in two flat tables, built without one
+// allocation per vertex: a repair runs over meshes of millions.
+struct ListSpan {
+    const int32_t* first;
+    const int32_t* last;
+    const int32_t* begin() const { return first; }
+    const int32_t* end() const { return last; }
+    std::size_t size() const { return static_cast<std::size_t>(last - first); }
+};
+
+class VertexLists {
 public:
-    explicit Sides(const std::vector<Corners>& triangles)
+    ListSpan operator[](std::size_t v) const { return {items_.data() + start_[v], items_.data() + start_[v + 1]}; }
+
+    // Each triangle's corner i lists what add(corner, i) names; sorted and
+    // without repeats when unique is set.
+    template <class Add>
+    VertexLists(const std::vector<Corners>& triangles, std::size_t vertexCount, bool unique, Add add)
+        : start_(vertexCount + 1, 0)
     {
-        entries_.reserve(triangles.size() * 3);
+        for (const Corners& c : triangles) {
+            if (c[0] < 0) continue;
+            for (int32_t v : c) ++start_[static_cast<std::size_t>(v) + 1];
+        }
+        for (std::size_t v = 0; v < vertexCount; ++v) start_[v + 1] += start_[v];
+        items_.resize(static_cast<std::size_t>(start_[vertexCount]));
+        std::vector<int32_t> fill(start_.begin(), start_.end() - 1);
         for (std::size_t t = 0; t < triangles.size(); ++t) {
             const Corners& c = triangles[t];
             if (c[0] < 0) continue;
-            for (int i = 0; i < 3; ++i) entries_.push_back({Key(c[static_cast<std::size_t>(i)], c[static_cast<std::size_t>((i + 1) % 3)]), static_cast<int32_t>(t)});
+            for (int i = 0; i < 3; ++i) {
+                items_[static_cast<std::size_t>(fill[static_cast<std::size_t>(c[static_cast<std::size_t>(i)])]++)] =
+                    add(static_cast<int32_t>(t), i);
+            }
         }
-        std::sort(entries_.begin(), entries_.end());
-    }
-
-    // The triangle holding the side from -> to, or -1.
-    int32_t Find(int32_t from, int32_t to) const
-    {
-        const uint64_t key = Key(from, to);
-        const auto it = std::lower_bound(entries_.begin(), entries_.end(), Entry{key, -1});
-        return it != entries_.end() && it->key == key ? it->triangle : -1;
+        if (!unique) return;
+        int32_t kept = 0;
+        for (std::size_t v = 0; v < vertexCount; ++v) {
+            int32_t* first = items_.data() + start_[v];
+            int32_t* last = items_.data() + start_[v + 1];
+            std::sort(first, last);
+            last = std::unique(first, last);
+            start_[v] = kept;
+            for (int32_t* x = first; x != last; ++x) items_[static_cast<std::size_t>(kept++)] = *x;
+        }
+        start_[vertexCount] = kept;
+        items_.resize(static_cast<std::size_t>(kept));
     }
 
 private:
-    struct Entry {
-        uint64_t key;
-        int32_t triangle;
-        bool operator<(const Entry& o) const { return key < o.key || (key == o.key && triangle < o.triangle); }
-    };
-    static uint64_t Key(int32_t from, int32_t to) { return static_cast<uint64_t>(static_cast<uint32_t>(from)) << 32 | static_cast<uint32_t>(to); }
-    std::vector<Entry> entries_;
+    std::vector<int32_t> start_;
+    std::vector<int32_t> items_;
 };
 
 // Neighbours of every vertex, for the link condition of a collapse.
-std::vector<std::vector<int32_t>> Neighbours(const std::vector<Corners>& triangles, std::size_t vertexCount)
+VertexLists Neighbours(const std::vector<Corners>& triangles, std::size_t vertexCount)
 {
-    std::vector<std::vector<int32_t>> out(vertexCount);
-    for (const Corners& c : triangles) {
-        if (c[0] < 0) continue;
-        for (int i = 0; i < 3; ++i) out[static_cast<std::size_t>(c[static_cast<std::size_t>(i)])].push_back(c[static_cast<std::size_t>((i + 1) % 3)]);
-    }
-    for (std::vector<int32_t>& n : out) {
-        std::sort(n.begin(), n.end());
-        n.erase(std::unique(n.begin(), n.end()), n.end());
-    }
-    return out;
+    return VertexLists(triangles, vertexCount, true, [&](int32_t t, int i) {
+        return triangles[static_cast<std::size_t>(t)][static_cast<std::size_t>((i + 1) % 3)];
+    });
 }
 
 // The triangles around every vertex.
-std::vector<std::vector<int32_t>> Holding(const std::vector<Corners>& triangles, std::size_t vertexCount)
+VertexLists Holding(const std::vector<Corners>& triangles, std::size_t vertexCount)
 {
-    std::vector<std::vector<int32_t>> out(vertexCount);
-    for (std::size_t t = 0; t < triangles.size(); ++t) {
-        if (triangles[t][0] < 0) continue;
-        for (int32_t v : triangles[t]) out[static_cast<std::size_t>(v)].push_back(static_cast<int32_t>(t));
-    }
-    return out;
+    return VertexLists(triangles, vertexCount, false, [](int32_t t, int) { return t; });
 }
 
 // Moves going into stays: the two triangles on their side go, the rest of
 // going's take stays instead. going's list is as the round found it, since
 // nothing around going changed before.
-void CollapseInto(std::vector<Corners>& triangles, const std::vector<int32_t>& goingHolds, int32_t going, int32_t stays)
+void CollapseInto(std::vector<Corners>& triangles, ListSpan goingHolds, int32_t going, int32_t stays)
 {
     for (int32_t k : goingHolds) {
         Corners& u = triangles[static_cast<std::size_t>(k)];
@@ -139,8 +149,8 @@ int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangle
 {
     int32_t collapsed = 0;
     for (int round = 0; round < Rounds; ++round) {
-        const std::vector<std::vector<int32_t>> around = Neighbours(triangles, rep.size());
-        const std::vector<std::vector<int32_t>> holding = Holding(triangles, rep.size());
+        const VertexLists around = Neighbours(triangles, rep.size());
+        const VertexLists holding = Holding(triangles, rep.size());
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
         for (Corners& t : triangles) {
@@ -148,8 +158,8 @@ int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangle
             for (int i = 0; i < 3 && t[0] >= 0; ++i) {
                 const int32_t a = t[static_cast<std::size_t>(i)], b = t[static_cast<std::size_t>((i + 1) % 3)];
                 if (touched[static_cast<std::size_t>(a)] || touched[static_cast<std::size_t>(b)] || !SameAtBothEnds(mesh, a, b)) continue;
-                const std::vector<int32_t>& na = around[static_cast<std::size_t>(a)];
-                const std::vector<int32_t>& nb = around[static_cast<std::size_t>(b)];
+                const ListSpan na = around[static_cast<std::size_t>(a)];
+                const ListSpan nb = around[static_cast<std::size_t>(b)];
                 std::vector<int32_t> common;
                 std::set_intersection(na.begin(), na.end(), nb.begin(), nb.end(), std::back_inserter(common));
                 // note: more shared neighbours would pinch the surface; a tetrahedron has nothing to lose.
@@ -168,19 +178,48 @@ int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangle
     return collapsed;
 }
 
+// The triangles of no area at either end, in order.
+std::vector<std::size_t> FlatTriangles(const Ends& ends, const std::vector<Corners>& triangles)
+{
+    std::vector<std::size_t> out;
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        const Corners& c = triangles[t];
+        if (c[0] >= 0 && (ends.Flat(0, c[0], c[1], c[2]) || ends.Flat(1, c[0], c[1], c[2]))) out.push_back(t);
+    }
+    return out;
+}
+
 // Turns the longest side of each flat triangle where that helps.
 int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& triangles, std::vector<IndexPair>& edges)
 {
     int32_t flipped = 0;
     for (int round = 0; round < Rounds; ++round) {
-        const Sides sides(triangles);
+        const std::vector<std::size_t> flat = FlatTriangles(ends, triangles);
+        if (flat.empty()) break;
+        // note: a flip touches only its four corners, so the lists of the
+        // others stay true for the rest of the round.
+        const VertexLists holding = Holding(triangles, mesh.startPositions.size());
+        // The triangle other than t on side a b, or -1; whether a side joins u and v.
+        const auto across = [&](std::size_t t, int32_t a, int32_t b) {
+            for (int32_t k : holding[static_cast<std::size_t>(a)]) {
+                const Corners& u = triangles[static_cast<std::size_t>(k)];
+                if (static_cast<std::size_t>(k) != t && std::find(u.begin(), u.end(), b) != u.end()) return k;
+            }
+            return -1;
+        };
+        const auto joined = [&](int32_t u, int32_t v) {
+            for (int32_t k : holding[static_cast<std::size_t>(u)]) {
+                const Corners& w = triangles[static_cast<std::size_t>(k)];
+                if (std::find(w.begin(), w.end(), v) != w.end()) return true;
+            }
+            return false;
+        };
         std::vector<char> touched(mesh.startPositions.size(), 0);
         int32_t now = 0;
-        for (std::size_t t = 0; t < triangles.size(); ++t) {
+        for (const std::size_t t : flat) {
             const Corners c = triangles[t];
             if (c[0] < 0) continue;
             const bool flatStart = ends.Flat(0, c[0], c[1], c[2]);
-            if (!flatStart && !ends.Flat(1, c[0], c[1], c[2])) continue;
             const std::vector<Vec3>& at = *ends.positions[flatStart ? 0 : 1];
             int longest = 0;
             double length = -1.0;
@@ -193,12 +232,12 @@ int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& 
             }
             const int32_t a = c[static_cast<std::size_t>(longest)], b = c[static_cast<std::size_t>((longest + 1) % 3)],
                           apex = c[static_cast<std::size_t>((longest + 2) % 3)];
-            const int32_t across = sides.Find(b, a);
-            if (across < 0) continue;
-            const Corners& o = triangles[static_cast<std::size_t>(across)];
+            if (touched[static_cast<std::size_t>(a)] || touched[static_cast<std::size_t>(b)] || touched[static_cast<std::size_t>(apex)]) continue;
+            const int32_t other = across(t, a, b);
+            if (other < 0) continue;
+            const Corners& o = triangles[static_cast<std::size_t>(other)];
             const int32_t d = o[0] != a && o[0] != b ? o[0] : o[1] != a && o[1] != b ? o[1] : o[2];
-            if (touched[static_cast<std::size_t>(a)] || touched[static_cast<std::size_t>(b)] || touched[static_cast<std::size_t>(apex)] ||
-                touched[static_cast<std::size_t>(d)] || d == apex || sides.Find(apex, d) >= 0 || sides.Find(d, apex) >= 0)
+            if (touched[static_cast<std::size_t>(d)] || d == apex || joined(apex, d))
                 continue;
             bool better = true;
             for (int end = 0; end < 2 && better; ++end) {
@@ -210,7 +249,7 @@ int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& 
             }
             if (!better) continue;
             triangles[t] = {a, d, apex};
-            triangles[static_cast<std::size_t>(across)] = {d, b, apex};
+            triangles[static_cast<std::size_t>(other)] = {d, b, apex};
             for (int32_t v : {a, b, apex, d}) touched[static_cast<std::size_t>(v)] = 1;
             const IndexPair side{std::min(a, b), std::max(a, b)};
             const auto it = std::lower_bound(edges.begin(), edges.end(), side);
@@ -225,10 +264,10 @@ int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& 
 
 // Whether side a b can go without pinching the surface: its ends share
 // exactly the two neighbours across it, and nothing near changed this round.
-bool Collapsible(const std::vector<std::vector<int32_t>>& around, const std::vector<char>& touched, int32_t a, int32_t b)
+bool Collapsible(const VertexLists& around, const std::vector<char>& touched, int32_t a, int32_t b)
 {
-    const std::vector<int32_t>& na = around[static_cast<std::size_t>(a)];
-    const std::vector<int32_t>& nb = around[static_cast<std::size_t>(b)];
+    const ListSpan na = around[static_cast<std::size_t>(a)];
+    const ListSpan nb = around[static_cast<std::size_t>(b)];
     if (touched[static_cast<std::size_t>(a)] || touched[static_cast<std::size_t>(b)]) return false;
     for (int32_t v : na)
         if (touched[static_cast<std::size_t>(v)]) return false;
@@ -247,8 +286,10 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, st
 {
     int32_t collapsed = 0;
     for (int round = 0; round < Rounds; ++round) {
-        const std::vector<std::vector<int32_t>> around = Neighbours(triangles, rep.size());
-        const std::vector<std::vector<int32_t>> holding = Holding(triangles, rep.size());
+        const std::vector<std::size_t> flat = FlatTriangles(ends, triangles);
+        if (flat.empty()) break;
+        const VertexLists around = Neighbours(triangles, rep.size());
+        const VertexLists holding = Holding(triangles, rep.size());
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
         // Whether going moves into stays with every triangle of going kept sound.
@@ -267,8 +308,9 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, st
             }
             return true;
         };
-        for (Corners& t : triangles) {
-            if (t[0] < 0 || !(ends.Flat(0, t[0], t[1], t[2]) || ends.Flat(1, t[0], t[1], t[2]))) continue;
+        for (const std::size_t index : flat) {
+            Corners& t = triangles[index];
+            if (t[0] < 0) continue;
             const std::vector<Vec3>& at = *ends.positions[ends.Flat(0, t[0], t[1], t[2]) ? 0 : 1];
             std::array<std::pair<double, int>, 3> sidesByLength;
             for (int i = 0; i < 3; ++i) {
@@ -289,8 +331,8 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, st
                 if (going >= 0) break;
             }
             if (going < 0) continue;
-            const std::vector<int32_t>& na = around[static_cast<std::size_t>(going)];
-            const std::vector<int32_t>& nb = around[static_cast<std::size_t>(stays)];
+            const ListSpan na = around[static_cast<std::size_t>(going)];
+            const ListSpan nb = around[static_cast<std::size_t>(stays)];
             for (int32_t v : na) touched[static_cast<std::size_t>(v)] = 1;
             for (int32_t v : nb) touched[static_cast<std::size_t>(v)] = 1;
             rep[static_cast<std::size_t>(going)] = stays;
