@@ -8,6 +8,13 @@ namespace {
 constexpr double AreaGrain = 100.0;
 constexpr double AreaMargin = 0.005;
 
+// A value at a grain: truncated toward zero, as a cast to a whole number
+// would, but defined however large (or infinite) the value is.
+double AtGrain(double value)
+{
+    return std::trunc(value * AreaGrain);
+}
+
 float Dot(const Vec3& a, const Vec3& b)
 {
     return a.x * b.x + a.y * b.y + a.z * b.z;
@@ -25,7 +32,7 @@ float TriangleArea(const Vec3& q0, const Vec3& q1, const Vec3& q2)
     if (base == 0.0) return 0.0f;
     const double side = std::sqrt(sx * sx + sy * sy + sz * sz);
     const double projection = std::fabs((bx * sx + by * sy + bz * sz) / base);
-    if (static_cast<int64_t>(projection * AreaGrain) == static_cast<int64_t>(side * AreaGrain)) return 0.0f;
+    if (AtGrain(projection) == AtGrain(side)) return 0.0f;
     // Rounding can put the projection a hair past the side; the height is then 0, not NaN.
     const double heightSquared = side * side - projection * projection;
     const double height = heightSquared > 0.0 ? std::sqrt(heightSquared) : 0.0;
@@ -48,10 +55,10 @@ int32_t HitTriangle(const TrianglePoints& triangle, const Vec3& p0, const Vec3& 
     const float a1 = TriangleArea(triangle.p0, triangle.p1, x);
     const float a2 = TriangleArea(triangle.p0, triangle.p2, x);
     const float a3 = TriangleArea(triangle.p1, triangle.p2, x);
-    const int64_t parts = static_cast<int64_t>((static_cast<double>(a1) + a2 + a3) * AreaGrain);
-    const int64_t whole =
-        static_cast<int64_t>((static_cast<double>(TriangleArea(triangle.p0, triangle.p1, triangle.p2)) + AreaMargin) * AreaGrain);
-    if (parts > whole) return 0;
+    const double parts = AtGrain(static_cast<double>(a1) + a2 + a3);
+    const double whole = AtGrain(static_cast<double>(TriangleArea(triangle.p0, triangle.p1, triangle.p2)) + AreaMargin);
+    // note: a NaN area fails as the whole number it stood for would not have.
+    if (!(parts <= whole)) return 0;
     out = x;
     return 1;
 }

@@ -164,3 +164,18 @@ TEST(MapToSurface, LandsOnTheSurfaceOfEveryCatalogueModel)
 
 }  // namespace
 }  // namespace vorlane
+
+namespace vorlane {
+namespace {
+
+// A regression: grains of sides beyond the range of a whole number were
+// undefined (found by fuzzing the merge with huge coordinates).
+TEST(TriangleArea, HugeSidesGiveTheirAreaWithoutLeavingTheGrain)
+{
+    const float area = TriangleArea({0, 0, 0}, {3e18f, 0, 0}, {0, 2e18f, 0});
+    EXPECT_FLOAT_EQ(area, 3e36f);
+    EXPECT_EQ(TriangleArea({0, 0, 0}, {3e18f, 0, 0}, {6e18f, 0, 0}), 0.0f);
+}
+
+}  // namespace
+}  // namespace vorlane
