@@ -54,7 +54,8 @@ struct Ends {
 };
 
 // Lists of numbers by vertex in two flat tables, built without one
-// allocation per vertex: a repair runs over meshes of millions.
+// allocation per vertex: a repair runs over meshes of millions, and lists
+// only the vertices it asks about, those of a few flat triangles.
 struct ListSpan {
     const int32_t* first;
     const int32_t* last;
@@ -67,15 +68,17 @@ class VertexLists {
 public:
     ListSpan operator[](std::size_t v) const { return {items_.data() + start_[v], items_.data() + start_[v + 1]}; }
 
-    // Each triangle's corner i lists what add(corner, i) names; sorted and
-    // without repeats when unique is set.
+    // Each triangle's corner i, where wanted, lists what add(corner, i)
+    // names; sorted and without repeats when unique is set. Other vertices'
+    // lists are empty.
     template <class Add>
-    VertexLists(const std::vector<Corners>& triangles, std::size_t vertexCount, bool unique, Add add)
-        : start_(vertexCount + 1, 0)
+    VertexLists(const std::vector<Corners>& triangles, const std::vector<char>& wanted, bool unique, Add add)
+        : start_(wanted.size() + 1, 0)
     {
+        const std::size_t vertexCount = wanted.size();
         for (const Corners& c : triangles) {
             if (c[0] < 0) continue;
-            for (int32_t v : c) ++start_[static_cast<std::size_t>(v) + 1];
+            for (int32_t v : c) start_[static_cast<std::size_t>(v) + 1] += wanted[static_cast<std::size_t>(v)];
         }
         for (std::size_t v = 0; v < vertexCount; ++v) start_[v + 1] += start_[v];
         items_.resize(static_cast<std::size_t>(start_[vertexCount]));
@@ -84,8 +87,8 @@ public:
             const Corners& c = triangles[t];
             if (c[0] < 0) continue;
             for (int i = 0; i < 3; ++i) {
-                items_[static_cast<std::size_t>(fill[static_cast<std::size_t>(c[static_cast<std::size_t>(i)])]++)] =
-                    add(static_cast<int32_t>(t), i);
+                const std::size_t v = static_cast<std::size_t>(c[static_cast<std::size_t>(i)]);
+                if (wanted[v]) items_[static_cast<std::size_t>(fill[v]++)] = add(static_cast<int32_t>(t), i);
             }
         }
         if (!unique) return;
@@ -107,28 +110,43 @@ private:
     std::vector<int32_t> items_;
 };
 
-// Neighbours of every vertex, for the link condition of a collapse.
-VertexLists Neighbours(const std::vector<Corners>& triangles, std::size_t vertexCount)
+// Neighbours of the wanted vertices, for the link condition of a collapse.
+VertexLists Neighbours(const std::vector<Corners>& triangles, const std::vector<char>& wanted)
 {
-    return VertexLists(triangles, vertexCount, true, [&](int32_t t, int i) {
+    return VertexLists(triangles, wanted, true, [&](int32_t t, int i) {
         return triangles[static_cast<std::size_t>(t)][static_cast<std::size_t>((i + 1) % 3)];
     });
 }
 
-// The triangles around every vertex.
-VertexLists Holding(const std::vector<Corners>& triangles, std::size_t vertexCount)
+// The triangles around the wanted vertices.
+VertexLists Holding(const std::vector<Corners>& triangles, const std::vector<char>& wanted)
 {
-    return VertexLists(triangles, vertexCount, false, [](int32_t t, int) { return t; });
+    return VertexLists(triangles, wanted, false, [](int32_t t, int) { return t; });
+}
+
+// The corners of the listed triangles, as a mask over the vertices.
+std::vector<char> CornersOf(const std::vector<Corners>& triangles, const std::vector<std::size_t>& listed,
+                            std::size_t vertexCount)
+{
+    std::vector<char> wanted(vertexCount, 0);
+    for (const std::size_t t : listed) {
+        for (const int32_t v : triangles[t]) {
+            if (v >= 0) wanted[static_cast<std::size_t>(v)] = 1;
+        }
+    }
+    return wanted;
 }
 
 // Moves going into stays: the two triangles on their side go, the rest of
 // going's take stays instead. going's list is as the round found it, since
 // nothing around going changed before.
-void CollapseInto(std::vector<Corners>& triangles, ListSpan goingHolds, int32_t going, int32_t stays)
+void CollapseInto(std::vector<Corners>& triangles, ListSpan goingHolds, int32_t going, int32_t stays,
+                  std::vector<std::size_t>& changed)
 {
     for (int32_t k : goingHolds) {
         Corners& u = triangles[static_cast<std::size_t>(k)];
         if (u[0] < 0) continue;
+        changed.push_back(static_cast<std::size_t>(k));
         if (std::find(u.begin(), u.end(), stays) != u.end()) {
             u = {-1, -1, -1};
         } else {
@@ -148,9 +166,23 @@ bool SameAtBothEnds(const MorphMesh& mesh, int32_t a, int32_t b)
 int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangles, std::vector<int32_t>& rep)
 {
     int32_t collapsed = 0;
+    std::vector<std::size_t> changed;
     for (int round = 0; round < Rounds; ++round) {
-        const VertexLists around = Neighbours(triangles, rep.size());
-        const VertexLists holding = Holding(triangles, rep.size());
+        // Only the ends of coincident sides are asked about.
+        std::vector<char> wanted(rep.size(), 0);
+        bool any = false;
+        for (const Corners& t : triangles) {
+            if (t[0] < 0) continue;
+            for (int i = 0; i < 3; ++i) {
+                const int32_t a = t[static_cast<std::size_t>(i)], b = t[static_cast<std::size_t>((i + 1) % 3)];
+                if (!SameAtBothEnds(mesh, a, b)) continue;
+                wanted[static_cast<std::size_t>(a)] = wanted[static_cast<std::size_t>(b)] = 1;
+                any = true;
+            }
+        }
+        if (!any) break;
+        const VertexLists around = Neighbours(triangles, wanted);
+        const VertexLists holding = Holding(triangles, wanted);
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
         for (Corners& t : triangles) {
@@ -168,7 +200,7 @@ int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangle
                 for (int32_t v : nb) touched[static_cast<std::size_t>(v)] = 1;
                 touched[static_cast<std::size_t>(a)] = touched[static_cast<std::size_t>(b)] = 1;
                 rep[static_cast<std::size_t>(b)] = a;
-                CollapseInto(triangles, holding[static_cast<std::size_t>(b)], b, a);
+                CollapseInto(triangles, holding[static_cast<std::size_t>(b)], b, a, changed);
                 ++now;
             }
         }
@@ -178,14 +210,34 @@ int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangle
     return collapsed;
 }
 
+bool FlatAtAnEnd(const Ends& ends, const Corners& c)
+{
+    return c[0] >= 0 && (ends.Flat(0, c[0], c[1], c[2]) || ends.Flat(1, c[0], c[1], c[2]));
+}
+
 // The triangles of no area at either end, in order.
 std::vector<std::size_t> FlatTriangles(const Ends& ends, const std::vector<Corners>& triangles)
 {
     std::vector<std::size_t> out;
     for (std::size_t t = 0; t < triangles.size(); ++t) {
-        const Corners& c = triangles[t];
-        if (c[0] >= 0 && (ends.Flat(0, c[0], c[1], c[2]) || ends.Flat(1, c[0], c[1], c[2]))) out.push_back(t);
+        if (FlatAtAnEnd(ends, triangles[t])) out.push_back(t);
     }
+    return out;
+}
+
+// FlatTriangles again after a round: no vertex moves, so only the triangles
+// the round changed can have turned flat or stopped being so.
+std::vector<std::size_t> FlatAgain(const Ends& ends, const std::vector<Corners>& triangles,
+                                   const std::vector<std::size_t>& flat, std::vector<std::size_t>& changed)
+{
+    changed.insert(changed.end(), flat.begin(), flat.end());
+    std::sort(changed.begin(), changed.end());
+    changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+    std::vector<std::size_t> out;
+    for (const std::size_t t : changed) {
+        if (FlatAtAnEnd(ends, triangles[t])) out.push_back(t);
+    }
+    changed.clear();
     return out;
 }
 
@@ -193,12 +245,14 @@ std::vector<std::size_t> FlatTriangles(const Ends& ends, const std::vector<Corne
 int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& triangles, std::vector<IndexPair>& edges)
 {
     int32_t flipped = 0;
+    std::vector<std::size_t> flat = FlatTriangles(ends, triangles);
+    std::vector<std::size_t> changed;
     for (int round = 0; round < Rounds; ++round) {
-        const std::vector<std::size_t> flat = FlatTriangles(ends, triangles);
+        if (round > 0) flat = FlatAgain(ends, triangles, flat, changed);
         if (flat.empty()) break;
         // note: a flip touches only its four corners, so the lists of the
         // others stay true for the rest of the round.
-        const VertexLists holding = Holding(triangles, mesh.startPositions.size());
+        const VertexLists holding = Holding(triangles, CornersOf(triangles, flat, mesh.startPositions.size()));
         // The triangle other than t on side a b, or -1; whether a side joins u and v.
         const auto across = [&](std::size_t t, int32_t a, int32_t b) {
             for (int32_t k : holding[static_cast<std::size_t>(a)]) {
@@ -250,6 +304,8 @@ int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& 
             if (!better) continue;
             triangles[t] = {a, d, apex};
             triangles[static_cast<std::size_t>(other)] = {d, b, apex};
+            changed.push_back(t);
+            changed.push_back(static_cast<std::size_t>(other));
             for (int32_t v : {a, b, apex, d}) touched[static_cast<std::size_t>(v)] = 1;
             const IndexPair side{std::min(a, b), std::max(a, b)};
             const auto it = std::lower_bound(edges.begin(), edges.end(), side);
@@ -285,11 +341,14 @@ bool Collapsible(const VertexLists& around, const std::vector<char>& touched, in
 int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, std::vector<int32_t>& rep)
 {
     int32_t collapsed = 0;
+    std::vector<std::size_t> flat = FlatTriangles(ends, triangles);
+    std::vector<std::size_t> changed;
     for (int round = 0; round < Rounds; ++round) {
-        const std::vector<std::size_t> flat = FlatTriangles(ends, triangles);
+        if (round > 0) flat = FlatAgain(ends, triangles, flat, changed);
         if (flat.empty()) break;
-        const VertexLists around = Neighbours(triangles, rep.size());
-        const VertexLists holding = Holding(triangles, rep.size());
+        const std::vector<char> wanted = CornersOf(triangles, flat, rep.size());
+        const VertexLists around = Neighbours(triangles, wanted);
+        const VertexLists holding = Holding(triangles, wanted);
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
         // Whether going moves into stays with every triangle of going kept sound.
@@ -336,7 +395,7 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, st
             for (int32_t v : na) touched[static_cast<std::size_t>(v)] = 1;
             for (int32_t v : nb) touched[static_cast<std::size_t>(v)] = 1;
             rep[static_cast<std::size_t>(going)] = stays;
-            CollapseInto(triangles, holding[static_cast<std::size_t>(going)], going, stays);
+            CollapseInto(triangles, holding[static_cast<std::size_t>(going)], going, stays, changed);
             ++now;
         }
         collapsed += now;
@@ -381,7 +440,8 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh)
         const int32_t a = root(e.from), b = root(e.to);
         if (a != b) edges.push_back({std::min(a, b), std::max(a, b)});
     }
-    std::sort(edges.begin(), edges.end());
+    // note: the overlay's edges come sorted; only collapses unsort them.
+    if (!std::is_sorted(edges.begin(), edges.end())) std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
     repair.flipped = FlipFlat(mesh, ends, triangles, edges);
     const int32_t shortened = CollapseShortSides(ends, triangles, rep);

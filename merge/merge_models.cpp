@@ -22,6 +22,7 @@ MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, Mer
     }
     MeshMergeResult result = MergeMeshes(source, target, progress, threads);
     merged.mesh = std::move(result.mesh);
+    if (progress) progress("flat triangles", 0.0);
     merged.flat = RepairFlatTriangles(merged.mesh);
     return merged;
 }
