@@ -16,6 +16,13 @@ namespace {
 // only in MorphLoader::Run.
 struct LoadCancelled {};
 
+LoadedMorph Failure(std::string error)
+{
+    LoadedMorph failed;
+    failed.error = std::move(error);
+    return failed;
+}
+
 LoadedMorph Flatten(const MorphTriangles& triangles, const LoadProgress& progress)
 {
     if (progress) progress("preparing to draw", 0.0);
@@ -23,6 +30,8 @@ LoadedMorph Flatten(const MorphTriangles& triangles, const LoadProgress& progres
     loaded.placement = PlaceMorph(triangles.startPositions, triangles.endPositions);
     loaded.arrays =
         MakeMorphArrays(triangles.startPositions, triangles.endPositions, triangles.triangles, loaded.placement);
+    if (progress) progress("preparing to draw", 0.5);
+    loaded.coarse = CoarseMorphArrays(loaded.arrays);
     if (progress) progress("preparing to draw", 1.0);
     return loaded;
 }
@@ -34,16 +43,16 @@ LoadedMorph LoadMorph(const ViewerInput& input, const LoadProgress& progress)
     if (!input.morphFile.empty()) {
         if (progress) progress("reading " + input.morphFile, 0.0);
         const GltfMorphReadResult read = ReadGltfMorph(input.morphFile);
-        if (!read.error.empty()) return LoadedMorph{read.error, {}, {}, nullptr};
+        if (!read.error.empty()) return Failure(read.error);
         return Flatten(read.morph, progress);
     }
     for (const std::string& argument : {input.request.source, input.request.target}) {
         if (!IsModelArgument(argument))
-            return LoadedMorph{"'" + argument + "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)",
-                               {}, {}, nullptr};
+            return Failure("'" + argument + "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)");
     }
     MorphJob job = RunMorphJob(input.request, progress);
-    if (!job.error.empty()) return LoadedMorph{job.error, {}, {}, nullptr};
+    if (!job.error.empty()) return Failure(job.error);
+    if (progress) progress("preparing to draw", 0.0);
     LoadedMorph loaded = Flatten(CollectMorphTriangles(job.merged.mesh), progress);
     if (loaded.arrays.triangleCount == 0) loaded.error = "the merge made no faces";
     loaded.sourceModel = std::move(job.source);
@@ -85,9 +94,9 @@ void MorphLoader::Run(const ViewerInput& input)
     try {
         loaded = LoadMorph(input, report);
     } catch (const LoadCancelled&) {
-        loaded = LoadedMorph{"cancelled", {}, {}, nullptr};
+        loaded = Failure("cancelled");
     } catch (const std::bad_alloc&) {
-        loaded = LoadedMorph{"out of memory", {}, {}, nullptr};
+        loaded = Failure("out of memory");
     }
     result_ = std::move(loaded);
     done_ = true;

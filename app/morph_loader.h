@@ -19,6 +19,7 @@ struct LoadedMorph {
     // Empty on success; otherwise the one line vorlane-merge prints.
     std::string error;
     MorphArrays arrays;
+    MorphArrays coarse;  // CoarseMorphArrays of arrays: empty for small morphs
     MorphPlacement placement;
     std::unique_ptr<Polyhedron> sourceModel;  // null for a morph file
 };

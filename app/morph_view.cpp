@@ -16,9 +16,10 @@ MorphView::MorphView(Scene& scene, const ViewState& view, QWidget* parent)
 
 MorphView::~MorphView()
 {
-    if (cache_.buffers.arrays == nullptr) return;
+    if (cache_.buffers.arrays == nullptr && cache_.coarseBuffers.arrays == nullptr) return;
     makeCurrent();
     ReleaseMorphBuffers(cache_.buffers);
+    ReleaseMorphBuffers(cache_.coarseBuffers);
     doneCurrent();
 }
 
@@ -28,6 +29,8 @@ void MorphView::SetMorph(const PlacedMorph& morph)
     // The buffers are refilled, not remade, at the next paint.
     cache_.frame = MorphFrame{};
     cache_.buffers.arrays = nullptr;
+    cache_.coarseFrame = MorphFrame{};
+    cache_.coarseBuffers.arrays = nullptr;
     update();
 }
 
@@ -36,6 +39,7 @@ void MorphView::initializeGL()
     SetupLighting(scene_);
     // A new context has none of the buffers an earlier one made.
     cache_.buffers = MorphBuffers{};
+    cache_.coarseBuffers = MorphBuffers{};
     emit contextReady();
 }
 

@@ -64,7 +64,8 @@ void ViewerWindow::ShowMorph(LoadedMorph loaded)
 {
     shown_ = std::move(loaded);
     if (shown_.arrays.triangleCount > DenseMorphTriangles) state_.view.showMorphEdges = false;
-    view_->SetMorph(PlacedMorph{&shown_.arrays, shown_.placement, ViewerSourceColour, ViewerTargetColour,
+    const MorphArrays* coarse = shown_.coarse.vertexCount > 0 ? &shown_.coarse : nullptr;
+    view_->SetMorph(PlacedMorph{&shown_.arrays, coarse, shown_.placement, ViewerSourceColour, ViewerTargetColour,
                                 shown_.sourceModel.get()});
     StartClockWhenReady();
 }

@@ -1,9 +1,11 @@
 #include "render/morph_arrays.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 #include "geometry/morph_step.h"
@@ -20,6 +22,50 @@ void AppendPlaced(std::vector<float>& out, const std::vector<Vec3>& points, cons
         out.push_back(static_cast<float>((static_cast<double>(p.y) - placement.centre.y) * placement.scale));
         out.push_back(static_cast<float>((static_cast<double>(p.z) - placement.centre.z) * placement.scale));
     }
+}
+
+// Distinct sides of the triangles, two indices an edge, in ascending order:
+// each side filed under its lower end, then each vertex's few sorted (a
+// whole sort of a million-triangle morph's sides took a second).
+void CollectEdges(MorphArrays& arrays)
+{
+    const std::size_t n = static_cast<std::size_t>(arrays.vertexCount);
+    std::vector<uint32_t> first(n + 1, 0);
+    const auto sides = [&](auto visit) {
+        for (std::size_t t = 0; t + 2 < arrays.triangles.size(); t += 3) {
+            for (std::size_t c = 0; c < 3; ++c) {
+                const uint32_t a = arrays.triangles[t + c];
+                const uint32_t b = arrays.triangles[t + (c + 1) % 3];
+                if (a != b) visit(std::min(a, b), std::max(a, b));
+            }
+        }
+    };
+    sides([&](uint32_t low, uint32_t) { ++first[low + 1]; });
+    for (std::size_t v = 0; v < n; ++v) first[v + 1] += first[v];
+    std::vector<uint32_t> higher(first[n]);
+    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+    sides([&](uint32_t low, uint32_t high) { higher[fill[low]++] = high; });
+    arrays.edges.clear();
+    arrays.edges.reserve(higher.size());
+    for (std::size_t v = 0; v < n; ++v) {
+        const auto begin = higher.begin() + first[v], end = higher.begin() + first[v + 1];
+        std::sort(begin, end);
+        const auto last = std::unique(begin, end);
+        for (auto it = begin; it != last; ++it) {
+            arrays.edges.push_back(static_cast<uint32_t>(v));
+            arrays.edges.push_back(*it);
+        }
+    }
+    arrays.edgeCount = static_cast<int32_t>(arrays.edges.size() / 2);
+}
+
+// Which cube of side cell a placed coordinate falls in, as 10 bits. Placed
+// shapes lie within PlacedRadius of the origin, so cells from PlacedRadius /
+// 256 up fit; anything beyond shares the outermost cells.
+uint64_t CellBits(float coordinate, float cell)
+{
+    const double index = std::floor(static_cast<double>(coordinate) / cell);
+    return static_cast<uint64_t>(std::clamp(index, -512.0, 511.0) + 512.0);
 }
 
 }  // namespace
@@ -65,26 +111,108 @@ MorphArrays MakeMorphArrays(const std::vector<Vec3>& start, const std::vector<Ve
     AppendPlaced(arrays.end, end, placement.end);
     arrays.triangleCount = static_cast<int32_t>(triangles.size());
     arrays.triangles.reserve(triangles.size() * 3);
-    std::vector<std::pair<uint32_t, uint32_t>> edges;
-    edges.reserve(triangles.size() * 3);
     for (const Triangle& t : triangles) {
         for (int c = 0; c < 3; ++c) {
             assert(t[c] >= 0 && static_cast<std::size_t>(t[c]) < start.size());
             arrays.triangles.push_back(static_cast<uint32_t>(t[c]));
-            const uint32_t a = static_cast<uint32_t>(t[c]);
-            const uint32_t b = static_cast<uint32_t>(t[(c + 1) % 3]);
-            if (a != b) edges.emplace_back(std::min(a, b), std::max(a, b));
         }
     }
-    std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-    arrays.edgeCount = static_cast<int32_t>(edges.size());
-    arrays.edges.reserve(edges.size() * 2);
-    for (const auto& [a, b] : edges) {
-        arrays.edges.push_back(a);
-        arrays.edges.push_back(b);
-    }
+    CollectEdges(arrays);
     return arrays;
+}
+
+namespace {
+
+// Each vertex's cluster at cell, named by its first vertex; returns how many.
+std::size_t Clusters(const MorphArrays& arrays, float cell, std::vector<uint32_t>& first)
+{
+    assert(cell > 0.0f);
+    const std::size_t n = static_cast<std::size_t>(arrays.vertexCount);
+    // The six cell indices, start and end, in one 60-bit key.
+    std::vector<std::pair<uint64_t, uint32_t>> keyed(n);
+    for (std::size_t v = 0; v < n; ++v) {
+        uint64_t key = 0;
+        for (std::size_t i = 0; i < 3; ++i) key = key << 10 | CellBits(arrays.start[3 * v + i], cell);
+        for (std::size_t i = 0; i < 3; ++i) key = key << 10 | CellBits(arrays.end[3 * v + i], cell);
+        keyed[v] = {key, static_cast<uint32_t>(v)};
+    }
+    std::sort(keyed.begin(), keyed.end());
+    first.resize(n);
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < n; ++count) {
+        std::size_t j = i;
+        while (j < n && keyed[j].first == keyed[i].first) ++j;
+        for (std::size_t k = i; k < j; ++k) first[keyed[k].second] = keyed[i].second;
+        i = j;
+    }
+    return count;
+}
+
+// The arrays with each vertex replaced by the first of its cluster.
+MorphArrays Clustered(const MorphArrays& arrays, const std::vector<uint32_t>& first)
+{
+    const std::size_t n = static_cast<std::size_t>(arrays.vertexCount);
+
+    // Triangles of three clusters, each once, whichever corner comes first.
+    std::vector<std::array<uint32_t, 3>> kept;
+    kept.reserve(arrays.triangles.size() / 3);
+    for (std::size_t t = 0; t + 2 < arrays.triangles.size(); t += 3) {
+        const uint32_t a = first[arrays.triangles[t]];
+        const uint32_t b = first[arrays.triangles[t + 1]];
+        const uint32_t c = first[arrays.triangles[t + 2]];
+        if (a == b || b == c || c == a) continue;
+        if (a < b && a < c) {
+            kept.push_back({a, b, c});
+        } else if (b < c) {
+            kept.push_back({b, c, a});
+        } else {
+            kept.push_back({c, a, b});
+        }
+    }
+    std::sort(kept.begin(), kept.end());
+    kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+
+    // Only the vertices the kept triangles use, in their old order.
+    constexpr uint32_t Unused = UINT32_MAX;
+    std::vector<uint32_t> renumber(n, Unused);
+    for (const auto& triangle : kept) {
+        for (const uint32_t v : triangle) renumber[v] = 0;
+    }
+    MorphArrays coarse;
+    for (std::size_t v = 0; v < n; ++v) {
+        if (renumber[v] == Unused) continue;
+        renumber[v] = static_cast<uint32_t>(coarse.vertexCount++);
+        coarse.start.insert(coarse.start.end(), &arrays.start[3 * v], &arrays.start[3 * v] + 3);
+        coarse.end.insert(coarse.end.end(), &arrays.end[3 * v], &arrays.end[3 * v] + 3);
+    }
+    coarse.triangleCount = static_cast<int32_t>(kept.size());
+    coarse.triangles.reserve(kept.size() * 3);
+    for (const auto& triangle : kept) {
+        for (const uint32_t v : triangle) coarse.triangles.push_back(renumber[v]);
+    }
+    return coarse;
+}
+
+}  // namespace
+
+MorphArrays ClusterMorphArrays(const MorphArrays& arrays, float cell)
+{
+    std::vector<uint32_t> first;
+    Clusters(arrays, cell, first);
+    return Clustered(arrays, first);
+}
+
+MorphArrays CoarseMorphArrays(const MorphArrays& arrays)
+{
+    if (arrays.triangleCount <= CoarseMorphTriangles) return MorphArrays{};
+    std::vector<uint32_t> first;
+    for (float cell = PlacedRadius / 256.0f;; cell *= 2.0f) {
+        // A closed surface of k vertices has about 2k triangles: only a
+        // cell that may do is tried in full.
+        if (Clusters(arrays, cell, first) * 2 > static_cast<std::size_t>(CoarseMorphTriangles) * 11 / 10) continue;
+        MorphArrays coarse = Clustered(arrays, first);
+        if (coarse.triangleCount <= CoarseMorphTriangles) return coarse;
+    }
 }
 
 void EvaluateMorphFrame(const MorphArrays& arrays, int32_t step, MorphFrame& frame)

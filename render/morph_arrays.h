@@ -56,6 +56,24 @@ struct MorphArrays {
 MorphArrays MakeMorphArrays(const std::vector<Vec3>& start, const std::vector<Vec3>& end,
                             const std::vector<Triangle>& triangles, const MorphPlacement& placement);
 
+// A coarser copy of a large morph for drawing its faces and shadow, where
+// the full one would cost software GL more than a frame's time. Vertices
+// whose start positions share a cube of side cell, and whose end positions
+// share one too, become one: the first of them. So at every step each vertex
+// is drawn within cell * sqrt(3) of its place. Triangles left with a repeated
+// corner, and repeats of a triangle, are dropped; vertices no triangle uses
+// are left out. No edges: those are drawn from the full arrays.
+MorphArrays ClusterMorphArrays(const MorphArrays& arrays, float cell);
+
+// Morphs with more triangles than this draw their faces from a coarser copy.
+inline constexpr int32_t CoarseMorphTriangles = 200000;
+
+// The copy the faces of a morph with more than CoarseMorphTriangles are drawn
+// from: clustered with the finest cell, from PlacedRadius / 256 up by
+// doubling, that leaves at most CoarseMorphTriangles. An empty MorphArrays
+// for smaller morphs.
+MorphArrays CoarseMorphArrays(const MorphArrays& arrays);
+
 // One step of the morph: positions by MorphPosition, and unit vertex normals,
 // each the area-weighted sum of its triangles' normals ((0, 0, 0) where they
 // cancel or a vertex has none).

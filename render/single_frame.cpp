@@ -45,16 +45,23 @@ void DrawSingleMorphFrame(const PlacedMorph& morph, MorphDrawCache& cache, const
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
     const bool shown = morph.arrays != nullptr;
-    if (shown) {
+    const bool coarse = shown && morph.coarse != nullptr;
+    // The full arrays are evaluated only where something is drawn from them.
+    if (shown && (!coarse || view.showMorphEdges || view.showMorphVertices)) {
         EvaluateMorphFrame(*morph.arrays, view.morphStep, cache.frame);
         UploadMorphBuffers(*morph.arrays, cache.frame, cache.buffers);
     }
+    if (coarse && view.showMorphFaces) {
+        EvaluateMorphFrame(*morph.coarse, view.morphStep, cache.coarseFrame);
+        UploadMorphBuffers(*morph.coarse, cache.coarseFrame, cache.coarseBuffers);
+    }
+    const MorphBuffers& faces = coarse ? cache.coarseBuffers : cache.buffers;
 
     glPushMatrix();
     Turn(morph, view);
     if (shown && view.showMorphFaces) {
         const ColouredMorph colours{nullptr, morph.sourceColour, morph.targetColour};
-        DrawMorphArrayFaces(cache.buffers, MorphColour(colours, view.morphStep));
+        DrawMorphArrayFaces(faces, MorphColour(colours, view.morphStep));
     }
     if (shown && view.showMorphEdges) DrawMorphArrayEdges(cache.buffers);
     if (shown && view.showMorphVertices) DrawMorphArrayVertices(cache.buffers);
@@ -68,7 +75,7 @@ void DrawSingleMorphFrame(const PlacedMorph& morph, MorphDrawCache& cache, const
         glPushMatrix();
         glMultMatrixf(shadowMatrix);
         Turn(morph, view);
-        DrawMorphArrayFaces(cache.buffers, std::nullopt);
+        DrawMorphArrayFaces(faces, std::nullopt);
         glPopMatrix();
     }
     glPushMatrix();

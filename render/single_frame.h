@@ -13,6 +13,9 @@ namespace vorlane {
 
 struct PlacedMorph {
     const MorphArrays* arrays = nullptr;
+    // When not null, the faces and shadow are drawn from this coarser copy
+    // (CoarseMorphArrays); edges and vertices stay the merge's own.
+    const MorphArrays* coarse = nullptr;
     MorphPlacement placement;
     ByteColour sourceColour;
     ByteColour targetColour;
@@ -22,10 +25,12 @@ struct PlacedMorph {
 };
 
 // What drawing a morph keeps between frames: the step's arrays and their
-// buffer objects in the current context.
+// buffer objects in the current context, for the morph and its coarse copy.
 struct MorphDrawCache {
     MorphFrame frame;
     MorphBuffers buffers;
+    MorphFrame coarseFrame;
+    MorphBuffers coarseBuffers;
 };
 
 // Clears and draws morph at the view's step, turned as the demo turns its

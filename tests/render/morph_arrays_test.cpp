@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "bench/mesh_generator.h"
 #include "geometry/model_catalogue.h"
 #include "geometry/morph_step.h"
 
@@ -84,6 +85,69 @@ TEST(MorphArrays, StepsInterpolateAndNormalsPointOutward)
         EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1.0f, 1e-5f);
         EXPECT_GT(n[0] * p[0] + n[1] * p[1] + n[2] * p[2], 0.0f) << "vertex " << v;
     }
+}
+
+// Six times the signed volume and twice the area of a step's triangles.
+std::pair<double, double> VolumeAndArea(const MorphArrays& arrays, int32_t step)
+{
+    MorphFrame frame;
+    EvaluateMorphFrame(arrays, step, frame);
+    double volume = 0.0, area = 0.0;
+    for (size_t t = 0; t < arrays.triangles.size(); t += 3) {
+        const float* a = &frame.positions[3 * arrays.triangles[t]];
+        const float* b = &frame.positions[3 * arrays.triangles[t + 1]];
+        const float* c = &frame.positions[3 * arrays.triangles[t + 2]];
+        const double u[3] = {double{b[0]} - a[0], double{b[1]} - a[1], double{b[2]} - a[2]};
+        const double w[3] = {double{c[0]} - a[0], double{c[1]} - a[1], double{c[2]} - a[2]};
+        const double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+        volume += a[0] * n[0] + a[1] * n[1] + a[2] * n[2];
+        area += std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    }
+    return {volume, area};
+}
+
+// A sphere of 81,920 triangles turning into a lumpy, turned copy of itself:
+// the coarse copy keeps the enclosed volume and the area at every step (a
+// hole, a lost or turned-over patch would show), uses only the morph's own
+// vertex pairs, and its size follows the cell.
+TEST(MorphArrays, ClusteringKeepsTheShapeAtEveryStep)
+{
+    ModelTable sphere = Icosphere(6, 1.0f);
+    ModelTable lumpy = sphere;
+    PerturbRadially(lumpy, 0.2f, 7);
+    Rotate(lumpy, 11);
+    const MorphPlacement placement = PlaceMorph(sphere.vertices, lumpy.vertices);
+    const MorphArrays full = MakeMorphArrays(sphere.vertices, lumpy.vertices, sphere.triangles, placement);
+    std::set<std::vector<float>> pairs;
+    for (size_t v = 0; v < static_cast<size_t>(full.vertexCount); ++v) {
+        pairs.insert({full.start[3 * v], full.start[3 * v + 1], full.start[3 * v + 2], full.end[3 * v],
+                      full.end[3 * v + 1], full.end[3 * v + 2]});
+    }
+    int32_t triangles = full.triangleCount;
+    for (const float cell : {PlacedRadius / 64, PlacedRadius / 32}) {
+        SCOPED_TRACE(cell);
+        const MorphArrays coarse = ClusterMorphArrays(full, cell);
+        EXPECT_LT(coarse.triangleCount, triangles) << "a coarser cell, fewer triangles";
+        triangles = coarse.triangleCount;
+        for (size_t v = 0; v < static_cast<size_t>(coarse.vertexCount); ++v) {
+            ASSERT_EQ(pairs.count({coarse.start[3 * v], coarse.start[3 * v + 1], coarse.start[3 * v + 2],
+                                   coarse.end[3 * v], coarse.end[3 * v + 1], coarse.end[3 * v + 2]}),
+                      1u);
+        }
+        for (size_t t = 0; t < coarse.triangles.size(); t += 3) {
+            ASSERT_TRUE(coarse.triangles[t] != coarse.triangles[t + 1] &&
+                        coarse.triangles[t + 1] != coarse.triangles[t + 2] &&
+                        coarse.triangles[t + 2] != coarse.triangles[t]);
+        }
+        for (const int32_t step : {0, 5, 10, 15, MorphSteps}) {
+            const auto [fullVolume, fullArea] = VolumeAndArea(full, step);
+            const auto [volume, area] = VolumeAndArea(coarse, step);
+            EXPECT_NEAR(volume / fullVolume, 1.0, 0.02) << "step " << step;
+            EXPECT_NEAR(area / fullArea, 1.0, 0.05) << "step " << step;
+        }
+    }
+    EXPECT_EQ(CoarseMorphArrays(ClusterMorphArrays(full, PlacedRadius / 8)).vertexCount, 0) << "small: no copy";
+    EXPECT_LE(CoarseMorphArrays(full).triangleCount, CoarseMorphTriangles);
 }
 
 }  // namespace
