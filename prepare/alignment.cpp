@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "geometry/dvec3.h"
-#include "prepare/sphere_grid.h"
 #include "prepare/star_shaped.h"
+#include "prepare/surface_sampler.h"
 
 namespace vorlane {
 namespace {
@@ -88,187 +88,22 @@ std::vector<Matrix> SampleRotations(int count)
     return out;
 }
 
-// Where a mesh's surface is in a given direction, as the same barycentric
-// combination of a triangle's corners as the direction is of its sphere
-// points; positions centred and scaled so the shape has unit size.
-class Sampler {
-public:
-    explicit Sampler(const SphereMesh& mesh) : mesh_(mesh), grid_(mesh.triangles->size())
-    {
-        const std::vector<Vec3>& p = *mesh.positions;
-        D3 centre{0, 0, 0};
-        double area = 0.0;
-        std::vector<double> areas;
-        for (const Triangle& t : *mesh.triangles) {
-            const D3 a = ToD(p[static_cast<std::size_t>(t[0])]), b = ToD(p[static_cast<std::size_t>(t[1])]),
-                     c = ToD(p[static_cast<std::size_t>(t[2])]);
-            const D3 n = Cross(Sub(b, a), Sub(c, a));
-            const double w = 0.5 * std::sqrt(Dot(n, n));
-            areas.push_back(w);
-            area += w;
-            centre = {centre.x + w * (a.x + b.x + c.x) / 3, centre.y + w * (a.y + b.y + c.y) / 3,
-                      centre.z + w * (a.z + b.z + c.z) / 3};
-        }
-        centre_ = area > 0.0 ? D3{centre.x / area, centre.y / area, centre.z / area} : D3{0, 0, 0};
-        double spread = 0.0;
-        for (std::size_t t = 0; t < areas.size(); ++t) {
-            const Triangle& f = (*mesh.triangles)[t];
-            for (int32_t v : f) {
-                const D3 d = Sub(ToD(p[static_cast<std::size_t>(v)]), centre_);
-                spread += areas[t] / 3.0 * Dot(d, d);
-            }
-        }
-        scale_ = area > 0.0 && spread > 0.0 ? std::sqrt(spread / area) : 1.0;
-        Matrix second = Matrix::Zero();
-        for (std::size_t t = 0; t < areas.size(); ++t) {
-            for (int32_t v : (*mesh.triangles)[t]) {
-                const D3 d = Sub(ToD(p[static_cast<std::size_t>(v)]), centre_);
-                const Eigen::Vector3d e(d.x, d.y, d.z);
-                second += areas[t] / 3.0 * e * e.transpose();
-            }
-        }
-        const Eigen::SelfAdjointEigenSolver<Matrix> solver(second);
-        axes_ = solver.eigenvectors();
-        if (axes_.determinant() < 0.0) axes_.col(0) = -axes_.col(0);
-        for (std::size_t t = 0; t < mesh.triangles->size(); ++t) {
-            const Triangle& f = (*mesh.triangles)[t];
-            grid_.Insert(grid_.TriangleBox(Direction(f[0]), Direction(f[1]), Direction(f[2])), static_cast<uint32_t>(t),
-                         entries_);
-        }
-        SortEntries(entries_, grid_);
-        unit_.reserve(mesh.directions->size());
-        for (const Vec3& d : *mesh.directions) unit_.push_back(Unit(ToD(d)));
-    }
-
-    // The unit-sized surface point in direction u; false where no triangle
-    // of u's cell holds it (rounding at a cell's edge), which callers skip.
-    bool At(const D3& u, D3& out) const
-    {
-        const uint32_t key = grid_.CellOf(ToF(u));
-        double best = -std::numeric_limits<double>::infinity();
-        double w[3] = {};
-        const Triangle* found = nullptr;
-        for (std::size_t e = FirstEntryOf(entries_, key); e < entries_.size() && CellKeyOf(entries_[e]) == key; ++e) {
-            const Triangle& f = (*mesh_.triangles)[ItemOf(entries_[e])];
-            const D3& a = unit_[static_cast<std::size_t>(f[0])];
-            const D3& b = unit_[static_cast<std::size_t>(f[1])];
-            const D3& c = unit_[static_cast<std::size_t>(f[2])];
-            const double wa = TripleProduct(u, b, c), wb = TripleProduct(a, u, c), wc = TripleProduct(a, b, u);
-            const double sum = wa + wb + wc;
-            if (!(sum > 0.0)) continue;
-            // note: the triangle holding u best, so a seam between two never misses.
-            const double inside = std::min({wa, wb, wc}) / sum;
-            if (inside > best) {
-                best = inside;
-                w[0] = wa / sum;
-                w[1] = wb / sum;
-                w[2] = wc / sum;
-                found = &f;
-            }
-        }
-        if (!found || best < -1e-6) return false;
-        D3 p{0, 0, 0};
-        for (int i = 0; i < 3; ++i) {
-            const D3 q = ToD((*mesh_.positions)[static_cast<std::size_t>((*found)[static_cast<std::size_t>(i)])]);
-            p = {p.x + w[i] * q.x, p.y + w[i] * q.y, p.z + w[i] * q.z};
-        }
-        const D3 d = Sub(p, centre_);
-        out = {d.x / scale_, d.y / scale_, d.z / scale_};
-        return true;
-    }
-
-    // The principal axes of the surface, as the columns of a rotation.
-    const Matrix& Axes() const { return axes_; }
-
-private:
-    const Vec3& Direction(int32_t v) const { return (*mesh_.directions)[static_cast<std::size_t>(v)]; }
-
-    const SphereMesh& mesh_;
-    SphereGrid grid_;
-    std::vector<CellEntry> entries_;
-    std::vector<D3> unit_;  // the directions scaled to unit length
-    D3 centre_{0, 0, 0};
-    double scale_ = 1.0;
-    Matrix axes_ = Matrix::Identity();
-};
-
-// A sampler's surface tabled over the six faces of a cube around the
-// sphere, read back by bilinear interpolation: a search tries thousands of
-// turns, and each reads the table instead of locating its directions anew.
-class SurfaceTable {
-public:
-    explicit SurfaceTable(const Sampler& sampler) : points_(6 * Size * Size), known_(6 * Size * Size, 0)
-    {
-        for (int face = 0; face < 6; ++face) {
-            for (int i = 0; i < Size; ++i) {
-                for (int j = 0; j < Size; ++j) {
-                    const double s = (i + 0.5) / Size * 2.0 - 1.0, t = (j + 0.5) / Size * 2.0 - 1.0;
-                    const std::size_t k = Index(face, i, j);
-                    known_[k] = sampler.At(Unit(Direction(face, s, t)), points_[k]) ? 1 : 0;
-                }
-            }
-        }
-    }
-
-    bool At(const D3& u, D3& out) const
-    {
-        const double a[3] = {std::fabs(u.x), std::fabs(u.y), std::fabs(u.z)};
-        const int axis = a[0] >= a[1] && a[0] >= a[2] ? 0 : a[1] >= a[2] ? 1 : 2;
-        const double c[3] = {u.x, u.y, u.z};
-        const int face = 2 * axis + (c[axis] < 0.0 ? 1 : 0);
-        const double s = c[(axis + 1) % 3] / a[axis], t = c[(axis + 2) % 3] / a[axis];
-        const double x = std::clamp((s + 1.0) / 2.0 * Size - 0.5, 0.0, Size - 1.0);
-        const double y = std::clamp((t + 1.0) / 2.0 * Size - 0.5, 0.0, Size - 1.0);
-        const int i = std::min(static_cast<int>(x), Size - 2), j = std::min(static_cast<int>(y), Size - 2);
-        const double fx = x - i, fy = y - j;
-        D3 sum{0, 0, 0};
-        double weight = 0.0;
-        for (int di = 0; di < 2; ++di) {
-            for (int dj = 0; dj < 2; ++dj) {
-                const std::size_t k = Index(face, i + di, j + dj);
-                if (!known_[k]) continue;
-                const double w = (di ? fx : 1.0 - fx) * (dj ? fy : 1.0 - fy);
-                sum = {sum.x + w * points_[k].x, sum.y + w * points_[k].y, sum.z + w * points_[k].z};
-                weight += w;
-            }
-        }
-        if (!(weight > 0.0)) return false;
-        out = {sum.x / weight, sum.y / weight, sum.z / weight};
-        return true;
-    }
-
-private:
-    static constexpr int Size = 64;
-    static std::size_t Index(int face, int i, int j) { return (static_cast<std::size_t>(face) * Size + static_cast<std::size_t>(i)) * Size + static_cast<std::size_t>(j); }
-    // Face 2 axis + sign: the cube's side where that axis leads, s and t
-    // along the next two axes.
-    static D3 Direction(int face, double s, double t)
-    {
-        const int axis = face / 2;
-        double c[3];
-        c[axis] = face % 2 ? -1.0 : 1.0;
-        c[(axis + 1) % 3] = s;
-        c[(axis + 2) % 3] = t;
-        return {c[0], c[1], c[2]};
-    }
-
-    std::vector<D3> points_;
-    std::vector<char> known_;
-};
-
 // The misfit of the target turned by r: mean squared distance between the
 // source's and the turned target's unit-sized surfaces over the samples.
 class Misfit {
 public:
-    Misfit(const Sampler& sampler, const Sampler& targetSampler, const SurfaceTable& target, int sampleCount)
+    Misfit(const SurfaceSampler& sampler, const SurfaceSampler& targetSampler, const SurfaceTable& target, int sampleCount)
         : targetSampler_(targetSampler), target_(target)
     {
         sourceAxes_ = sampler.Axes();
-        for (const D3& u : SampleDirections(sampleCount)) {
-            D3 p;
-            if (!sampler.At(u, p)) continue;
-            directions_.push_back(u);
-            points_.push_back(p);
+        const std::vector<D3> samples = SampleDirections(sampleCount);
+        std::vector<D3> points;
+        std::vector<char> found;
+        sampler.PointsAt(samples, points, found);
+        for (std::size_t k = 0; k < samples.size(); ++k) {
+            if (!found[k]) continue;
+            directions_.push_back(samples[k]);
+            points_.push_back(points[k]);
         }
     }
 
@@ -311,7 +146,7 @@ public:
     }
 
 private:
-    const Sampler& targetSampler_;
+    const SurfaceSampler& targetSampler_;
     const SurfaceTable& target_;
     Matrix sourceAxes_ = Matrix::Identity();
     std::vector<D3> directions_;
@@ -457,8 +292,8 @@ Alignment AlignTarget(const SphereMesh& source, const SphereMesh& target, const 
         to.push_back(DirectionOf(source, pair.source));
     }
     // note: few samples find the basin; more only price the answer.
-    const Sampler sourceSampler(source);
-    const Sampler targetSampler(target);
+    const SurfaceSampler sourceSampler(source);
+    const SurfaceSampler targetSampler(target);
     const SurfaceTable targetTable(targetSampler);
     const Misfit coarse(sourceSampler, targetSampler, targetTable, 300);
     const Misfit fine(sourceSampler, targetSampler, targetTable, 2000);
