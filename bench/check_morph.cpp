@@ -132,7 +132,6 @@ public:
             count_[k] = static_cast<int>(std::clamp(std::ceil(extents[k] / side), 1.0, 1024.0));
             size_[k] = std::max(extents[k] / count_[k], largest * 1e-9);
         }
-        minSize_ = std::min({size_[0], size_[1], size_[2]});
         std::vector<std::pair<int64_t, int32_t>> entries;
         for (size_t t = 0; t < surface.triangles.size(); ++t) {
             Box b;
@@ -171,8 +170,7 @@ public:
                         }
                     }
                 }
-            // Cells beyond ring r lie at least r cell sides away.
-            if (best < HUGE_VAL && std::sqrt(best) <= r * minSize_) break;
+            if (best < HUGE_VAL && std::sqrt(best) <= Clearance(p, c, r)) break;
         }
         return std::sqrt(best);
     }
@@ -188,13 +186,25 @@ private:
             cell[static_cast<size_t>(k)] = static_cast<int>(std::clamp(std::floor(at[k] / size_[k]), 0.0, count_[k] - 1.0));
         return cell;
     }
+    // How far p lies inside the block of rings 0..r around cell c: no cell
+    // beyond it is nearer. Walls on the grid's border do not count.
+    double Clearance(const P3& p, const std::array<int, 3>& c, int r) const
+    {
+        const double at[3] = {p.x - box_.low.x, p.y - box_.low.y, p.z - box_.low.z};
+        double clearance = HUGE_VAL;
+        for (int k = 0; k < 3; ++k) {
+            const int cell = c[static_cast<size_t>(k)];
+            if (cell - r > 0) clearance = std::min(clearance, at[k] - (cell - r) * size_[k]);
+            if (cell + r + 1 < count_[k]) clearance = std::min(clearance, (cell + r + 1) * size_[k] - at[k]);
+        }
+        return clearance;
+    }
     int64_t Index(int i, int j, int k) const { return (static_cast<int64_t>(i) * count_[1] + j) * count_[2] + k; }
 
     const Surface& surface_;
     Box box_;
     int count_[3] = {1, 1, 1};
     double size_[3] = {1.0, 1.0, 1.0};
-    double minSize_ = 1.0;
     std::vector<size_t> start_;
     std::vector<int32_t> triangles_;
 };
