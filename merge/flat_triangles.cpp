@@ -351,21 +351,26 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, st
         const VertexLists holding = Holding(triangles, wanted);
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
-        // Whether going moves into stays with every triangle of going kept sound.
-        const auto sound = [&](int32_t going, int32_t stays) {
+        // Whether going can move into stays with no triangle around it
+        // turned over at either end, and none left flat (strict) or no more
+        // flat than before, counting the two that go (not strict: a vertex
+        // fewer, and another flat triangle to mend next round).
+        const auto sound = [&](int32_t going, int32_t stays, bool strict) {
+            int flatBefore = 0, flatAfter = 0;
             for (int32_t k : holding[static_cast<std::size_t>(going)]) {
                 const Corners& u = triangles[static_cast<std::size_t>(k)];
+                flatBefore += FlatAtAnEnd(ends, u);
                 if (std::find(u.begin(), u.end(), stays) != u.end()) continue;
                 Corners moved = u;
                 std::replace(moved.begin(), moved.end(), going, stays);
+                flatAfter += FlatAtAnEnd(ends, moved);
+                if (strict && flatAfter > 0) return false;
                 for (int end = 0; end < 2; ++end) {
                     const std::vector<Vec3>& p = *ends.positions[end];
-                    if (ends.Flat(end, moved[0], moved[1], moved[2]) ||
-                        !(Dot(AreaVector(p, moved[0], moved[1], moved[2]), AreaVector(p, u[0], u[1], u[2])) > 0.0))
-                        return false;
+                    if (!(Dot(AreaVector(p, moved[0], moved[1], moved[2]), AreaVector(p, u[0], u[1], u[2])) > 0.0)) return false;
                 }
             }
-            return true;
+            return strict || flatAfter <= flatBefore;
         };
         for (const std::size_t index : flat) {
             Corners& t = triangles[index];
@@ -377,15 +382,20 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, st
                 sidesByLength[static_cast<std::size_t>(i)] = {Dot(d, d), i};
             }
             std::sort(sidesByLength.begin(), sidesByLength.end());
+            // note: a move that leaves a flat triangle behind is taken only
+            // where no move leaves none; the count of flat ones never rises.
             int32_t going = -1, stays = -1;
-            for (const auto& [length, side] : sidesByLength) {
-                const int32_t a = t[static_cast<std::size_t>(side)], b = t[static_cast<std::size_t>((side + 1) % 3)];
-                if (Collapsible(around, touched, a, b)) {
-                    if (sound(b, a)) {
-                        going = b, stays = a;
-                    } else if (sound(a, b)) {
-                        going = a, stays = b;
+            for (const bool strict : {true, false}) {
+                for (const auto& [length, side] : sidesByLength) {
+                    const int32_t a = t[static_cast<std::size_t>(side)], b = t[static_cast<std::size_t>((side + 1) % 3)];
+                    if (Collapsible(around, touched, a, b)) {
+                        if (sound(b, a, strict)) {
+                            going = b, stays = a;
+                        } else if (sound(a, b, strict)) {
+                            going = a, stays = b;
+                        }
                     }
+                    if (going >= 0) break;
                 }
                 if (going >= 0) break;
             }
@@ -443,15 +453,21 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh)
     // note: the overlay's edges come sorted; only collapses unsort them.
     if (!std::is_sorted(edges.begin(), edges.end())) std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-    repair.flipped = FlipFlat(mesh, ends, triangles, edges);
-    const int32_t shortened = CollapseShortSides(ends, triangles, rep);
-    if (shortened > 0) {
+    // note: a collapse can leave a flat triangle a flip now mends, and the
+    // other way round; a few passes of both.
+    for (int pass = 0; pass < 4; ++pass) {
+        const int32_t flipped = FlipFlat(mesh, ends, triangles, edges);
+        const int32_t shortened = CollapseShortSides(ends, triangles, rep);
+        repair.flipped += flipped;
         repair.collapsed += shortened;
-        for (IndexPair& e : edges) e = {root(e.from), root(e.to)};
-        edges.erase(std::remove_if(edges.begin(), edges.end(), [](const IndexPair& e) { return e.from == e.to; }), edges.end());
-        for (IndexPair& e : edges) e = {std::min(e.from, e.to), std::max(e.from, e.to)};
-        std::sort(edges.begin(), edges.end());
-        edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+        if (shortened > 0) {
+            for (IndexPair& e : edges) e = {root(e.from), root(e.to)};
+            edges.erase(std::remove_if(edges.begin(), edges.end(), [](const IndexPair& e) { return e.from == e.to; }), edges.end());
+            for (IndexPair& e : edges) e = {std::min(e.from, e.to), std::max(e.from, e.to)};
+            std::sort(edges.begin(), edges.end());
+            edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+        }
+        if (flipped + shortened == 0) break;
     }
 
     // Vertices in use keep their order, so sorted edges stay sorted.
