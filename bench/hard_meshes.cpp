@@ -98,6 +98,16 @@ ModelTable ThickC(int n)
     return VoxelSurface(cubes, n);
 }
 
+ModelTable BentC(int n)
+{
+    ModelTable table = ThickC(n);
+    for (Vec3& v : table.vertices) {
+        const float x = v.x, y = v.y, z = v.z;
+        v = {x * (1.0f + 0.05f * y), y + 0.08f * x * x, z + 0.1f * y};
+    }
+    return table;
+}
+
 ModelTable PinchedCubes(int n) { return VoxelSurface({{0, 0, 0}, {1, 1, 1}}, n); }
 
 ModelTable PinchedLoop(int n)

@@ -26,6 +26,10 @@ ModelTable Dumbbell(int length, int n);
 // A thick letter C, 5 x 5 cubes, two cubes deep: no point sees all of it.
 ModelTable ThickC(int n);
 
+// The thick C bent and sheared, so that no turn maps it onto itself (the
+// straight C has a half turn about its opening): a shape with one best match.
+ModelTable BentC(int n);
+
 // Two cubes sharing only one corner: one pinched vertex; split, two pieces.
 ModelTable PinchedCubes(int n);
 

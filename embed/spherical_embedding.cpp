@@ -32,6 +32,15 @@ public:
         : table_(table), options_(options), progress_(progress), mesh_(BuildCollapseMesh(table)),
           directions_(table.vertices.size())
     {
+        if (options.guides.size() == table.vertices.size()) {
+            for (const Vec3& g : options.guides) {
+                guides_.push_back(UnitOf(g));
+                // note: a guide on the sphere is taken as it is, so that a
+                // copy of a mesh can land on its original's very points.
+                const double off = std::fabs(Norm(ToDvec3(g)) - SphereRadius);
+                guidePoints_.push_back(off <= 1e-6 * SphereRadius ? g : OnSphere(guides_.back()));
+            }
+        }
     }
 
     std::string Run(std::vector<Vec3>& directions, EmbedStatistics& statistics)
@@ -78,6 +87,14 @@ public:
         for (int sweep = 0; sweep < options_.finalSweeps; ++sweep) {
             for (int32_t v : present_) Relax(v, 2);
             if (progress_) progress_("relax", double(sweep + 1) / double(options_.finalSweeps));
+        }
+        // Last, each vertex onto its guide where its kernel holds it.
+        if (!guides_.empty()) {
+            for (int32_t v : present_) {
+                PrepareRing(v);
+                const Vec3& guide = guidePoints_[static_cast<size_t>(v)];
+                if (Positive(guide)) directions_[static_cast<size_t>(v)] = guide;
+            }
         }
         directions = std::move(directions_);
         return {};
@@ -129,12 +146,21 @@ private:
             const auto vv = static_cast<int32_t>(v);
             if (mesh_.outgoing[v] >= 0 && vv != base[0] && vv != base[1] && vv != base[2]) apex = vv;
         }
+        present_ = {base[0], base[1], base[2], apex};
+        // The guides where they make a tetrahedron of their own.
+        if (!guides_.empty()) {
+            for (int32_t v : present_) directions_[static_cast<size_t>(v)] = guidePoints_[static_cast<size_t>(v)];
+            if (TetrahedronPositive()) return true;
+        }
         // A regular tetrahedron: det[p0, p1, p2] > 0, p3 opposite.
         const double s = 1.0 / std::sqrt(3.0);
         const Dvec3 corners[4] = {{s, s, s}, {s, -s, -s}, {-s, s, -s}, {-s, -s, s}};
-        for (int k = 0; k < 3; ++k) directions_[static_cast<size_t>(base[static_cast<size_t>(k)])] = OnSphere(corners[k]);
-        directions_[static_cast<size_t>(apex)] = OnSphere(corners[3]);
-        present_ = {base[0], base[1], base[2], apex};
+        for (int k = 0; k < 4; ++k) directions_[static_cast<size_t>(present_[static_cast<size_t>(k)])] = OnSphere(corners[k]);
+        return TetrahedronPositive();
+    }
+
+    bool TetrahedronPositive() const
+    {
         for (size_t t = 0; t < mesh_.triangles.size(); ++t) {
             if (!mesh_.live[t]) continue;
             const Triangle& f = mesh_.triangles[t];
@@ -193,10 +219,15 @@ private:
 
     // Sum over the ring of target^2 / det[p, a, b]: at its minimum over all
     // vertices each det is in proportion to its target, and it grows without
-    // bound as a triangle closes, so it never pulls one over.
+    // bound as a triangle closes, so it never pulls one over. A guide adds
+    // its pull, guideStrength_ |p - guide|^2.
     double Energy(const Dvec3& p) const
     {
         double energy = 0.0;
+        if (guideStrength_ > 0.0) {
+            const Dvec3 off = p - guide_;
+            energy = guideStrength_ * Dot(off, off);
+        }
         for (size_t i = 0; i < ring_.size(); ++i) {
             const double det = Dot(p, normals_[i]);
             if (!(det > 0.0)) return kInfinity;
@@ -210,10 +241,25 @@ private:
         GatherRing(v);
         normals_.clear();
         weights_.clear();
+        double targets = 0.0;
+        Dvec3 around;
         for (const auto& [a, b] : ring_) {
             normals_.push_back(Cross(UnitOf(Direction(a)), UnitOf(Direction(b))));
+            around = around + normals_.back();
             const double target = areaScale_ * Area(v, a, b) + floorShare_;
             weights_.push_back(target * target);
+            targets += target;
+        }
+        guideStrength_ = 0.0;
+        if (!guides_.empty()) {
+            // The ring's dets add up to p . around wherever p is; at the
+            // areas' balance the energy is about targets^2 / |around|, and
+            // it changes by about that much as p crosses the ring, whose
+            // squared radius is about |around| / (2 pi). The pull is scaled
+            // to match, so its weight means the same on any ring.
+            const double span = Dot(around, around);
+            if (span > 0.0) guideStrength_ = options_.guideWeight * 2.0 * M_PI * targets * targets / span;
+            guide_ = guides_[static_cast<size_t>(v)];
         }
     }
 
@@ -230,6 +276,11 @@ private:
             const Dvec3 helper = std::fabs(p.x) < 0.6 ? Dvec3{1, 0, 0} : Dvec3{0, 1, 0};
             const Dvec3 e1 = Normalized(Cross(p, helper)), e2 = Cross(p, e1);
             double g1 = 0, g2 = 0, h11 = 0, h12 = 0, h22 = 0;
+            if (guideStrength_ > 0.0) {
+                g1 = 2.0 * guideStrength_ * Dot(p - guide_, e1);
+                g2 = 2.0 * guideStrength_ * Dot(p - guide_, e2);
+                h11 = h22 = 2.0 * guideStrength_;
+            }
             for (size_t i = 0; i < ring_.size(); ++i) {
                 const double det = Dot(p, normals_[i]);
                 const double n1 = Dot(normals_[i], e1), n2 = Dot(normals_[i], e2);
@@ -302,6 +353,11 @@ private:
     {
         const int32_t v = collapse.removed, w = collapse.kept;
         PrepareRing(v);
+        if (!guides_.empty() && Positive(guidePoints_[static_cast<size_t>(v)])) {
+            directions_[static_cast<size_t>(v)] = guidePoints_[static_cast<size_t>(v)];
+            Relax(v, 4);
+            return true;
+        }
         Dvec3 mean;
         for (const auto& ab : ring_) mean = mean + UnitOf(Direction(ab.first));
         Vec3 candidate = OnSphere(Normalized(mean));
@@ -344,6 +400,10 @@ private:
     std::vector<std::pair<int32_t, int32_t>> ring_;
     std::vector<Dvec3> normals_;
     std::vector<double> weights_;
+    std::vector<Dvec3> guides_;   // unit; empty without guides
+    std::vector<Vec3> guidePoints_;  // on the sphere
+    double guideStrength_ = 0.0;  // of the ring prepared last
+    Dvec3 guide_;                 // its vertex's guide
     std::vector<uint32_t> mark_;
     uint32_t markRound_ = 0;
     double areaScale_ = 0.0;

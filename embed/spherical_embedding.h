@@ -38,6 +38,13 @@ struct EmbedOptions {
     double areaFloor = 0.1;
     // Relaxation sweeps over all vertices after the last vertex is back.
     int finalSweeps = 3;
+    // Hierarchical only: where each vertex should lie, a direction (any
+    // length) per vertex, say from another mesh of the same shape; empty
+    // for none. Vertices come back at their guide where their kernel holds
+    // it, and relaxing pulls each towards its guide with guideWeight
+    // against the pull of the areas (about even at 1).
+    std::vector<Vec3> guides;
+    double guideWeight = 4.0;
 };
 
 struct EmbedStatistics {

@@ -9,6 +9,7 @@
 #include "geometry/model_catalogue.h"
 #include "io/mesh_reader.h"
 #include "merge/open_edges.h"
+#include "prepare/follow_shape.h"
 #include "robust/two_halves.h"
 
 namespace vorlane {
@@ -110,9 +111,24 @@ MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& reportP
     }
     if (method == MergeMethod::Robust &&
         (job.source->map == SphereMap::Spherical || job.target->map == SphereMap::Spherical || !request.landmarks.empty())) {
-        if (progress) progress("aligning", 0.0);
-        job.error = Align(*job.source, *job.target, request.landmarks, job.alignment);
-        if (!job.error.empty()) return job;
+        // One shape twice: the spherical map follows the other's, and no
+        // turn of the sphere is needed.
+        double misfit = 0.0;
+        bool followed = false;
+        if (request.landmarks.empty()) {
+            if (job.target->map == SphereMap::Spherical) {
+                followed = FollowShape(*job.source, *job.target, misfit, progress);
+            } else {
+                followed = FollowShape(*job.target, *job.source, misfit, progress);
+            }
+        }
+        if (followed) {
+            job.alignment = "one shape: the maps follow each other";
+        } else {
+            if (progress) progress("aligning", 0.0);
+            job.error = Align(*job.source, *job.target, request.landmarks, job.alignment);
+            if (!job.error.empty()) return job;
+        }
     }
     job.merged = MergeModels(
         *job.source, *job.target, method,

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "bench/hard_meshes.h"
 #include "bench/mesh_generator.h"
 #include "io/gltf_writer.h"
 #include "io/mesh_writer.h"
@@ -64,6 +69,64 @@ TEST(MorphJob, TwoThreadsWriteTheSameFilesAsOne)
         }
         EXPECT_TRUE(outputs[0] == outputs[1]);
     }
+}
+
+// A bent C, which no inner point sees whole, against its own copy
+// stretched by 10 % along x and turned: every merged vertex must end where
+// its start lies on the second copy, so the morph turns and stretches the
+// shape and no part of it travels to another.
+TEST(MorphJob, ACopyTurnedAndStretchedMorphsPointToLikePoint)
+{
+    test::ScratchDirectory scratch;
+    const ModelTable shape = BentC(6);
+    // Turn by 1.1 about (1, 2, 3) after the stretch.
+    const double axis[3] = {1 / std::sqrt(14.0), 2 / std::sqrt(14.0), 3 / std::sqrt(14.0)};
+    const double c = std::cos(1.1), s = std::sin(1.1);
+    double turn[3][3];
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            const double cross = i == j ? 0.0 : ((j == (i + 1) % 3 ? -1.0 : 1.0) * axis[3 - i - j]);
+            turn[i][j] = (i == j ? c : 0.0) + (1 - c) * axis[i] * axis[j] + s * cross;
+        }
+    }
+    const auto moved = [&](const Vec3& p) {
+        const double q[3] = {1.1 * p.x, p.y, p.z};
+        std::array<double, 3> r{};
+        for (int i = 0; i < 3; ++i) r[static_cast<size_t>(i)] = turn[i][0] * q[0] + turn[i][1] * q[1] + turn[i][2] * q[2];
+        return r;
+    };
+    ModelTable copy = shape;
+    for (Vec3& v : copy.vertices) {
+        const auto r = moved(v);
+        v = {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2])};
+    }
+    WriteOff(shape, "c.off");
+    WriteOff(copy, "turned.off");
+    MorphRequest request;
+    request.source = "c.off";
+    request.target = "turned.off";
+    const MorphJob job = RunMorphJob(request);
+    ASSERT_EQ(job.error, "");
+    ASSERT_EQ(job.sourceMap, SphereMap::Spherical) << "the case needs a mesh that is not star-shaped";
+    double low[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, high[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    for (const Vec3& v : copy.vertices) {
+        const double p[3] = {v.x, v.y, v.z};
+        for (int k = 0; k < 3; ++k) low[k] = std::min(low[k], p[k]), high[k] = std::max(high[k], p[k]);
+    }
+    const double diagonal = std::hypot(high[0] - low[0], high[1] - low[1], high[2] - low[2]);
+    std::vector<double> misses;
+    const MorphMesh& mesh = job.merged.mesh;
+    for (size_t v = 0; v < mesh.startPositions.size(); ++v) {
+        const auto expected = moved(mesh.startPositions[v]);
+        const Vec3& end = mesh.endPositions[v];
+        misses.push_back(std::hypot(end.x - expected[0], end.y - expected[1], end.z - expected[2]) / diagonal);
+    }
+    std::sort(misses.begin(), misses.end());
+    const double median = misses[misses.size() / 2], ninetieth = misses[misses.size() * 9 / 10];
+    EXPECT_LT(median, 0.03);
+    EXPECT_LT(ninetieth, 0.06);
+    std::printf("misses over the diagonal: median %.4f, 90th percentile %.4f, largest %.4f\n", median, ninetieth,
+                misses.back());
 }
 
 }  // namespace

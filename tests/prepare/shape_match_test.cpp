@@ -1,0 +1,66 @@
+// Nearest points of a surface against trying every triangle, and the shape
+// match against a map known beforehand.
+#include "prepare/shape_match.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "bench/hard_meshes.h"
+#include "prepare/nearest_surface.h"
+
+namespace vorlane {
+namespace {
+
+TEST(NearestSurface, AgreesWithTryingEveryTriangle)
+{
+    const ModelTable comb = FingerComb(3, 5, 2);
+    std::vector<D3> points;
+    for (const Vec3& v : comb.vertices) points.push_back(ToD(v));
+    const NearestSurface surface(points, comb.triangles);
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> coordinate(-3.0, 14.0);
+    for (int k = 0; k < 2000; ++k) {
+        const D3 p{coordinate(random), coordinate(random), coordinate(random)};
+        double nearest = HUGE_VAL;
+        for (const Triangle& t : comb.triangles) {
+            const SurfacePoint q = NearestOnTriangle(p, points[static_cast<size_t>(t[0])], points[static_cast<size_t>(t[1])],
+                                                     points[static_cast<size_t>(t[2])]);
+            nearest = std::min(nearest, q.distanceSquared);
+        }
+        const SurfacePoint found = surface.Nearest(p);
+        ASSERT_EQ(found.distanceSquared, nearest) << k;
+        const D3 miss = Sub(found.point, p);
+        EXPECT_NEAR(Dot(miss, miss), nearest, 1e-9 * (1.0 + nearest));
+    }
+}
+
+// A bent C moved by an affine map (turned, stretched, shifted) is matched
+// back with that map; a different shape is not a match.
+TEST(ShapeMatch, FindsTheMapThatMadeACopy)
+{
+    const ModelTable shape = BentC(4);
+    const double map[3][3] = {{0.2, -1.1, 0.1}, {0.9, 0.15, -0.3}, {0.3, 0.2, 0.95}};
+    const D3 shift{4.0, -2.0, 7.0};
+    ModelTable copy = shape;
+    for (Vec3& v : copy.vertices) {
+        const double p[3] = {v.x, v.y, v.z};
+        v = ToF({map[0][0] * p[0] + map[0][1] * p[1] + map[0][2] * p[2] + shift.x,
+                 map[1][0] * p[0] + map[1][1] * p[1] + map[1][2] * p[2] + shift.y,
+                 map[2][0] * p[0] + map[2][1] * p[1] + map[2][2] * p[2] + shift.z});
+    }
+    const ShapeMatch match = MatchShapes(copy, shape);
+    EXPECT_LT(match.misfit, 0.01);
+    double worst = 0.0;
+    for (size_t v = 0; v < shape.vertices.size(); ++v) {
+        const D3 miss = Sub(match.Apply(ToD(shape.vertices[v])), ToD(copy.vertices[v]));
+        worst = std::max(worst, std::sqrt(Dot(miss, miss)));
+    }
+    EXPECT_LT(worst, 0.25) << "3 % of the diagonal: a turn onto itself would be off by the whole C";
+    EXPECT_GT(MatchShapes(FingerComb(3, 5, 2), shape).misfit, 0.05);
+}
+
+}  // namespace
+}  // namespace vorlane
