@@ -150,10 +150,10 @@ double NearestSurface::Clearance(const D3& p, const Cell& c, int r) const
     return clearance;
 }
 
-SurfacePoint NearestSurface::Nearest(const D3& p) const
+SurfacePoint NearestSurface::Nearest(const D3& p, double reach) const
 {
     SurfacePoint best;
-    best.distanceSquared = std::numeric_limits<double>::infinity();
+    best.distanceSquared = reach < HUGE_VAL ? reach * reach : std::numeric_limits<double>::infinity();
     if (first_.empty()) {
         for (std::size_t t = 0; t < triangles_.size(); ++t) {
             const Triangle& f = triangles_[t];
@@ -196,7 +196,7 @@ SurfacePoint NearestSurface::Nearest(const D3& p) const
                 }
             }
         }
-        if (best.triangle >= 0 && std::sqrt(best.distanceSquared) <= Clearance(p, c, r)) break;
+        if (std::sqrt(best.distanceSquared) <= Clearance(p, c, r)) break;
     }
     return best;
 }

@@ -3,6 +3,7 @@
 // the triangle found first.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -25,7 +26,9 @@ public:
     // Keeps references: points and triangles must outlive it.
     NearestSurface(const std::vector<D3>& points, const std::vector<Triangle>& triangles);
 
-    SurfacePoint Nearest(const D3& p) const;
+    // The nearest point; with a reach, none (triangle -1) where nothing
+    // lies within reach of p (far points cost the most to search).
+    SurfacePoint Nearest(const D3& p, double reach = HUGE_VAL) const;
 
 private:
     struct Cell {

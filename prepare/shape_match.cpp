@@ -35,6 +35,10 @@ struct Shape {
     std::vector<D3> points;
     const std::vector<Triangle>* triangles = nullptr;
     std::vector<Vector> samples;  // spread over the surface by area
+    // The samples again as triangles of one corner: a cloud whose nearest
+    // points are cheap to find, for ranking rough starts.
+    std::vector<D3> cloud;
+    std::vector<Triangle> dots;
     Vector mean = Vector::Zero();
     Matrix axes = Matrix::Identity();  // columns, a rotation
     Vector spread = Vector::Ones();    // variance along each axis
@@ -68,6 +72,11 @@ Shape Describe(const ModelTable& table)
         shape.samples.push_back(a + u * (b - a) + v * (c - a));
     }
     if (shape.samples.empty()) return shape;
+    for (const Vector& s : shape.samples) {
+        shape.dots.push_back({static_cast<int32_t>(shape.cloud.size()), static_cast<int32_t>(shape.cloud.size()),
+                              static_cast<int32_t>(shape.cloud.size())});
+        shape.cloud.push_back(FromE(s));
+    }
     for (const Vector& s : shape.samples) shape.mean += s;
     shape.mean /= static_cast<double>(shape.samples.size());
     Matrix second = Matrix::Zero();
@@ -100,7 +109,8 @@ class Matcher {
 public:
     Matcher(const ModelTable& leader, const ModelTable& follower)
         : leader_(Describe(leader)), follower_(Describe(follower)),
-          leaderSurface_(leader_.points, *leader_.triangles), followerSurface_(follower_.points, *follower_.triangles)
+          leaderSurface_(leader_.points, *leader_.triangles), followerSurface_(follower_.points, *follower_.triangles),
+          leaderCloud_(leader_.cloud, leader_.dots), followerCloud_(follower_.cloud, follower_.dots)
     {
     }
 
@@ -108,8 +118,9 @@ public:
     {
         ShapeMatch best;
         if (leader_.samples.empty() || follower_.samples.empty()) return best;
-        // Every start is tried on a few samples, the best few refined on
-        // them, and only a match worth having on all.
+        // Every start is ranked and the best few refined against the other
+        // shape's samples; the best of those is priced against its surface
+        // on a few samples, and refined on all only if worth having.
         std::vector<std::pair<double, Affine>> starts;
         for (const Matrix& p : AxisTurns()) {
             // Follower axis order[i] onto leader axis i, scaled to its spread.
@@ -119,16 +130,17 @@ public:
             Affine map;
             map.linear = leader_.axes * scale * p * follower_.axes.transpose();
             map.offset = leader_.mean - map.linear * follower_.mean;
-            starts.push_back(Refine(map, 0, CoarseSamples));
+            starts.push_back(Refine(map, 0, CoarseSamples, true));
         }
         std::stable_sort(starts.begin(), starts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         std::pair<double, Affine> chosen = {std::numeric_limits<double>::infinity(), Affine{}};
         for (std::size_t k = 0; k < std::min(Finalists, starts.size()); ++k) {
-            const auto refined = Refine(starts[k].second, FinalIterations, CoarseSamples);
+            const auto refined = Refine(starts[k].second, FinalIterations, SampleCount, true);
             if (refined.first < chosen.first) chosen = refined;
         }
         const double radius2 = leader_.spread.sum();
-        if (std::sqrt(chosen.first / radius2) < interest) chosen = Refine(chosen.second, FinalIterations, SampleCount);
+        chosen = Refine(chosen.second, 0, CoarseSamples, false);
+        if (std::sqrt(chosen.first / radius2) < interest) chosen = Refine(chosen.second, FinalIterations, SampleCount, false);
         best.misfit = std::sqrt(chosen.first / radius2);
         for (int r = 0; r < 3; ++r) {
             for (int c = 0; c < 3; ++c) best.linear[r][c] = chosen.second.linear(r, c);
@@ -140,13 +152,13 @@ public:
 private:
     // Up to iterations refits while each lowers the misfit; the last map
     // and its misfit (mean squared distance of the pairs).
-    std::pair<double, Affine> Refine(Affine map, int iterations, int samples) const
+    std::pair<double, Affine> Refine(Affine map, int iterations, int samples, bool cloud) const
     {
         Affine next;
-        double misfit = Pair(map, next, samples);
+        double misfit = Pair(map, next, samples, cloud);
         for (int i = 0; i < iterations; ++i) {
             Affine after;
-            const double now = Pair(next, after, samples);
+            const double now = Pair(next, after, samples, cloud);
             if (!(now < misfit)) break;
             map = next;
             misfit = now;
@@ -155,11 +167,11 @@ private:
         return {misfit, map};
     }
 
-    // Pairs the first samples of each shape with nearest points both ways
-    // under map, returns their
+    // Pairs the first samples of each shape with nearest points (of the
+    // other's surface, or cloud) both ways under map, returns their
     // mean squared distance, and fits refit to the pairs (map again where
     // the fit would mirror or flatten the shape).
-    double Pair(const Affine& map, Affine& refit, int samples) const
+    double Pair(const Affine& map, Affine& refit, int samples, bool cloud) const
     {
         refit = map;
         if (!(std::fabs(map.linear.determinant()) > 0.0)) return std::numeric_limits<double>::infinity();
@@ -173,12 +185,29 @@ private:
             right += x * to.transpose();
             sum += (map(from) - to).squaredNorm();
         };
+        // note: a point farther than half the shape's radius from the other
+        // surface pairs with nothing and counts as that far; searching
+        // farther costs the most and tells a bad start no better.
+        const double leaderReach = 0.5 * std::sqrt(leader_.spread.sum());
+        const double followerReach = 0.5 * std::sqrt(follower_.spread.sum());
+        const double scale = map.linear.determinant() > 0.0 ? std::cbrt(map.linear.determinant()) : 1.0;
         const std::size_t count = std::min({static_cast<std::size_t>(samples), follower_.samples.size(), leader_.samples.size()});
         for (std::size_t k = 0; k < count; ++k) {
             const Vector& f = follower_.samples[k];
+            const SurfacePoint onLeader = (cloud ? leaderCloud_ : leaderSurface_).Nearest(FromE(map(f)), leaderReach);
+            if (onLeader.triangle >= 0) {
+                pair(f, ToE(onLeader.point));
+            } else {
+                sum += leaderReach * leaderReach;
+            }
             const Vector& l = leader_.samples[k];
-            pair(f, ToE(leaderSurface_.Nearest(FromE(map(f))).point));
-            pair(ToE(followerSurface_.Nearest(FromE(inverse * (l - map.offset))).point), l);
+            const SurfacePoint onFollower =
+                (cloud ? followerCloud_ : followerSurface_).Nearest(FromE(inverse * (l - map.offset)), followerReach);
+            if (onFollower.triangle >= 0) {
+                pair(ToE(onFollower.point), l);
+            } else {
+                sum += followerReach * followerReach * scale * scale;
+            }
         }
         const Eigen::Matrix<double, 4, 3> solved = normal.ldlt().solve(right);
         const Matrix linear = solved.topRows<3>().transpose();
@@ -193,6 +222,8 @@ private:
     Shape follower_;
     NearestSurface leaderSurface_;
     NearestSurface followerSurface_;
+    NearestSurface leaderCloud_;
+    NearestSurface followerCloud_;
 };
 
 }  // namespace
