@@ -219,8 +219,9 @@ private:
 
     // Sum over the ring of target^2 / det[p, a, b]: at its minimum over all
     // vertices each det is in proportion to its target, and it grows without
-    // bound as a triangle closes, so it never pulls one over. A guide adds
-    // its pull, guideStrength_ |p - guide|^2.
+    // bound as a triangle closes, so it never pulls one over. Each triangle
+    // adds shapeWeight target |sides|^2 / det, least for even sides, and a
+    // guide its pull, guideStrength_ |p - guide|^2.
     double Energy(const Dvec3& p) const
     {
         double energy = 0.0;
@@ -232,8 +233,17 @@ private:
             const double det = Dot(p, normals_[i]);
             if (!(det > 0.0)) return kInfinity;
             energy += weights_[i] / det;
+            if (shapeWeights_[i] > 0.0) energy += shapeWeights_[i] * SidesSquared(p, i) / det;
         }
         return energy;
+    }
+
+    // The three sides of ring triangle i with v at p, squared and summed.
+    double SidesSquared(const Dvec3& p, size_t i) const
+    {
+        const Dvec3 pa = p - ringUnits_[i].first, pb = p - ringUnits_[i].second;
+        const Dvec3 ab = ringUnits_[i].first - ringUnits_[i].second;
+        return Dot(pa, pa) + Dot(pb, pb) + Dot(ab, ab);
     }
 
     void PrepareRing(int32_t v)
@@ -241,13 +251,17 @@ private:
         GatherRing(v);
         normals_.clear();
         weights_.clear();
+        shapeWeights_.clear();
+        ringUnits_.clear();
         double targets = 0.0;
         Dvec3 around;
         for (const auto& [a, b] : ring_) {
-            normals_.push_back(Cross(UnitOf(Direction(a)), UnitOf(Direction(b))));
+            ringUnits_.push_back({UnitOf(Direction(a)), UnitOf(Direction(b))});
+            normals_.push_back(Cross(ringUnits_.back().first, ringUnits_.back().second));
             around = around + normals_.back();
             const double target = areaScale_ * Area(v, a, b) + floorShare_;
             weights_.push_back(target * target);
+            shapeWeights_.push_back(options_.shapeWeight * target);
             targets += target;
         }
         guideStrength_ = 0.0;
@@ -290,6 +304,18 @@ private:
                 h11 += h * n1 * n1;
                 h12 += h * n1 * n2;
                 h22 += h * n2 * n2;
+                if (shapeWeights_[i] > 0.0) {
+                    // s L / det: L's gradient is 2 (p - a) + 2 (p - b), its Hessian 4 I.
+                    const double s = shapeWeights_[i], sides = SidesSquared(p, i);
+                    const Dvec3 grow = 2.0 * (p - ringUnits_[i].first) + 2.0 * (p - ringUnits_[i].second);
+                    const double l1 = Dot(grow, e1), l2 = Dot(grow, e2);
+                    g1 += s * (l1 / det - sides * n1 / (det * det));
+                    g2 += s * (l2 / det - sides * n2 / (det * det));
+                    const double d2 = det * det, d3 = d2 * det;
+                    h11 += s * (4.0 / det - 2.0 * l1 * n1 / d2 + 2.0 * sides * n1 * n1 / d3);
+                    h12 += s * (-(l1 * n2 + l2 * n1) / d2 + 2.0 * sides * n1 * n2 / d3);
+                    h22 += s * (4.0 / det - 2.0 * l2 * n2 / d2 + 2.0 * sides * n2 * n2 / d3);
+                }
             }
             // One closing triangle can dominate the Hessian so far that its
             // determinant is lost to rounding: then a scaled gradient step,
@@ -400,6 +426,8 @@ private:
     std::vector<std::pair<int32_t, int32_t>> ring_;
     std::vector<Dvec3> normals_;
     std::vector<double> weights_;
+    std::vector<double> shapeWeights_;
+    std::vector<std::pair<Dvec3, Dvec3>> ringUnits_;
     std::vector<Dvec3> guides_;   // unit; empty without guides
     std::vector<Vec3> guidePoints_;  // on the sphere
     double guideStrength_ = 0.0;  // of the ring prepared last

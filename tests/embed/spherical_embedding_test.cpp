@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -145,6 +146,31 @@ TEST(EmbedOnSphere, ReportsProgressPerPhase)
     ASSERT_EQ(embedding.error, "");
     for (const char* phase : {"simplify", "insert", "relax", "check"}) EXPECT_TRUE(last.count(phase)) << phase;
     EXPECT_EQ(last["relax"], 1.0);
+}
+
+// The expected number of crossings of a net of arcs with any other is in
+// proportion to its total length (Crofton). Asking triangles for even sides
+// must shorten the comb's net a good deal.
+TEST(EmbedOnSphere, EvenSidesShortenTheArcs)
+{
+    const ModelTable comb = FingerComb(6, 8, 4);
+    double lengths[2] = {0.0, 0.0};
+    for (int even = 0; even < 2; ++even) {
+        EmbedOptions options;
+        if (even == 0) options.shapeWeight = 0.0;
+        const SphericalEmbedding embedding = EmbedOnSphere(comb, options);
+        ASSERT_EQ(embedding.error, "");
+        for (const Triangle& t : comb.triangles) {
+            for (int c = 0; c < 3; ++c) {
+                const Vec3& a = embedding.directions[static_cast<size_t>(t[static_cast<size_t>(c)])];
+                const Vec3& b = embedding.directions[static_cast<size_t>(t[static_cast<size_t>((c + 1) % 3)])];
+                const double dot = (double{a.x} * b.x + double{a.y} * b.y + double{a.z} * b.z) /
+                                   (std::hypot(a.x, a.y, a.z) * std::hypot(b.x, b.y, b.z));
+                lengths[even] += std::acos(std::clamp(dot, -1.0, 1.0)) / 2;  // each arc twice
+            }
+        }
+    }
+    EXPECT_LT(lengths[1], 0.75 * lengths[0]) << lengths[0] << " -> " << lengths[1];
 }
 
 }  // namespace
