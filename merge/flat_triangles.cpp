@@ -163,10 +163,10 @@ bool SameAtBothEnds(const MorphMesh& mesh, int32_t a, int32_t b)
 
 // Collapses edges whose ends coincide at both ends; rep maps each vertex to
 // the one it became. Nothing moves, so no other triangle changes shape.
-int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangles, std::vector<int32_t>& rep)
+int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangles, std::vector<int32_t>& rep,
+                           std::vector<std::size_t>& changed)
 {
     int32_t collapsed = 0;
-    std::vector<std::size_t> changed;
     for (int round = 0; round < Rounds; ++round) {
         // Only the ends of coincident sides are asked about.
         std::vector<char> wanted(rep.size(), 0);
@@ -241,11 +241,12 @@ std::vector<std::size_t> FlatAgain(const Ends& ends, const std::vector<Corners>&
     return out;
 }
 
-// Turns the longest side of each flat triangle where that helps.
-int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& triangles, std::vector<IndexPair>& edges)
+// Turns the longest side of each flat triangle where that helps; flat
+// lists the flat triangles before and after.
+int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& triangles, std::vector<IndexPair>& edges,
+                 std::vector<std::size_t>& flat)
 {
     int32_t flipped = 0;
-    std::vector<std::size_t> flat = FlatTriangles(ends, triangles);
     std::vector<std::size_t> changed;
     for (int round = 0; round < Rounds; ++round) {
         if (round > 0) flat = FlatAgain(ends, triangles, flat, changed);
@@ -315,6 +316,7 @@ int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& 
         flipped += now;
         if (now == 0) break;
     }
+    if (!changed.empty()) flat = FlatAgain(ends, triangles, flat, changed);
     return flipped;
 }
 
@@ -338,10 +340,10 @@ bool Collapsible(const VertexLists& around, const std::vector<char>& touched, in
 // ends, where every triangle around the end that goes keeps some area and
 // its facing at both ends of the morph. The kept end stays on both
 // surfaces; the triangles around it change by less than the side's length.
-int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, std::vector<int32_t>& rep)
+int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, std::vector<int32_t>& rep,
+                           std::vector<std::size_t>& flat)
 {
     int32_t collapsed = 0;
-    std::vector<std::size_t> flat = FlatTriangles(ends, triangles);
     std::vector<std::size_t> changed;
     for (int round = 0; round < Rounds; ++round) {
         if (round > 0) flat = FlatAgain(ends, triangles, flat, changed);
@@ -411,6 +413,7 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, st
         collapsed += now;
         if (now == 0) break;
     }
+    if (!changed.empty()) flat = FlatAgain(ends, triangles, flat, changed);
     return collapsed;
 }
 
@@ -428,18 +431,19 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh)
     const Ends ends(mesh);
     std::vector<Corners> triangles;
     triangles.reserve(mesh.faces.size());
-    bool anyFlat = false;
     for (const MeshFace& f : mesh.faces) {
         if (f.indices.size() != 3) return repair;
         triangles.push_back({f.indices[0], f.indices[1], f.indices[2]});
-        anyFlat = anyFlat || ends.Flat(0, f.indices[0], f.indices[1], f.indices[2]) || ends.Flat(1, f.indices[0], f.indices[1], f.indices[2]);
     }
     // note: the common case costs one pass and changes nothing.
-    if (!anyFlat) return repair;
+    std::vector<std::size_t> flat = FlatTriangles(ends, triangles);
+    if (flat.empty()) return repair;
 
     std::vector<int32_t> rep(mesh.startPositions.size());
     for (std::size_t v = 0; v < rep.size(); ++v) rep[v] = static_cast<int32_t>(v);
-    repair.collapsed = CollapseCoincident(mesh, triangles, rep);
+    std::vector<std::size_t> changed;
+    repair.collapsed = CollapseCoincident(mesh, triangles, rep, changed);
+    flat = FlatAgain(ends, triangles, flat, changed);
     const auto root = [&](int32_t v) {
         while (rep[static_cast<std::size_t>(v)] != v) v = rep[static_cast<std::size_t>(v)];
         return v;
@@ -456,8 +460,8 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh)
     // note: a collapse can leave a flat triangle a flip now mends, and the
     // other way round; a few passes of both.
     for (int pass = 0; pass < 4; ++pass) {
-        const int32_t flipped = FlipFlat(mesh, ends, triangles, edges);
-        const int32_t shortened = CollapseShortSides(ends, triangles, rep);
+        const int32_t flipped = FlipFlat(mesh, ends, triangles, edges, flat);
+        const int32_t shortened = CollapseShortSides(ends, triangles, rep, flat);
         repair.flipped += flipped;
         repair.collapsed += shortened;
         if (shortened > 0) {
