@@ -117,12 +117,12 @@ MeshRow Measure(const std::string& path, size_t maxTriangles)
 void PrintMapCells(const MapRow& map, bool withTenfold)
 {
     if (!map.error.empty()) {
-        std::printf(" %s | %s |%s", Format("%.2f", map.seconds).c_str(), Cell(map.error).c_str(),
+        std::printf(" %s | %s |%s", Format("%.3f", map.seconds).c_str(), Cell(map.error).c_str(),
                     withTenfold ? " | | |" : " | |");
         return;
     }
     const EmbedStatistics& s = map.statistics;
-    std::printf(" %s | %s | %s | %s |", Format("%.2f", map.seconds).c_str(), Format("%.3g", s.smallestShare).c_str(),
+    std::printf(" %s | %s | %s | %s |", Format("%.3f", map.seconds).c_str(), Format("%.3g", s.smallestShare).c_str(),
                 Format("%.3g", s.ratioPercentile1).c_str(), Format("%.3g", s.ratioPercentile99).c_str());
     if (withTenfold) std::printf(" %s |", Format("%.1f", 100.0 * s.areaWithinTenfold).c_str());
 }
