@@ -45,25 +45,49 @@ int32_t Corner(const ModelTable& table, size_t halfEdge)
 size_t NextInTriangle(size_t h) { return h - h % 3 + (h % 3 + 1) % 3; }
 size_t PrevInTriangle(size_t h) { return h - h % 3 + (h % 3 + 2) % 3; }
 
+// Items filed by vertex, each vertex's sorted: one counting pass and small
+// sorts, where a sort of all of them took a tenth of a big merge's run.
+template <class Item>
+struct ByVertex {
+    std::vector<size_t> first;  // vertex v's items are [first[v], first[v + 1])
+    std::vector<Item> items;
+
+    // file(visit) calls visit(vertex, item) for every item, twice over.
+    template <class File>
+    ByVertex(size_t vertexCount, File file) : first(vertexCount + 1, 0)
+    {
+        file([&](size_t v, const Item&) { ++first[v + 1]; });
+        for (size_t v = 0; v < vertexCount; ++v) first[v + 1] += first[v];
+        items.resize(first[vertexCount]);
+        std::vector<size_t> fill(first.begin(), first.end() - 1);
+        file([&](size_t v, const Item& item) { items[fill[v]++] = item; });
+        for (size_t v = 0; v < vertexCount; ++v) {
+            std::sort(items.begin() + static_cast<std::ptrdiff_t>(first[v]), items.begin() + static_cast<std::ptrdiff_t>(first[v + 1]));
+        }
+    }
+};
+
 }  // namespace
 
 int SplitPinchedVertices(ModelTable& table)
 {
     const size_t corners = table.triangles.size() * 3;
     // Two corners at one vertex are in one fan when they hold the same edge
-    // from it: group (vertex, other end) records and join their corners.
-    std::vector<std::pair<uint64_t, int32_t>> records;
-    records.reserve(corners * 2);
-    for (size_t h = 0; h < corners; ++h) {
-        const auto v = static_cast<uint64_t>(static_cast<uint32_t>(Corner(table, h)));
-        records.push_back({(v << 32) | static_cast<uint32_t>(Corner(table, NextInTriangle(h))), static_cast<int32_t>(h)});
-        records.push_back({(v << 32) | static_cast<uint32_t>(Corner(table, PrevInTriangle(h))), static_cast<int32_t>(h)});
-    }
-    std::sort(records.begin(), records.end());
+    // from it: file (other end, corner) records by vertex and join the
+    // corners of equal other ends.
+    const ByVertex<std::pair<int32_t, int32_t>> records(table.vertices.size(), [&](auto visit) {
+        for (size_t h = 0; h < corners; ++h) {
+            const auto v = static_cast<size_t>(Corner(table, h));
+            visit(v, std::pair<int32_t, int32_t>{Corner(table, NextInTriangle(h)), static_cast<int32_t>(h)});
+            visit(v, std::pair<int32_t, int32_t>{Corner(table, PrevInTriangle(h)), static_cast<int32_t>(h)});
+        }
+    });
     std::vector<int32_t> parent(corners);
     std::iota(parent.begin(), parent.end(), 0);
-    for (size_t i = 1; i < records.size(); ++i) {
-        if (records[i].first == records[i - 1].first) Unite(parent, records[i].second, records[i - 1].second);
+    for (size_t v = 0; v < table.vertices.size(); ++v) {
+        for (size_t i = records.first[v] + 1; i < records.first[v + 1]; ++i) {
+            if (records.items[i].first == records.items[i - 1].first) Unite(parent, records.items[i].second, records.items[i - 1].second);
+        }
     }
     std::vector<int32_t> fanVertex(corners, -1);
     std::vector<char> taken(table.vertices.size(), 0);
@@ -101,11 +125,20 @@ std::string CheckSphereTopology(const ModelTable& table)
     if (table.triangles.empty()) return "the mesh is not closed: it has no triangles";
 
     const size_t halfEdges = table.triangles.size() * 3;
+    // Half-edges by their lower end, then their higher end and number: the
+    // order of their edge keys.
+    const ByVertex<std::pair<int32_t, int32_t>> byLow(table.vertices.size(), [&](auto visit) {
+        for (size_t h = 0; h < halfEdges; ++h) {
+            const int32_t u = Corner(table, h), v = Corner(table, NextInTriangle(h));
+            visit(static_cast<size_t>(std::min(u, v)), std::pair<int32_t, int32_t>{std::max(u, v), static_cast<int32_t>(h)});
+        }
+    });
     std::vector<std::pair<uint64_t, int32_t>> sides(halfEdges);
-    for (size_t h = 0; h < halfEdges; ++h) {
-        sides[h] = {EdgeKey(Corner(table, h), Corner(table, NextInTriangle(h))), static_cast<int32_t>(h)};
+    for (size_t low = 0, i = 0; low < table.vertices.size(); ++low) {
+        for (size_t k = byLow.first[low]; k < byLow.first[low + 1]; ++k, ++i) {
+            sides[i] = {EdgeKey(static_cast<int32_t>(low), byLow.items[k].first), byLow.items[k].second};
+        }
     }
-    std::sort(sides.begin(), sides.end());
     // One pass per check so the first failing check is reported, not the
     // first failing edge.
     auto runLength = [&sides](size_t i) {
