@@ -248,6 +248,7 @@ int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& 
 {
     int32_t flipped = 0;
     std::vector<std::size_t> changed;
+    std::vector<IndexPair> turned;
     for (int round = 0; round < Rounds; ++round) {
         if (round > 0) flat = FlatAgain(ends, triangles, flat, changed);
         if (flat.empty()) break;
@@ -308,15 +309,19 @@ int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& 
             changed.push_back(t);
             changed.push_back(static_cast<std::size_t>(other));
             for (int32_t v : {a, b, apex, d}) touched[static_cast<std::size_t>(v)] = 1;
-            const IndexPair side{std::min(a, b), std::max(a, b)};
-            const auto it = std::lower_bound(edges.begin(), edges.end(), side);
-            if (it != edges.end() && *it == side) edges.erase(it);
+            turned.push_back({std::min(a, b), std::max(a, b)});
             ++now;
         }
         flipped += now;
         if (now == 0) break;
     }
     if (!changed.empty()) flat = FlatAgain(ends, triangles, flat, changed);
+    // note: the turned sides leave the edges in one pass; erasing each from
+    // a table of millions moved it all once a flip.
+    std::sort(turned.begin(), turned.end());
+    edges.erase(std::remove_if(edges.begin(), edges.end(),
+                               [&](const IndexPair& e) { return std::binary_search(turned.begin(), turned.end(), e); }),
+                edges.end());
     return flipped;
 }
 
@@ -465,10 +470,22 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh)
         repair.flipped += flipped;
         repair.collapsed += shortened;
         if (shortened > 0) {
-            for (IndexPair& e : edges) e = {root(e.from), root(e.to)};
-            edges.erase(std::remove_if(edges.begin(), edges.end(), [](const IndexPair& e) { return e.from == e.to; }), edges.end());
-            for (IndexPair& e : edges) e = {std::min(e.from, e.to), std::max(e.from, e.to)};
-            std::sort(edges.begin(), edges.end());
+            // Only the edges at a collapsed vertex change: they are sorted
+            // apart and merged back into the rest, still in order.
+            std::vector<IndexPair> moved;
+            std::size_t kept = 0;
+            for (const IndexPair& e : edges) {
+                const int32_t a = root(e.from), b = root(e.to);
+                if (a == e.from && b == e.to) {
+                    edges[kept++] = e;
+                } else if (a != b) {
+                    moved.push_back({std::min(a, b), std::max(a, b)});
+                }
+            }
+            edges.resize(kept);
+            std::sort(moved.begin(), moved.end());
+            edges.insert(edges.end(), moved.begin(), moved.end());
+            std::inplace_merge(edges.begin(), edges.begin() + static_cast<std::ptrdiff_t>(kept), edges.end());
             edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
         }
         if (flipped + shortened == 0) break;
