@@ -37,7 +37,7 @@ public:
                 guides_.push_back(UnitOf(g));
                 // note: a guide on the sphere is taken as it is, so that a
                 // copy of a mesh can land on its original's very points.
-                const double off = std::fabs(Norm(ToDvec3(g)) - SphereRadius);
+                const double off = std::fabs(Norm(ToD(g)) - SphereRadius);
                 guidePoints_.push_back(off <= 1e-6 * SphereRadius ? g : OnSphere(guides_.back()));
             }
         }

@@ -19,12 +19,6 @@ namespace {
 using Matrix = Eigen::Matrix3d;
 using Complex = std::complex<double>;
 
-D3 Unit(const D3& v)
-{
-    const double length = std::sqrt(Dot(v, v));
-    return length > 0.0 ? D3{v.x / length, v.y / length, v.z / length} : D3{0.0, 0.0, 0.0};
-}
-
 D3 Apply(const Matrix& m, const D3& v)
 {
     return {m(0, 0) * v.x + m(0, 1) * v.y + m(0, 2) * v.z, m(1, 0) * v.x + m(1, 1) * v.y + m(1, 2) * v.z,

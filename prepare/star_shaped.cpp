@@ -27,19 +27,6 @@ std::string TriangleName(size_t t)
     return "triangle " + std::to_string(t);
 }
 
-// Solid angle of the cone over a triangle (Van Oosterom and Strackee).
-double SolidAngle(const Vec3& a, const Vec3& b, const Vec3& c)
-{
-    const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z, cx = c.x, cy = c.y, cz = c.z;
-    const double det = TripleProduct(ToD(a), ToD(b), ToD(c));
-    const double la = std::sqrt(ax * ax + ay * ay + az * az);
-    const double lb = std::sqrt(bx * bx + by * by + bz * bz);
-    const double lc = std::sqrt(cx * cx + cy * cy + cz * cz);
-    const double denominator = la * lb * lc + (ax * bx + ay * by + az * bz) * lc + (ax * cx + ay * cy + az * cz) * lb +
-                               (bx * cx + by * cy + bz * cz) * la;
-    return 2.0 * std::atan2(det, denominator);
-}
-
 bool InsideOrOn(const Polyhedron& model, const Triangle& t, const Vec3& p)
 {
     const Vec3& a = model.vertices[static_cast<size_t>(t[0])];
@@ -162,7 +149,7 @@ std::string ValidateStarShaped(const Polyhedron& model)
         if (Orient3(a, b, c) <= 0) {
             return "it is not star-shaped about its centre: " + TriangleName(t) + " is seen edge-on or from behind";
         }
-        total += SolidAngle(a, b, c);
+        total += SolidAngle(ToD(a), ToD(b), ToD(c));
     }
     // Closed, oriented and facing the centre everywhere: the projection covers
     // the sphere a whole number of times, once for a star-shaped surface.

@@ -16,12 +16,6 @@ using Matrix = Eigen::Matrix3d;
 constexpr int Side = 64;
 constexpr std::size_t FaceCells = static_cast<std::size_t>(Side) * Side;
 
-D3 Unit(const D3& v)
-{
-    const double length = std::sqrt(Dot(v, v));
-    return length > 0.0 ? D3{v.x / length, v.y / length, v.z / length} : D3{0.0, 0.0, 0.0};
-}
-
 double Component(const D3& u, int axis) { return axis == 0 ? u.x : axis == 1 ? u.y : u.z; }
 
 // Face 2 axis + sign of the cube: where that axis leads, s and t along the
