@@ -173,5 +173,25 @@ TEST(EmbedOnSphere, EvenSidesShortenTheArcs)
     EXPECT_LT(lengths[1], 0.75 * lengths[0]) << lengths[0] << " -> " << lengths[1];
 }
 
+// Guides that are themselves a valid map (a lumpy sphere's directions from
+// its centre) are met: vertices come back at them and end on them.
+TEST(EmbedOnSphere, FollowsGuidesThatAreAValidMap)
+{
+    ModelTable lumpy = Icosphere(4, 1.0f);
+    PerturbRadially(lumpy, 0.3f, 5);
+    EmbedOptions options;
+    for (const Vec3& v : lumpy.vertices) {
+        const double length = std::hypot(v.x, v.y, v.z);
+        options.guides.push_back({static_cast<float>(v.x / length * SphereRadius), static_cast<float>(v.y / length * SphereRadius),
+                                  static_cast<float>(v.z / length * SphereRadius)});
+    }
+    ASSERT_EQ(CheckEmbedding(lumpy, options.guides), "") << "the guides must be a map themselves";
+    const SphericalEmbedding embedding = EmbedOnSphere(lumpy, options);
+    ASSERT_EQ(embedding.error, "");
+    size_t met = 0;
+    for (size_t v = 0; v < lumpy.vertices.size(); ++v) met += embedding.directions[v] == options.guides[v];
+    EXPECT_GE(met, lumpy.vertices.size() * 99 / 100) << met << " of " << lumpy.vertices.size();
+}
+
 }  // namespace
 }  // namespace vorlane

@@ -32,6 +32,12 @@ TEST(NearestSurface, AgreesWithTryingEveryTriangle)
         }
         const SurfacePoint found = surface.Nearest(p);
         ASSERT_EQ(found.distanceSquared, nearest) << k;
+        // Within a reach: the same point, or none where it lies farther.
+        const SurfacePoint reached = surface.Nearest(p, 1.5);
+        EXPECT_EQ(reached.triangle < 0, nearest > 1.5 * 1.5) << k;
+        if (reached.triangle >= 0) {
+            EXPECT_EQ(reached.distanceSquared, nearest) << k;
+        }
         const D3 miss = Sub(found.point, p);
         EXPECT_NEAR(Dot(miss, miss), nearest, 1e-9 * (1.0 + nearest));
     }
