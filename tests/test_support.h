@@ -1,4 +1,5 @@
-// Helpers shared by the core tests: captured faults and a scratch working directory.
+// Helpers shared by the core tests: captured faults, a scratch working
+// directory, meshes written as files.
 #pragma once
 
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "geometry/polyhedron.h"
 #include "literal/fault_sink.h"
 
 namespace vorlane::test {
@@ -68,6 +70,16 @@ inline std::string ReadFile(const std::filesystem::path& path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// Writes table as an OFF file, each float exactly.
+inline void WriteOff(const std::filesystem::path& path, const ModelTable& table)
+{
+    std::ofstream out(path);
+    out.precision(9);
+    out << "OFF\n" << table.vertices.size() << ' ' << table.triangles.size() << " 0\n";
+    for (const Vec3& v : table.vertices) out << v.x << ' ' << v.y << ' ' << v.z << '\n';
+    for (const Triangle& t : table.triangles) out << "3 " << t[0] << ' ' << t[1] << ' ' << t[2] << '\n';
 }
 
 }  // namespace vorlane::test

@@ -21,24 +21,13 @@
 #include "app/frame_view.h"
 #include "geometry/model_catalogue.h"
 #include "literal/merge_topologies.h"
+#include "app_test_support.h"
 #include "test_support.h"
 
 namespace {
 
 using vorlane::MainWindow;
-
-// Waits, running the event loop, until done() holds or the time is up; the
-// first frame builds every merge of the scene, slow under the sanitizers.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 90000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
+using vorlane::test::WaitFor;
 
 class MainWindowTest : public testing::Test {
 protected:

@@ -12,27 +12,19 @@
 #include <string>
 #include <thread>
 
+#include "app_test_support.h"
 #include "test_support.h"
 #include "x11_close.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using vorlane::test::Capture;
+using vorlane::test::WaitUntil;
 
 // A start under the sanitizers, with every merge of the scene, can be slow.
 constexpr int StartTimeoutMs = 90000;
 constexpr int ExitTimeoutMs = 30000;
-
-std::string Capture(const std::string& command)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        pclose(pipe);
-    }
-    return output;
-}
 
 // The process's visible top-level windows, as xdotool lists them.
 QStringList VisibleWindows(const QProcess& program, const std::string& name = "")
@@ -40,16 +32,6 @@ QStringList VisibleWindows(const QProcess& program, const std::string& name = ""
     std::string command = "xdotool search --onlyvisible --pid " + std::to_string(program.processId());
     if (!name.empty()) command += " --name '" + name + "'";
     return QString::fromStdString(Capture(command + " 2>/dev/null")).split('\n', Qt::SkipEmptyParts);
-}
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
 }
 
 class ProgramTest : public testing::Test {

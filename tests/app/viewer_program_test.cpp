@@ -12,41 +12,16 @@
 #include <thread>
 
 #include "bench/mesh_generator.h"
+#include "app_test_support.h"
 #include "test_support.h"
 #include "x11_close.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Capture(const std::string& command)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        pclose(pipe);
-    }
-    return output;
-}
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
-
-void WriteOff(const fs::path& path, const vorlane::ModelTable& table)
-{
-    std::ofstream out(path);
-    out << "OFF\n" << table.vertices.size() << ' ' << table.triangles.size() << " 0\n";
-    for (const vorlane::Vec3& v : table.vertices) out << v.x << ' ' << v.y << ' ' << v.z << '\n';
-    for (const vorlane::Triangle& t : table.triangles) out << "3 " << t[0] << ' ' << t[1] << ' ' << t[2] << '\n';
-}
+using vorlane::test::Capture;
+using vorlane::test::WaitUntil;
+using vorlane::test::WriteOff;
 
 class ViewerProgramTest : public testing::Test {
 protected:

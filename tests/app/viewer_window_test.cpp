@@ -24,29 +24,14 @@
 #include "app/morph_view.h"
 #include "bench/mesh_generator.h"
 #include "io/gltf_writer.h"
+#include "app_test_support.h"
 #include "test_support.h"
 
 namespace vorlane {
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 120000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-void WriteOff(const std::string& path, const ModelTable& table)
-{
-    std::ofstream out(path);
-    out << "OFF\n" << table.vertices.size() << ' ' << table.triangles.size() << " 0\n";
-    for (const Vec3& v : table.vertices) out << v.x << ' ' << v.y << ' ' << v.z << '\n';
-    for (const Triangle& t : table.triangles) out << "3 " << t[0] << ' ' << t[1] << ' ' << t[2] << '\n';
-}
+using test::WaitFor;
+using test::WriteOff;
 
 // The morph's pixels: neither sky, floor, shadow nor the light's marker.
 std::vector<bool> Silhouette(const QImage& frame)

@@ -17,16 +17,7 @@
 namespace {
 
 using namespace vorlane;
-
-void WriteOff(const ModelTable& table, const std::string& path)
-{
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fprintf(file, "OFF\n%zu %zu 0\n", table.vertices.size(), table.triangles.size());
-    for (const Vec3& v : table.vertices) std::fprintf(file, "%.9g %.9g %.9g\n", v.x, v.y, v.z);
-    for (const Triangle& t : table.triangles) std::fprintf(file, "3 %d %d %d\n", t[0], t[1], t[2]);
-    std::fclose(file);
-}
+using test::WriteOff;
 
 // Every output of the whole path, from files to .glb, compressed .glb and
 // .ply, is the same byte for byte on one thread and on two. The pairs are
@@ -50,8 +41,8 @@ TEST(MorphJob, TwoThreadsWriteTheSameFilesAsOne)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteOff(c.source, "source.off");
-        WriteOff(c.target, "target.off");
+        WriteOff("source.off", c.source);
+        WriteOff("target.off", c.target);
         std::string outputs[2];
         for (int threads = 1; threads <= 2; ++threads) {
             MorphRequest request;
@@ -100,8 +91,8 @@ TEST(MorphJob, ACopyTurnedAndStretchedMorphsPointToLikePoint)
         const auto r = moved(v);
         v = {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2])};
     }
-    WriteOff(shape, "c.off");
-    WriteOff(copy, "turned.off");
+    WriteOff("c.off", shape);
+    WriteOff("turned.off", copy);
     MorphRequest request;
     request.source = "c.off";
     request.target = "turned.off";
