@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "merge/merge_models.h"
+#include "prepare/follow_shape.h"
 #include "prepare/prepare_mesh.h"
 
 namespace {
@@ -134,6 +135,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         const std::string problem = vorlane::CheckStarShaped(prepared[k].model, k == 0 ? "source" : "target");
         if (!problem.empty()) return 0;
+    }
+    // A spherical map may be made again to follow the other mesh's; what it
+    // becomes must still be a map the merge takes.
+    const int follower = prepared[1].model.map == vorlane::SphereMap::Spherical ? 1
+                         : prepared[0].model.map == vorlane::SphereMap::Spherical ? 0
+                                                                                  : -1;
+    if (follower >= 0) {
+        double misfit = 0.0;
+        if (vorlane::FollowShape(prepared[1 - follower].model, prepared[follower].model, misfit)) {
+            Require(vorlane::CheckStarShaped(prepared[follower].model, "follower").empty());
+        }
     }
     const vorlane::MergedModels merged =
         vorlane::MergeModels(prepared[0].model, prepared[1].model, vorlane::MergeMethod::Robust);
