@@ -10,10 +10,12 @@ namespace vorlane {
 
 namespace {
 
-constexpr int Byte = 5120;
-constexpr int Short = 5122;
-constexpr int UnsignedInt = 5125;
-constexpr int Float = 5126;
+using gltf::ArrayBuffer;
+using gltf::Byte;
+using gltf::ElementArrayBuffer;
+using gltf::Float;
+using gltf::Short;
+using gltf::UnsignedInt;
 // note: positions take at most half the 16-bit range, so that an offset,
 // a difference of two of them, fits as well.
 constexpr double HalfRange = 16383.0;
@@ -56,7 +58,7 @@ void AddEncoded(EncodedMorph& out, std::vector<unsigned char> encoded, uint64_t 
     view.buffer = 1;
     view.byteOffset = document.fallbackLength;
     view.byteLength = count * static_cast<uint64_t>(stride);
-    view.byteStride = target == 34963 ? 0 : stride;
+    view.byteStride = target == ElementArrayBuffer ? 0 : stride;
     view.target = target;
     view.meshoptMode = mode;
     view.meshoptStride = stride;
@@ -130,7 +132,7 @@ EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start
     std::vector<unsigned char> indices(meshopt_encodeIndexBufferBound(ordered.size(), count));
     meshopt_encodeIndexVersion(1);
     indices.resize(meshopt_encodeIndexBuffer(indices.data(), indices.size(), ordered.data(), ordered.size()));
-    AddEncoded(out, std::move(indices), ordered.size(), 4, "TRIANGLES", 34963, UnsignedInt, "SCALAR", false);
+    AddEncoded(out, std::move(indices), ordered.size(), 4, "TRIANGLES", ElementArrayBuffer, UnsignedInt, "SCALAR", false);
 
     meshopt_encodeVertexVersion(0);
     std::vector<Short4> positions(count), offsets(count);
@@ -145,7 +147,7 @@ EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start
         }
         positions[i].c[3] = offsets[i].c[3] = 0;
     }
-    AddEncoded(out, EncodeVertices(positions), count, 8, "ATTRIBUTES", 34962, Short, "VEC3", false);
+    AddEncoded(out, EncodeVertices(positions), count, 8, "ATTRIBUTES", ArrayBuffer, Short, "VEC3", false);
     IntegerBounds(positions, out.document.accessors.back());
 
     std::vector<Byte4> normals(count);
@@ -155,10 +157,10 @@ EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start
         const Byte4 e = NormalBytes(endNormals[i]);
         normalOffsets[i] = {(e.c[0] - normals[i].c[0]) / 127.0f, (e.c[1] - normals[i].c[1]) / 127.0f, (e.c[2] - normals[i].c[2]) / 127.0f};
     }
-    AddEncoded(out, EncodeVertices(normals), count, 4, "ATTRIBUTES", 34962, Byte, "VEC3", true);
-    AddEncoded(out, EncodeVertices(offsets), count, 8, "ATTRIBUTES", 34962, Short, "VEC3", false);
+    AddEncoded(out, EncodeVertices(normals), count, 4, "ATTRIBUTES", ArrayBuffer, Byte, "VEC3", true);
+    AddEncoded(out, EncodeVertices(offsets), count, 8, "ATTRIBUTES", ArrayBuffer, Short, "VEC3", false);
     IntegerBounds(offsets, out.document.accessors.back());
-    AddEncoded(out, EncodeVertices(normalOffsets), count, 12, "ATTRIBUTES", 34962, Float, "VEC3", false);
+    AddEncoded(out, EncodeVertices(normalOffsets), count, 12, "ATTRIBUTES", ArrayBuffer, Float, "VEC3", false);
     for (const std::vector<unsigned char>& blob : out.blobs) out.pieces.push_back({blob.data(), blob.size()});
     return out;
 }

@@ -11,12 +11,22 @@
 
 namespace vorlane {
 
+// glTF's codes for buffer targets and component types.
+namespace gltf {
+inline constexpr int ArrayBuffer = 34962;
+inline constexpr int ElementArrayBuffer = 34963;
+inline constexpr int Byte = 5120;
+inline constexpr int Short = 5122;
+inline constexpr int UnsignedInt = 5125;
+inline constexpr int Float = 5126;
+}  // namespace gltf
+
 struct GltfView {
     int buffer = 0;
     uint64_t byteOffset = 0;
     uint64_t byteLength = 0;
     int byteStride = 0;  // 0: tightly packed
-    int target = 0;      // 34962 vertex data, 34963 indices, 0 neither
+    int target = 0;      // gltf::ArrayBuffer, gltf::ElementArrayBuffer or 0
     // EXT_meshopt_compression: the encoded bytes in buffer 0, decoding to
     // count elements of byteStride bytes by mode; mode null for a plain view.
     const char* meshoptMode = nullptr;
@@ -28,7 +38,7 @@ struct GltfView {
 
 struct GltfAccessor {
     int view = 0;
-    int componentType = 0;  // 5120 byte, 5122 short, 5125 unsigned int, 5126 float
+    int componentType = 0;  // gltf::Byte, Short, UnsignedInt or Float
     uint64_t count = 0;
     const char* type = "SCALAR";
     bool normalized = false;

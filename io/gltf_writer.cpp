@@ -22,10 +22,10 @@ namespace vorlane {
 
 namespace {
 
-constexpr int ArrayBuffer = 34962;
-constexpr int ElementArrayBuffer = 34963;
-constexpr int Float = 5126;
-constexpr int UnsignedInt = 5125;
+using gltf::ArrayBuffer;
+using gltf::ElementArrayBuffer;
+using gltf::Float;
+using gltf::UnsignedInt;
 constexpr uint64_t GlbLimit = 0xffffffffu;
 const char* const Base64Marker = "@vorlane-base64@";
 
