@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "geometry/by_vertex.h"
+
 namespace vorlane {
 namespace {
 
@@ -45,27 +47,6 @@ int32_t Corner(const ModelTable& table, size_t halfEdge)
 size_t NextInTriangle(size_t h) { return h - h % 3 + (h % 3 + 1) % 3; }
 size_t PrevInTriangle(size_t h) { return h - h % 3 + (h % 3 + 2) % 3; }
 
-// Items filed by vertex, each vertex's sorted: one counting pass and small
-// sorts, where a sort of all of them took a tenth of a big merge's run.
-template <class Item>
-struct ByVertex {
-    std::vector<size_t> first;  // vertex v's items are [first[v], first[v + 1])
-    std::vector<Item> items;
-
-    // file(visit) calls visit(vertex, item) for every item, twice over.
-    template <class File>
-    ByVertex(size_t vertexCount, File file) : first(vertexCount + 1, 0)
-    {
-        file([&](size_t v, const Item&) { ++first[v + 1]; });
-        for (size_t v = 0; v < vertexCount; ++v) first[v + 1] += first[v];
-        items.resize(first[vertexCount]);
-        std::vector<size_t> fill(first.begin(), first.end() - 1);
-        file([&](size_t v, const Item& item) { items[fill[v]++] = item; });
-        for (size_t v = 0; v < vertexCount; ++v) {
-            std::sort(items.begin() + static_cast<std::ptrdiff_t>(first[v]), items.begin() + static_cast<std::ptrdiff_t>(first[v + 1]));
-        }
-    }
-};
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "geometry/by_vertex.h"
 #include "geometry/dvec3.h"
 
 namespace vorlane {
@@ -66,48 +67,29 @@ struct ListSpan {
 
 class VertexLists {
 public:
-    ListSpan operator[](std::size_t v) const { return {items_.data() + start_[v], items_.data() + start_[v + 1]}; }
+    ListSpan operator[](std::size_t v) const { return {lists_.Data(v), lists_.Data(v) + lists_.Size(v)}; }
 
     // Each triangle's corner i, where wanted, lists what add(corner, i)
-    // names; sorted and without repeats when unique is set. Other vertices'
+    // names, sorted; without repeats when unique is set. Other vertices'
     // lists are empty.
     template <class Add>
     VertexLists(const std::vector<Corners>& triangles, const std::vector<char>& wanted, bool unique, Add add)
-        : start_(wanted.size() + 1, 0)
+        : lists_(wanted.size(), [&](auto visit) {
+              for (std::size_t t = 0; t < triangles.size(); ++t) {
+                  const Corners& c = triangles[t];
+                  if (c[0] < 0) continue;
+                  for (int i = 0; i < 3; ++i) {
+                      const std::size_t v = static_cast<std::size_t>(c[static_cast<std::size_t>(i)]);
+                      if (wanted[v]) visit(v, add(static_cast<int32_t>(t), i));
+                  }
+              }
+          })
     {
-        const std::size_t vertexCount = wanted.size();
-        for (const Corners& c : triangles) {
-            if (c[0] < 0) continue;
-            for (int32_t v : c) start_[static_cast<std::size_t>(v) + 1] += wanted[static_cast<std::size_t>(v)];
-        }
-        for (std::size_t v = 0; v < vertexCount; ++v) start_[v + 1] += start_[v];
-        items_.resize(static_cast<std::size_t>(start_[vertexCount]));
-        std::vector<int32_t> fill(start_.begin(), start_.end() - 1);
-        for (std::size_t t = 0; t < triangles.size(); ++t) {
-            const Corners& c = triangles[t];
-            if (c[0] < 0) continue;
-            for (int i = 0; i < 3; ++i) {
-                const std::size_t v = static_cast<std::size_t>(c[static_cast<std::size_t>(i)]);
-                if (wanted[v]) items_[static_cast<std::size_t>(fill[v]++)] = add(static_cast<int32_t>(t), i);
-            }
-        }
-        if (!unique) return;
-        int32_t kept = 0;
-        for (std::size_t v = 0; v < vertexCount; ++v) {
-            int32_t* first = items_.data() + start_[v];
-            int32_t* last = items_.data() + start_[v + 1];
-            std::sort(first, last);
-            last = std::unique(first, last);
-            start_[v] = kept;
-            for (int32_t* x = first; x != last; ++x) items_[static_cast<std::size_t>(kept++)] = *x;
-        }
-        start_[vertexCount] = kept;
-        items_.resize(static_cast<std::size_t>(kept));
+        if (unique) lists_.Unique();
     }
 
 private:
-    std::vector<int32_t> start_;
-    std::vector<int32_t> items_;
+    ByVertex<int32_t> lists_;
 };
 
 // Neighbours of the wanted vertices, for the link condition of a collapse.

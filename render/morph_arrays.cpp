@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "geometry/by_vertex.h"
 #include "geometry/morph_step.h"
 
 namespace vorlane {
@@ -25,13 +26,10 @@ void AppendPlaced(std::vector<float>& out, const std::vector<Vec3>& points, cons
 }
 
 // Distinct sides of the triangles, two indices an edge, in ascending order:
-// each side filed under its lower end, then each vertex's few sorted (a
-// whole sort of a million-triangle morph's sides took a second).
+// each side filed under its lower end.
 void CollectEdges(MorphArrays& arrays)
 {
-    const std::size_t n = static_cast<std::size_t>(arrays.vertexCount);
-    std::vector<uint32_t> first(n + 1, 0);
-    const auto sides = [&](auto visit) {
+    ByVertex<uint32_t> higher(static_cast<std::size_t>(arrays.vertexCount), [&](auto visit) {
         for (std::size_t t = 0; t + 2 < arrays.triangles.size(); t += 3) {
             for (std::size_t c = 0; c < 3; ++c) {
                 const uint32_t a = arrays.triangles[t + c];
@@ -39,21 +37,14 @@ void CollectEdges(MorphArrays& arrays)
                 if (a != b) visit(std::min(a, b), std::max(a, b));
             }
         }
-    };
-    sides([&](uint32_t low, uint32_t) { ++first[low + 1]; });
-    for (std::size_t v = 0; v < n; ++v) first[v + 1] += first[v];
-    std::vector<uint32_t> higher(first[n]);
-    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
-    sides([&](uint32_t low, uint32_t high) { higher[fill[low]++] = high; });
+    });
+    higher.Unique();
     arrays.edges.clear();
-    arrays.edges.reserve(higher.size());
-    for (std::size_t v = 0; v < n; ++v) {
-        const auto begin = higher.begin() + first[v], end = higher.begin() + first[v + 1];
-        std::sort(begin, end);
-        const auto last = std::unique(begin, end);
-        for (auto it = begin; it != last; ++it) {
+    arrays.edges.reserve(2 * higher.items.size());
+    for (std::size_t v = 0; v + 1 < higher.first.size(); ++v) {
+        for (std::size_t k = higher.first[v]; k < higher.first[v + 1]; ++k) {
             arrays.edges.push_back(static_cast<uint32_t>(v));
-            arrays.edges.push_back(*it);
+            arrays.edges.push_back(higher.items[k]);
         }
     }
     arrays.edgeCount = static_cast<int32_t>(arrays.edges.size() / 2);
