@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <vector>
 
@@ -14,8 +15,11 @@
 namespace vorlane {
 
 // The corners of a face, in order. Up to three are held in place: a merge of
-// real meshes makes hundreds of thousands of triangles, and one allocation
-// each would cost more than the rest of building them.
+// real meshes makes millions of triangles, and one allocation each would
+// cost more than the rest of building them. Past three, the same words hold
+// a pointer to all the corners and their capacity, so a face record stays
+// at 20 bytes: at a million triangles per mesh the faces are the largest
+// table of the merge.
 class FaceIndices {
 public:
     using value_type = int32_t;
@@ -27,24 +31,56 @@ public:
     {
         for (int32_t corner : corners) push_back(corner);
     }
-    // A triangle, without the list's loop: merges make them by the million.
-    FaceIndices(int32_t a, int32_t b, int32_t c) : inPlace_{a, b, c}, size_(3) {}
+    // A triangle, without the list's loop.
+    FaceIndices(int32_t a, int32_t b, int32_t c) : words_{a, b, c}, size_(3) {}
+    FaceIndices(const FaceIndices& other) : size_(other.size_)
+    {
+        if (!Spilled()) {
+            std::copy(other.words_, other.words_ + InPlace, words_);
+            return;
+        }
+        Spill(size_);
+        std::copy(other.begin(), other.end(), Heap());
+    }
+    FaceIndices(FaceIndices&& other) noexcept : size_(other.size_)
+    {
+        std::copy(other.words_, other.words_ + InPlace, words_);
+        other.size_ = 0;
+    }
+    FaceIndices& operator=(FaceIndices other) noexcept
+    {
+        std::swap(size_, other.size_);
+        std::swap(words_, other.words_);
+        return *this;
+    }
+    ~FaceIndices()
+    {
+        if (Spilled()) delete[] Heap();
+    }
 
     void push_back(int32_t corner)
     {
-        if (size_ < inPlace_.size()) {
-            inPlace_[size_++] = corner;
+        if (size_ < InPlace) {
+            words_[size_++] = corner;
             return;
         }
-        if (size_ == inPlace_.size()) spilled_.assign(inPlace_.begin(), inPlace_.end());
-        spilled_.push_back(corner);
-        ++size_;
+        if (size_ == InPlace) {
+            const std::array<int32_t, InPlace> held{words_[0], words_[1], words_[2]};
+            Spill(2 * InPlace);
+            std::copy(held.begin(), held.end(), Heap());
+        } else if (size_ == static_cast<uint32_t>(words_[2])) {
+            int32_t* old = Heap();
+            Spill(2 * size_);
+            std::copy(old, old + size_, Heap());
+            delete[] old;
+        }
+        Heap()[size_++] = corner;
     }
 
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
-    int32_t* data() { return size_ > inPlace_.size() ? spilled_.data() : inPlace_.data(); }
-    const int32_t* data() const { return size_ > inPlace_.size() ? spilled_.data() : inPlace_.data(); }
+    int32_t* data() { return Spilled() ? Heap() : words_; }
+    const int32_t* data() const { return Spilled() ? Heap() : words_; }
     int32_t* begin() { return data(); }
     int32_t* end() { return data() + size_; }
     const int32_t* begin() const { return data(); }
@@ -59,15 +95,31 @@ public:
     friend bool operator!=(const FaceIndices& a, const FaceIndices& b) { return !(a == b); }
 
 private:
-    std::array<int32_t, 3> inPlace_{};
+    static constexpr uint32_t InPlace = 3;
+    bool Spilled() const { return size_ > InPlace; }
+    int32_t* Heap() const
+    {
+        int32_t* heap = nullptr;
+        std::memcpy(&heap, words_, sizeof heap);
+        return heap;
+    }
+    // A fresh block of capacity corners; words_[2] keeps the capacity.
+    void Spill(uint32_t capacity)
+    {
+        int32_t* heap = new int32_t[capacity];
+        std::memcpy(words_, &heap, sizeof heap);
+        words_[2] = static_cast<int32_t>(capacity);
+    }
+
+    int32_t words_[InPlace] = {0, 0, 0};
     uint32_t size_ = 0;
-    std::vector<int32_t> spilled_;  // every corner, once there are more than three
 };
 
 struct MeshFace {
     int32_t vertexCount = 0;
     FaceIndices indices;
 };
+static_assert(sizeof(MeshFace) == 20, "a face record grows every merged mesh's largest table");
 
 // Where a merged vertex lies on one input model's surface: in triangle
 // `triangle` of its faces, at weights[0] * corner 0 + weights[1] * corner 1 +

@@ -168,6 +168,19 @@ TEST(FaceIndices, KeepOrderPastTheCornersHeldInPlace)
     EXPECT_NE(copy, (FaceIndices{0, 10, 20, 30, 40, 50}));
     EXPECT_NE((FaceIndices{1, 2, 3}), (FaceIndices{1, 2, 4}));
     EXPECT_TRUE(FaceIndices{}.empty());
+    // Moves and assignments between held and spilled lists (the sanitizer
+    // build sees any block lost or freed twice).
+    FaceIndices moved = std::move(corners);
+    EXPECT_EQ(moved, copy);
+    FaceIndices small{4, 5, 6};
+    small = copy;
+    EXPECT_EQ(small, copy);
+    moved = FaceIndices{7, 8};
+    EXPECT_EQ(moved, (FaceIndices{7, 8}));
+    std::vector<MeshFace> faces(3, {7, copy});
+    faces.resize(1000, {3, {1, 2, 3}});
+    EXPECT_EQ(faces[2].indices, copy);
+    EXPECT_EQ(faces[999].indices, (FaceIndices{1, 2, 3}));
 }
 
 }  // namespace
