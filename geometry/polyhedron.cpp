@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "geometry/by_vertex.h"
+
 namespace vorlane {
 
 Polyhedron BuildPolyhedron(const ModelTable& table, const Vec3& centre)
@@ -19,14 +21,21 @@ Polyhedron BuildPolyhedron(const ModelTable& table, const Vec3& centre)
         ProjectToSphere(model.vertices[i], model.spherePoints[i]);
     }
     model.faces = table.triangles;
-    model.edges.reserve(table.triangles.size() * 3);
-    for (const Triangle& t : table.triangles) {
-        for (const auto& [a, b] : {std::pair{t[0], t[1]}, std::pair{t[0], t[2]}, std::pair{t[1], t[2]}}) {
-            if (a != b) model.edges.push_back({std::min(a, b), std::max(a, b)});
+    // Each side filed under its lower end comes out sorted and without
+    // repeats, as one sort of all sides would leave it, in a pass over them.
+    ByVertex<int32_t> higherEnds(table.vertices.size(), [&](auto visit) {
+        for (const Triangle& t : table.triangles) {
+            for (const auto& [a, b] : {std::pair{t[0], t[1]}, std::pair{t[0], t[2]}, std::pair{t[1], t[2]}}) {
+                if (a != b) visit(static_cast<std::size_t>(std::min(a, b)), std::max(a, b));
+            }
         }
+    });
+    higherEnds.Unique();
+    model.edges.reserve(higherEnds.items.size());
+    for (std::size_t v = 0; v < table.vertices.size(); ++v) {
+        for (std::size_t k = higherEnds.first[v]; k < higherEnds.first[v + 1]; ++k)
+            model.edges.push_back({static_cast<int32_t>(v), higherEnds.items[k]});
     }
-    std::sort(model.edges.begin(), model.edges.end());
-    model.edges.erase(std::unique(model.edges.begin(), model.edges.end()), model.edges.end());
     model.edgeCount = static_cast<int32_t>(model.edges.size());
     model.centre = centre;
     return model;
