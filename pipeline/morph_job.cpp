@@ -19,6 +19,7 @@ namespace {
 struct LoadedModel {
     std::string error;
     bool builtIn = false;
+    bool checked = false;
     Polyhedron model;
 };
 
@@ -41,6 +42,7 @@ LoadedModel Load(const std::string& argument, const std::optional<Vec3>& centre,
     PreparedModel prepared = PrepareMesh(std::move(read.table), {centre, embedding}, argument, progress);
     loaded.error = std::move(prepared.error);
     loaded.model = std::move(prepared.model);
+    loaded.checked = prepared.checked;
     return loaded;
 }
 
@@ -104,8 +106,8 @@ MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& reportP
     if (method == MergeMethod::Robust) {
         std::string problems[2];
         BothAtOnce(
-            parallel, [&] { problems[0] = CheckStarShaped(*job.source, "source", progress); },
-            [&] { problems[1] = CheckStarShaped(*job.target, "target", progress); });
+            parallel, [&] { if (!source.checked) problems[0] = CheckStarShaped(*job.source, "source", progress); },
+            [&] { if (!target.checked) problems[1] = CheckStarShaped(*job.target, "target", progress); });
         job.error = problems[0].empty() ? problems[1] : problems[0];
         if (!job.error.empty()) return job;
     }

@@ -100,7 +100,10 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
                 return prepared;
             }
             // Auto keeps the central map only where the merge can take it.
-            if (options.embedding == EmbeddingChoice::Central || ValidateStarShaped(prepared.model).empty()) return prepared;
+            if (options.embedding == EmbeddingChoice::Central) return prepared;
+            // note: the check the merge asks for later, so it is not made twice.
+            prepared.checked = ValidateStarShaped(prepared.model).empty();
+            if (prepared.checked) return prepared;
         } else if (options.embedding == EmbeddingChoice::Central) {
             prepared.error = name + ": " + problem;
             return prepared;

@@ -17,6 +17,7 @@ struct PreparedModel {
     // Empty on success; otherwise one line naming the mesh and the reason.
     std::string error;
     Polyhedron model;
+    bool checked = false;  // already known to pass CheckStarShaped
 };
 
 // Which map onto the sphere a mesh gets.
