@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "geometry/by_vertex.h"
@@ -54,6 +55,63 @@ struct Ends {
     }
 };
 
+// The triangles a repair can reach, as a list kept beside the mesh: those
+// around a region of vertices. A flip or collapse changes only triangles
+// around corners of flat ones, which the region holds, so a triangle around
+// a vertex of the region either was so when the list was made or changed
+// since, and is listed either way. Lists by vertex are then made from these
+// few thousand triangles, not from the millions of the whole mesh.
+class Reach {
+public:
+    explicit Reach(std::size_t vertexCount) : inside_(vertexCount, 0) {}
+
+    // Triangles holding every wanted vertex, and others; the whole mesh is
+    // scanned again only when a wanted vertex lies outside the region.
+    const std::vector<int32_t>& Around(const std::vector<Corners>& triangles, const std::vector<char>& wanted)
+    {
+        bool outside = false;
+        for (std::size_t v = 0; v < wanted.size(); ++v) {
+            if (wanted[v] && !inside_[v]) inside_[v] = 1, outside = true;
+        }
+        if (!outside) return listed_;
+        // note: two rings more, as the next rounds' flat corners lie near.
+        for (int ring = 0; ring < 2; ++ring) {
+            std::vector<char> grown = inside_;
+            for (const Corners& c : triangles) {
+                if (c[0] >= 0 && (inside_[static_cast<std::size_t>(c[0])] || inside_[static_cast<std::size_t>(c[1])] ||
+                                  inside_[static_cast<std::size_t>(c[2])]))
+                    for (const int32_t v : c) grown[static_cast<std::size_t>(v)] = 1;
+            }
+            inside_.swap(grown);
+        }
+        slot_.assign(inside_.size(), -1);
+        slots_ = 0;
+        for (std::size_t v = 0; v < inside_.size(); ++v) {
+            if (inside_[v]) slot_[v] = slots_++;
+        }
+        listed_.clear();
+        for (std::size_t t = 0; t < triangles.size(); ++t) {
+            const Corners& c = triangles[t];
+            if (c[0] >= 0 && (inside_[static_cast<std::size_t>(c[0])] || inside_[static_cast<std::size_t>(c[1])] ||
+                              inside_[static_cast<std::size_t>(c[2])]))
+                listed_.push_back(static_cast<int32_t>(t));
+        }
+        return listed_;
+    }
+
+    // Vertices of the region are numbered from 0, the others -1, so lists
+    // by vertex cost what the region holds, not what the mesh does. The
+    // numbers change as the region grows: lists live for one round.
+    int32_t Slot(std::size_t v) const { return slot_[v]; }
+    std::size_t Slots() const { return static_cast<std::size_t>(slots_); }
+
+private:
+    std::vector<char> inside_;
+    std::vector<int32_t> slot_;
+    int32_t slots_ = 0;
+    std::vector<int32_t> listed_;
+};
+
 // Lists of numbers by vertex in two flat tables, built without one
 // allocation per vertex: a repair runs over meshes of millions, and lists
 // only the vertices it asks about, those of a few flat triangles.
@@ -67,43 +125,57 @@ struct ListSpan {
 
 class VertexLists {
 public:
-    ListSpan operator[](std::size_t v) const { return {lists_.Data(v), lists_.Data(v) + lists_.Size(v)}; }
+    ListSpan operator[](std::size_t v) const
+    {
+        const int32_t slot = reach_.Slot(v);
+        if (slot < 0) return {nullptr, nullptr};
+        const std::size_t s = static_cast<std::size_t>(slot);
+        return {lists_.Data(s), lists_.Data(s) + lists_.Size(s)};
+    }
 
     // Each triangle's corner i, where wanted, lists what add(corner, i)
     // names, sorted; without repeats when unique is set. Other vertices'
     // lists are empty.
     template <class Add>
-    VertexLists(const std::vector<Corners>& triangles, const std::vector<char>& wanted, bool unique, Add add)
-        : lists_(wanted.size(), [&](auto visit) {
-              for (std::size_t t = 0; t < triangles.size(); ++t) {
-                  const Corners& c = triangles[t];
-                  if (c[0] < 0) continue;
-                  for (int i = 0; i < 3; ++i) {
-                      const std::size_t v = static_cast<std::size_t>(c[static_cast<std::size_t>(i)]);
-                      if (wanted[v]) visit(v, add(static_cast<int32_t>(t), i));
-                  }
-              }
-          })
+    VertexLists(const std::vector<Corners>& triangles, Reach& reach, const std::vector<char>& wanted, bool unique, Add add)
+        : reach_(reach), lists_(File(triangles, reach.Around(triangles, wanted), reach, wanted, add))
     {
         if (unique) lists_.Unique();
     }
 
 private:
+    template <class Add>
+    static ByVertex<int32_t> File(const std::vector<Corners>& triangles, const std::vector<int32_t>& listed, const Reach& reach,
+                                  const std::vector<char>& wanted, Add add)
+    {
+        return ByVertex<int32_t>(reach.Slots(), [&](auto visit) {
+            for (const int32_t t : listed) {
+                const Corners& c = triangles[static_cast<std::size_t>(t)];
+                if (c[0] < 0) continue;
+                for (int i = 0; i < 3; ++i) {
+                    const std::size_t v = static_cast<std::size_t>(c[static_cast<std::size_t>(i)]);
+                    if (wanted[v]) visit(static_cast<std::size_t>(reach.Slot(v)), add(t, i));
+                }
+            }
+        });
+    }
+
+    const Reach& reach_;
     ByVertex<int32_t> lists_;
 };
 
 // Neighbours of the wanted vertices, for the link condition of a collapse.
-VertexLists Neighbours(const std::vector<Corners>& triangles, const std::vector<char>& wanted)
+VertexLists Neighbours(const std::vector<Corners>& triangles, Reach& reach, const std::vector<char>& wanted)
 {
-    return VertexLists(triangles, wanted, true, [&](int32_t t, int i) {
+    return VertexLists(triangles, reach, wanted, true, [&](int32_t t, int i) {
         return triangles[static_cast<std::size_t>(t)][static_cast<std::size_t>((i + 1) % 3)];
     });
 }
 
 // The triangles around the wanted vertices.
-VertexLists Holding(const std::vector<Corners>& triangles, const std::vector<char>& wanted)
+VertexLists Holding(const std::vector<Corners>& triangles, Reach& reach, const std::vector<char>& wanted)
 {
-    return VertexLists(triangles, wanted, false, [](int32_t t, int) { return t; });
+    return VertexLists(triangles, reach, wanted, false, [](int32_t t, int) { return t; });
 }
 
 // The corners of the listed triangles, as a mask over the vertices.
@@ -145,15 +217,26 @@ bool SameAtBothEnds(const MorphMesh& mesh, int32_t a, int32_t b)
 
 // Collapses edges whose ends coincide at both ends; rep maps each vertex to
 // the one it became. Nothing moves, so no other triangle changes shape.
-int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangles, std::vector<int32_t>& rep,
-                           std::vector<std::size_t>& changed)
+// A triangle with such a side has no area, so only the flat ones and those
+// changed since are looked at, in order as a pass over all would; one
+// changed in a round has every corner touched and waits for the next.
+int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangles, Reach& reach, std::vector<int32_t>& rep,
+                           const std::vector<std::size_t>& flat, std::vector<std::size_t>& changed)
 {
     int32_t collapsed = 0;
+    std::vector<std::size_t> candidates = flat;
     for (int round = 0; round < Rounds; ++round) {
+        if (round > 0) {
+            candidates = changed;
+            candidates.insert(candidates.end(), flat.begin(), flat.end());
+            std::sort(candidates.begin(), candidates.end());
+            candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+        }
         // Only the ends of coincident sides are asked about.
         std::vector<char> wanted(rep.size(), 0);
         bool any = false;
-        for (const Corners& t : triangles) {
+        for (const std::size_t index : candidates) {
+            const Corners& t = triangles[index];
             if (t[0] < 0) continue;
             for (int i = 0; i < 3; ++i) {
                 const int32_t a = t[static_cast<std::size_t>(i)], b = t[static_cast<std::size_t>((i + 1) % 3)];
@@ -163,11 +246,12 @@ int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangle
             }
         }
         if (!any) break;
-        const VertexLists around = Neighbours(triangles, wanted);
-        const VertexLists holding = Holding(triangles, wanted);
+        const VertexLists around = Neighbours(triangles, reach, wanted);
+        const VertexLists holding = Holding(triangles, reach, wanted);
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
-        for (Corners& t : triangles) {
+        for (const std::size_t index : candidates) {
+            Corners& t = triangles[index];
             if (t[0] < 0) continue;
             for (int i = 0; i < 3 && t[0] >= 0; ++i) {
                 const int32_t a = t[static_cast<std::size_t>(i)], b = t[static_cast<std::size_t>((i + 1) % 3)];
@@ -225,8 +309,8 @@ std::vector<std::size_t> FlatAgain(const Ends& ends, const std::vector<Corners>&
 
 // Turns the longest side of each flat triangle where that helps; flat
 // lists the flat triangles before and after.
-int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& triangles, std::vector<IndexPair>& edges,
-                 std::vector<std::size_t>& flat)
+int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& triangles, Reach& reach,
+                 std::vector<IndexPair>& edges, std::vector<std::size_t>& flat)
 {
     int32_t flipped = 0;
     std::vector<std::size_t> changed;
@@ -236,7 +320,7 @@ int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& 
         if (flat.empty()) break;
         // note: a flip touches only its four corners, so the lists of the
         // others stay true for the rest of the round.
-        const VertexLists holding = Holding(triangles, CornersOf(triangles, flat, mesh.startPositions.size()));
+        const VertexLists holding = Holding(triangles, reach, CornersOf(triangles, flat, mesh.startPositions.size()));
         // The triangle other than t on side a b, or -1; whether a side joins u and v.
         const auto across = [&](std::size_t t, int32_t a, int32_t b) {
             for (int32_t k : holding[static_cast<std::size_t>(a)]) {
@@ -327,7 +411,7 @@ bool Collapsible(const VertexLists& around, const std::vector<char>& touched, in
 // ends, where every triangle around the end that goes keeps some area and
 // its facing at both ends of the morph. The kept end stays on both
 // surfaces; the triangles around it change by less than the side's length.
-int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, std::vector<int32_t>& rep,
+int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, Reach& reach, std::vector<int32_t>& rep,
                            std::vector<std::size_t>& flat)
 {
     int32_t collapsed = 0;
@@ -336,8 +420,8 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, st
         if (round > 0) flat = FlatAgain(ends, triangles, flat, changed);
         if (flat.empty()) break;
         const std::vector<char> wanted = CornersOf(triangles, flat, rep.size());
-        const VertexLists around = Neighbours(triangles, wanted);
-        const VertexLists holding = Holding(triangles, wanted);
+        const VertexLists around = Neighbours(triangles, reach, wanted);
+        const VertexLists holding = Holding(triangles, reach, wanted);
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
         // Whether going can move into stays with no triangle around it
@@ -429,26 +513,28 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh)
     std::vector<int32_t> rep(mesh.startPositions.size());
     for (std::size_t v = 0; v < rep.size(); ++v) rep[v] = static_cast<int32_t>(v);
     std::vector<std::size_t> changed;
-    repair.collapsed = CollapseCoincident(mesh, triangles, rep, changed);
+    Reach reach(rep.size());
+    repair.collapsed = CollapseCoincident(mesh, triangles, reach, rep, flat, changed);
     flat = FlatAgain(ends, triangles, flat, changed);
     const auto root = [&](int32_t v) {
         while (rep[static_cast<std::size_t>(v)] != v) v = rep[static_cast<std::size_t>(v)];
         return v;
     };
-    std::vector<IndexPair> edges;
-    edges.reserve(mesh.edges.size());
-    for (const IndexPair& e : mesh.edges) {
+    std::vector<IndexPair> edges = std::move(mesh.edges);
+    std::size_t joined = 0;
+    for (const IndexPair& e : edges) {
         const int32_t a = root(e.from), b = root(e.to);
-        if (a != b) edges.push_back({std::min(a, b), std::max(a, b)});
+        if (a != b) edges[joined++] = {std::min(a, b), std::max(a, b)};
     }
+    edges.resize(joined);
     // note: the overlay's edges come sorted; only collapses unsort them.
     if (!std::is_sorted(edges.begin(), edges.end())) std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
     // note: a collapse can leave a flat triangle a flip now mends, and the
     // other way round; a few passes of both.
     for (int pass = 0; pass < 4; ++pass) {
-        const int32_t flipped = FlipFlat(mesh, ends, triangles, edges, flat);
-        const int32_t shortened = CollapseShortSides(ends, triangles, rep, flat);
+        const int32_t flipped = FlipFlat(mesh, ends, triangles, reach, edges, flat);
+        const int32_t shortened = CollapseShortSides(ends, triangles, reach, rep, flat);
         repair.flipped += flipped;
         repair.collapsed += shortened;
         if (shortened > 0) {
@@ -503,12 +589,18 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh)
                                              number[static_cast<std::size_t>(c[2])])});
     }
     mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
-    mesh.edges.clear();
-    for (const IndexPair& e : edges) mesh.edges.push_back({number[static_cast<std::size_t>(e.from)], number[static_cast<std::size_t>(e.to)]});
+    for (IndexPair& e : edges) e = {number[static_cast<std::size_t>(e.from)], number[static_cast<std::size_t>(e.to)]};
+    mesh.edges = std::move(edges);
     mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
+    // note: the kept vertices span no more than all did, so a triangle flat
+    // now was flat before and is in the list.
     const Ends after(mesh);
-    for (const MeshFace& f : mesh.faces) {
-        if (after.Flat(0, f.indices[0], f.indices[1], f.indices[2]) || after.Flat(1, f.indices[0], f.indices[1], f.indices[2])) ++repair.remaining;
+    for (const std::size_t t : flat) {
+        const Corners& c = triangles[t];
+        if (c[0] < 0) continue;
+        const int32_t a = number[static_cast<std::size_t>(c[0])], b = number[static_cast<std::size_t>(c[1])],
+                      d = number[static_cast<std::size_t>(c[2])];
+        if (after.Flat(0, a, b, d) || after.Flat(1, a, b, d)) ++repair.remaining;
     }
     return repair;
 }
