@@ -20,7 +20,7 @@ MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, Mer
         merged.foldedCount = CountFoldedVertices(merged.mesh);
         return merged;
     }
-    MeshMergeResult result = MergeMeshes(source, target, progress, threads);
+    MeshMergeResult result = MergeMeshes(source, target, progress, threads, Polygons::Drop);
     merged.mesh = std::move(result.mesh);
     if (progress) progress("flat triangles", 0.0);
     merged.flat = RepairFlatTriangles(merged.mesh);

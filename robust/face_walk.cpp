@@ -156,10 +156,12 @@ void Overlay::WalkFaces(MeshMergeResult& result)
 {
     // A triangulated sphere has V - E + F = 2 and F = 2V - 4.
     const size_t edges = spokes_.size() / 2;
-    ReserveHuge(result.polygonStarts, edges - static_cast<size_t>(keptCount_) + 3);
-    ReserveHuge(result.polygonIndices, spokes_.size());
+    if (keepPolygons_) {
+        ReserveHuge(result.polygonStarts, edges - static_cast<size_t>(keptCount_) + 3);
+        ReserveHuge(result.polygonIndices, spokes_.size());
+    }
     ReserveHuge(result.mesh.faces, 2 * static_cast<size_t>(keptCount_));
-    result.polygonStarts.push_back(0);
+    if (keepPolygons_) result.polygonStarts.push_back(0);
     // Faces come in order of their first spoke, so the vertices split in
     // two runs of about as many spokes, each walking the faces that start
     // in it; the second run's are appended after the first's.
@@ -168,6 +170,9 @@ void Overlay::WalkFaces(MeshMergeResult& result)
                                      : static_cast<size_t>(vertexCount_);
     FaceWalks first{std::move(result.polygonStarts), std::move(result.polygonIndices), std::move(result.mesh.faces)};
     FaceWalks second;
+    // note: about half the faces; grown by doubling they were copied and
+    // faulted in twice over.
+    if (threads_ > 1) ReserveHuge(second.faces, static_cast<size_t>(keptCount_));
     InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(half, static_cast<size_t>(vertexCount_)), [&](size_t begin, size_t end) {
         if (begin < end) WalkFacesOf(static_cast<int32_t>(begin), static_cast<int32_t>(end), begin == 0 ? first : second);
     });
@@ -208,8 +213,12 @@ void Overlay::WalkFacesOf(int32_t begin, int32_t end, FaceWalks& out)
                 out.indices.resize(first);
                 continue;
             }
-            out.starts.push_back(static_cast<int32_t>(out.indices.size()));
             Fan(out.indices.data() + first, out.indices.size() - first, out.faces);
+            if (keepPolygons_) {
+                out.starts.push_back(static_cast<int32_t>(out.indices.size()));
+            } else {
+                out.indices.resize(first);
+            }
         }
     }
 }

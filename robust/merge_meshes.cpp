@@ -17,8 +17,8 @@
 
 namespace vorlane {
 
-Overlay::Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads)
-    : sourceModel_(source), targetModel_(target), progress_(progress), threads_(threads)
+Overlay::Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads, Polygons polygons)
+    : sourceModel_(source), targetModel_(target), progress_(progress), threads_(threads), keepPolygons_(polygons == Polygons::Keep)
 {
     // The two walk meshes are independent: one on each core.
     BothAtOnce(threads_ > 1, [&] { source_ = MakeWalkMesh(source); }, [&] { target_ = MakeWalkMesh(target); });
@@ -43,9 +43,10 @@ MeshMergeResult Overlay::Run()
     return result;
 }
 
-MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads)
+MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads,
+                            Polygons polygons)
 {
-    return Overlay(source, target, progress, threads).Run();
+    return Overlay(source, target, progress, threads, polygons).Run();
 }
 
 }  // namespace vorlane

@@ -39,7 +39,7 @@ constexpr int32_t Walked = -1;  // the ray of a spoke the face walk has passed
 
 class Overlay {
 public:
-    Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads);
+    Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads, Polygons polygons);
 
     MeshMergeResult Run();
 
@@ -313,6 +313,7 @@ private:
     std::vector<int32_t> origin_[2];  // by walk triangle of each side, its input triangle once split
     const MergeProgress& progress_;
     int threads_ = 1;
+    bool keepPolygons_ = true;
     std::vector<Crossing> crossings_;
     // What the walk met inside each source arc, in order: crossing k as k,
     // target vertex v as ~v; arc a's from walked_[walkedFirst_[a]].
