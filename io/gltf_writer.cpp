@@ -89,7 +89,7 @@ void MakeNormals(const MorphMesh& mesh, MorphArrays& arrays, bool keepEnd)
         const Vec3& b = arrays.endNormals[i];
         arrays.normalOffsets[i] = Vec3{b.x - a.x, b.y - a.y, b.z - a.z};
     }
-    if (!keepEnd) arrays.endNormals = {};
+    if (!keepEnd) std::vector<Vec3>().swap(arrays.endNormals);
 }
 
 std::string OffsetProblem(std::size_t vertex, const double* d)

@@ -56,8 +56,8 @@ void Overlay::CutArcs()
     });
     CountSpokes();
     FillSpokes();
-    arcFirst_ = {};
-    onArc_ = {};
+    Release(arcFirst_);
+    Release(onArc_);
 }
 
 void Overlay::GroupPointsByArc()
@@ -74,8 +74,8 @@ void Overlay::GroupPointsByArc()
         const int32_t point = walked_[i];
         onArc_[i] = point >= 0 ? crossingBase_ + point : targetVertex_[static_cast<size_t>(~point)];
     }
-    walked_ = {};
-    walkedFirst_ = {};
+    Release(walked_);
+    Release(walkedFirst_);
     std::vector<int32_t> fill(arcFirst_.begin() + static_cast<std::ptrdiff_t>(sourceArcs), arcFirst_.end() - 1);
     ForEachPointOnTargetArc(
         [&](int32_t arc, int32_t vertex) { onArc_[static_cast<size_t>(fill[static_cast<size_t>(arc) - sourceArcs]++)] = vertex; });

@@ -257,9 +257,9 @@ void Overlay::Assemble(MeshMergeResult& result)
     mesh.edges.insert(mesh.edges.end(), later.begin(), later.end());
     // note: the spokes are the largest table left; gone before positions
     // and locations are made, they lower the peak by their size.
-    later = {};
-    spokes_ = {};
-    firstSpoke_ = {};
+    Release(later);
+    Release(spokes_);
+    Release(firstSpoke_);
     PlacePositions(mesh);
     mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
     mesh.faceCount = static_cast<int32_t>(mesh.faces.size());

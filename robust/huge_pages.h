@@ -21,4 +21,12 @@ void ReserveHuge(std::vector<T, A>& table, std::size_t count)
     AdviseHugePages(table.data(), table.capacity() * sizeof(T));
 }
 
+// Gives a table's memory back; assigning {} would empty it but keep all of
+// its room.
+template <class T, class A>
+void Release(std::vector<T, A>& table)
+{
+    std::vector<T, A>().swap(table);
+}
+
 }  // namespace vorlane
