@@ -56,11 +56,12 @@ struct Ends {
 };
 
 // The triangles a repair can reach, as a list kept beside the mesh: those
-// around a region of vertices. A flip or collapse changes only triangles
-// around corners of flat ones, which the region holds, so a triangle around
-// a vertex of the region either was so when the list was made or changed
-// since, and is listed either way. Lists by vertex are then made from these
-// few thousand triangles, not from the millions of the whole mesh.
+// around a region of vertices, the corners of flat triangles asked about so
+// far. A flip or collapse changes only triangles around such corners, so a
+// triangle around a vertex of the region either was so when the list was
+// made or changed since, and is listed either way. Lists by vertex are then
+// made from these few thousand triangles, not from the millions of the
+// whole mesh.
 class Reach {
 public:
     explicit Reach(std::size_t vertexCount) : inside_(vertexCount, 0) {}
@@ -74,16 +75,6 @@ public:
             if (wanted[v] && !inside_[v]) inside_[v] = 1, outside = true;
         }
         if (!outside) return listed_;
-        // note: two rings more, as the next rounds' flat corners lie near.
-        for (int ring = 0; ring < 2; ++ring) {
-            std::vector<char> grown = inside_;
-            for (const Corners& c : triangles) {
-                if (c[0] >= 0 && (inside_[static_cast<std::size_t>(c[0])] || inside_[static_cast<std::size_t>(c[1])] ||
-                                  inside_[static_cast<std::size_t>(c[2])]))
-                    for (const int32_t v : c) grown[static_cast<std::size_t>(v)] = 1;
-            }
-            inside_.swap(grown);
-        }
         slot_.assign(inside_.size(), -1);
         slots_ = 0;
         for (std::size_t v = 0; v < inside_.size(); ++v) {
@@ -384,9 +375,14 @@ int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, std::vector<Corners>& 
     if (!changed.empty()) flat = FlatAgain(ends, triangles, flat, changed);
     // note: the turned sides leave the edges in one pass; erasing each from
     // a table of millions moved it all once a flip.
+    // Both are sorted, so one walk along them finds the turned ones.
     std::sort(turned.begin(), turned.end());
+    auto next = turned.cbegin();
     edges.erase(std::remove_if(edges.begin(), edges.end(),
-                               [&](const IndexPair& e) { return std::binary_search(turned.begin(), turned.end(), e); }),
+                               [&](const IndexPair& e) {
+                                   while (next != turned.cend() && *next < e) ++next;
+                                   return next != turned.cend() && *next == e;
+                               }),
                 edges.end());
     return flipped;
 }
