@@ -82,10 +82,18 @@ void Overlay::LocateVertices()
 {
     used_[0] = UsedVertices(*source_.model);
     used_[1] = UsedVertices(*target_.model);
-    targetOnSource_ = vorlane::LocateVertices(target_, used_[1], source_);
+    // The source's vertices are found on the target beside the target's on
+    // the source; a snap moves target vertices, and then they are found
+    // again on the target as it now is.
+    const bool parallel = threads_ > 1;
+    BothAtOnce(
+        parallel, [&] { targetOnSource_ = vorlane::LocateVertices(target_, used_[1], source_); },
+        [&] {
+            if (parallel) sourceOnTarget_ = vorlane::LocateVertices(source_, used_[0], target_);
+        });
     SnapNearVertices();
     Report("locating vertices", 0.5);
-    sourceOnTarget_ = vorlane::LocateVertices(source_, used_[0], target_);
+    if (!parallel || !snapped_.empty()) sourceOnTarget_ = vorlane::LocateVertices(source_, used_[0], target_);
     // The pieces of split triangles bring new arcs, which may pass as
     // near to vertices again; a few rounds settle what rounding made.
     // Each completion reads both meshes and writes its own places only.
