@@ -68,7 +68,7 @@ void Overlay::GroupPointsByArc()
     ForEachPointOnTargetArc([&](int32_t arc, int32_t) { ++arcFirst_[static_cast<size_t>(arc) + 1]; });
     std::partial_sum(arcFirst_.begin() + static_cast<std::ptrdiff_t>(sourceArcs), arcFirst_.end(),
                      arcFirst_.begin() + static_cast<std::ptrdiff_t>(sourceArcs));
-    ReserveHuge(onArc_, static_cast<size_t>(arcFirst_.back()));
+    ReserveHuge(onArc_, static_cast<size_t>(arcFirst_.back()), threads_);
     onArc_.resize(static_cast<size_t>(arcFirst_.back()));
     for (size_t i = 0; i < walked_.size(); ++i) {
         const int32_t point = walked_[i];
@@ -142,7 +142,7 @@ void Overlay::CountSpokes()
 
 void Overlay::FillSpokes()
 {
-    ReserveHuge(spokes_, static_cast<size_t>(firstSpoke_.back()));
+    ReserveHuge(spokes_, static_cast<size_t>(firstSpoke_.back()), threads_);
     spokes_.resize(static_cast<size_t>(firstSpoke_.back()));
     std::vector<int32_t> fill(firstSpoke_.begin(), firstSpoke_.end() - 1);
     auto add = [&](int32_t from, int32_t to, int32_t ray) {

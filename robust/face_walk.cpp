@@ -160,7 +160,7 @@ void Overlay::WalkFaces(MeshMergeResult& result)
         ReserveHuge(result.polygonStarts, edges - static_cast<size_t>(keptCount_) + 3);
         ReserveHuge(result.polygonIndices, spokes_.size());
     }
-    ReserveHuge(result.mesh.faces, 2 * static_cast<size_t>(keptCount_));
+    ReserveHuge(result.mesh.faces, 2 * static_cast<size_t>(keptCount_), threads_);
     if (keepPolygons_) result.polygonStarts.push_back(0);
     // Faces come in order of their first spoke, so the vertices split in
     // two runs of about as many spokes, each walking the faces that start
@@ -234,7 +234,7 @@ void Overlay::Assemble(MeshMergeResult& result)
     // Spokes are grouped by ascending vertex and compacting keeps the
     // order, so only each vertex's few neighbours need sorting. The second
     // half of the vertices lists its edges apart, appended after.
-    ReserveHuge(mesh.edges, spokes_.size() / 2);
+    ReserveHuge(mesh.edges, spokes_.size() / 2, threads_);
     std::vector<IndexPair> later;
     InTwoHalves(threads_, static_cast<size_t>(vertexCount_), [&](size_t from, size_t to) {
         std::vector<IndexPair>& edges = from == 0 ? mesh.edges : later;
@@ -273,11 +273,11 @@ void Overlay::PlacePositions(MorphMesh& mesh) const
 {
     mesh.vertexCount = keptCount_;
     for (std::vector<Vec3>* positions : {&mesh.startPositions, &mesh.endPositions}) {
-        ReserveHuge(*positions, static_cast<size_t>(keptCount_));
+        ReserveHuge(*positions, static_cast<size_t>(keptCount_), threads_);
         positions->resize(static_cast<size_t>(keptCount_));
     }
     for (std::vector<SurfaceLocation>* locations : {&mesh.startLocations, &mesh.endLocations}) {
-        ReserveHuge(*locations, static_cast<size_t>(keptCount_));
+        ReserveHuge(*locations, static_cast<size_t>(keptCount_), threads_);
         locations->resize(static_cast<size_t>(keptCount_));
     }
     auto place = [&](int32_t v, const Vec3& start, const Vec3& end, const SurfaceLocation& onSource, const SurfaceLocation& onTarget) {
