@@ -258,28 +258,21 @@ void PutU32(Sink& sink, uint64_t value)
 void WritePieces(Sink& sink, const std::vector<GltfPiece>& pieces, Background& ready, const MorphArrays& arrays, bool threaded)
 {
     static const unsigned char zeros[4] = {0, 0, 0, 0};
-    constexpr std::size_t Stretch = std::size_t{1} << 20;
-    std::vector<unsigned char> buffers[2];
+    constexpr std::size_t Stretch = std::size_t{4} << 20;
+    std::vector<unsigned char> buffer;
     int unmade = 0;
     for (const GltfPiece& piece : pieces) {
         if (piece.fill) {
             const std::size_t items = piece.bytes / piece.itemBytes;
             const std::size_t step = std::max<std::size_t>(1, Stretch / piece.itemBytes);
-            auto make = [&](std::size_t first, std::vector<unsigned char>& out) {
-                const std::size_t count = std::min(step, items - first);
-                out.resize(count * piece.itemBytes);
-                piece.fill(first, count, out.data());
-            };
-            if (items > 0) make(0, buffers[0]);
-            for (std::size_t first = 0, k = 0; first < items; first += step, ++k) {
-                std::vector<unsigned char>& now = buffers[k % 2];
-                std::vector<unsigned char>& next = buffers[(k + 1) % 2];
-                const bool more = first + step < items;
-                Background maker(threaded && more, [&] {
-                    if (more) make(first + step, next);
-                });
-                sink.Write(now.data(), now.size());
-                maker.Join();
+            for (std::size_t first = 0; first < items; first += step) {
+                // note: making a stretch (normals, mostly) takes several times
+                // as long as writing it, so both cores make each one.
+                const std::size_t count = std::min(step, items - first), half = count / 2;
+                buffer.resize(count * piece.itemBytes);
+                BothAtOnce(threaded && half > 0, [&] { piece.fill(first, half, buffer.data()); },
+                           [&] { piece.fill(first + half, count - half, buffer.data() + half * piece.itemBytes); });
+                sink.Write(buffer.data(), buffer.size());
             }
         } else {
             const void* data = piece.data;
