@@ -12,6 +12,7 @@
 #include "geometry/dvec3.h"
 #include "geometry/polyhedron.h"
 #include "geometry/vec3.h"
+#include "robust/huge_pages.h"
 
 namespace vorlane {
 
@@ -49,6 +50,14 @@ struct WalkMesh {
     // p has among the ends' (corners') directions (ray_points.cpp).
     Vec3 SurfaceOnEdge(int32_t u, int32_t v, const D3& p) const;
     Vec3 SurfaceInTriangle(int32_t t, const Vec3& p) const;
+    // Once every walk is done, the tables only walks read are given back.
+    void EndWalks()
+    {
+        Release(across);
+        Release(sideArc);
+        Release(fanStart);
+        Release(fan);
+    }
 };
 
 // Round a vertex of fewer triangles a walk steps one triangle at a time;

@@ -30,6 +30,8 @@ MeshMergeResult Overlay::Run()
     LocateVertices();
     Report("crossings", 0.0);
     FindCrossings();
+    source_.EndWalks();
+    target_.EndWalks();
     NumberVertices();
     Report("cutting edges", 0.0);
     CutArcs();
