@@ -9,6 +9,7 @@
 #include "geometry/model_catalogue.h"
 #include "literal/merge_topologies.h"
 #include "prepare/kernel_centre.h"
+#include "robust/huge_pages.h"
 #include "robust/merge_meshes.h"
 
 namespace {
@@ -103,4 +104,13 @@ BENCHMARK(BM_KernelCentre)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMill
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The tool's memory settings, so a merge is timed as the tool runs it.
+int main(int argc, char** argv)
+{
+    vorlane::StartWithMemorySettings(argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

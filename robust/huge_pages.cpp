@@ -1,11 +1,15 @@
 #include "robust/huge_pages.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "robust/two_halves.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace vorlane {
@@ -23,6 +27,21 @@ void AdviseHugePages(const void* begin, std::size_t bytes)
 #else
     static_cast<void>(begin);
     static_cast<void>(bytes);
+#endif
+}
+
+void StartWithMemorySettings(char** argv)
+{
+#if defined(__linux__)
+    constexpr const char* Settings =
+        "glibc.malloc.hugetlb=1:glibc.malloc.mmap_max=0:glibc.malloc.arena_max=1:glibc.malloc.trim_threshold=4294967295";
+    const char* present = std::getenv("GLIBC_TUNABLES");
+    if (present && std::strstr(present, Settings)) return;
+    const std::string value = present ? std::string(Settings) + ":" + present : std::string(Settings);
+    if (setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0) return;
+    execv("/proc/self/exe", argv);
+#else
+    static_cast<void>(argv);
 #endif
 }
 

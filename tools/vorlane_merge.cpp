@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 #include <string>
 #include <thread>
@@ -20,6 +18,7 @@
 #include "merge/merge_models.h"
 #include "pipeline/morph_job.h"
 #include "prepare/prepare_mesh.h"
+#include "robust/huge_pages.h"
 #include "tools/merge_arguments.h"
 #include "tools/progress_meter.h"
 #include "tools/terminal_text.h"
@@ -206,29 +205,11 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     return 0;
 }
 
-// A merge at a million triangles frees and takes again gigabytes. Left to
-// itself, malloc hands large blocks back to the kernel, which must clear
-// every page again when they come back: a fifth of the run. These settings
-// keep freed memory for reuse and ask for huge pages; malloc reads them only
-// as a process starts, so the tool starts itself once more with them. Any
-// the caller set come after ours, and so win.
-void StartWithMemorySettings(char** argv)
-{
-    constexpr const char* Settings =
-        "glibc.malloc.hugetlb=1:glibc.malloc.mmap_max=0:glibc.malloc.arena_max=1:glibc.malloc.trim_threshold=4294967295";
-    const char* present = std::getenv("GLIBC_TUNABLES");
-    if (present && std::strstr(present, Settings)) return;
-    const std::string value = present ? std::string(Settings) + ":" + present : std::string(Settings);
-    if (setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0) return;
-    execv("/proc/self/exe", argv);
-    // note: where that fails, the tool runs as it is, only slower.
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    StartWithMemorySettings(argv);
+    vorlane::StartWithMemorySettings(argv);
     try {
         vorlane::MergeArguments arguments;
         const std::string problem = vorlane::ParseMergeArguments(argc, argv, arguments);
