@@ -39,9 +39,14 @@ void Overlay::SortAroundVertices()
 {
     // Each vertex first keeps and sorts its spokes at the front of its own
     // stretch (the vertices in two halves at once), then the stretches are
-    // packed in order.
+    // packed in order. Only the inputs' vertices, numbered first, have
+    // spokes to sort: the halves split their spokes, the crossings going
+    // with the second.
     std::vector<int32_t> keptAt(static_cast<size_t>(vertexCount_), 0);
-    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), [&](size_t from, size_t to) {
+    const size_t inputs = static_cast<size_t>(crossingBase_);
+    const size_t split = static_cast<size_t>(
+        std::lower_bound(firstSpoke_.begin(), firstSpoke_.begin() + static_cast<std::ptrdiff_t>(inputs), firstSpoke_[inputs] / 2) - firstSpoke_.begin());
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), split, [&](size_t from, size_t to) {
         AngleScratch scratch;
         std::vector<int32_t> seen;  // by vertex, the last wide vertex that reached it
         for (size_t v = from; v < to; ++v) {
@@ -236,7 +241,10 @@ void Overlay::Assemble(MeshMergeResult& result)
     // half of the vertices lists its edges apart, appended after.
     ReserveHuge(mesh.edges, spokes_.size() / 2, threads_);
     std::vector<IndexPair> later;
-    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), [&](size_t from, size_t to) {
+    // note: halves of the spokes, not of the vertices: a crossing has four,
+    // the inputs' vertices numbered first have more.
+    const size_t split = static_cast<size_t>(std::lower_bound(firstSpoke_.begin(), firstSpoke_.end(), firstSpoke_.back() / 2) - firstSpoke_.begin());
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(split, static_cast<size_t>(vertexCount_)), [&](size_t from, size_t to) {
         std::vector<IndexPair>& edges = from == 0 ? mesh.edges : later;
         for (int32_t v = static_cast<int32_t>(from); v < static_cast<int32_t>(to); ++v) {
             const size_t begin = edges.size();
