@@ -9,6 +9,7 @@
 
 #include "geometry/by_vertex.h"
 #include "geometry/dvec3.h"
+#include "robust/two_halves.h"
 
 namespace vorlane {
 namespace {
@@ -272,17 +273,7 @@ bool FlatAtAnEnd(const Ends& ends, const Corners& c)
     return c[0] >= 0 && (ends.Flat(0, c[0], c[1], c[2]) || ends.Flat(1, c[0], c[1], c[2]));
 }
 
-// The triangles of no area at either end, in order.
-std::vector<std::size_t> FlatTriangles(const Ends& ends, const std::vector<Corners>& triangles)
-{
-    std::vector<std::size_t> out;
-    for (std::size_t t = 0; t < triangles.size(); ++t) {
-        if (FlatAtAnEnd(ends, triangles[t])) out.push_back(t);
-    }
-    return out;
-}
-
-// FlatTriangles again after a round: no vertex moves, so only the triangles
+// The flat triangles again after a round: no vertex moves, so only the triangles
 // the round changed can have turned flat or stopped being so.
 std::vector<std::size_t> FlatAgain(const Ends& ends, const std::vector<Corners>& triangles,
                                    const std::vector<std::size_t>& flat, std::vector<std::size_t>& changed)
@@ -492,19 +483,29 @@ bool IsFlatTriangle(const MorphMesh& mesh, int32_t a, int32_t b, int32_t c)
     return ends.Flat(0, a, b, c) || ends.Flat(1, a, b, c);
 }
 
-FlatRepair RepairFlatTriangles(MorphMesh& mesh)
+FlatRepair RepairFlatTriangles(MorphMesh& mesh, int threads)
 {
     FlatRepair repair;
     const Ends ends(mesh);
+    // note: the common case costs one pass (on two cores) and changes nothing.
+    std::vector<std::size_t> flat, secondHalf;
+    bool trianglesOnly = true;
+    InTwoHalves(threads, mesh.faces.size(), [&](std::size_t begin, std::size_t end) {
+        std::vector<std::size_t>& out = begin == 0 ? flat : secondHalf;
+        for (std::size_t t = begin; t < end; ++t) {
+            const FaceIndices& c = mesh.faces[t].indices;
+            if (c.size() != 3) {
+                trianglesOnly = false;
+                continue;
+            }
+            if (ends.Flat(0, c[0], c[1], c[2]) || ends.Flat(1, c[0], c[1], c[2])) out.push_back(t);
+        }
+    });
+    flat.insert(flat.end(), secondHalf.begin(), secondHalf.end());
+    if (!trianglesOnly || flat.empty()) return repair;
     std::vector<Corners> triangles;
     triangles.reserve(mesh.faces.size());
-    for (const MeshFace& f : mesh.faces) {
-        if (f.indices.size() != 3) return repair;
-        triangles.push_back({f.indices[0], f.indices[1], f.indices[2]});
-    }
-    // note: the common case costs one pass and changes nothing.
-    std::vector<std::size_t> flat = FlatTriangles(ends, triangles);
-    if (flat.empty()) return repair;
+    for (const MeshFace& f : mesh.faces) triangles.push_back({f.indices[0], f.indices[1], f.indices[2]});
 
     std::vector<int32_t> rep(mesh.startPositions.size());
     for (std::size_t v = 0; v < rep.size(); ++v) rep[v] = static_cast<int32_t>(v);

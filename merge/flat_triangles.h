@@ -33,7 +33,8 @@ bool IsFlatTriangle(const MorphMesh& mesh, int32_t a, int32_t b, int32_t c);
 // as before (the kept end stays on both surfaces). Keeps mesh closed and consistently oriented; renumbers the
 // vertices (and their surface locations) to those in use, keeping their order; drops collapsed edges
 // from mesh.edges and the turned ones the overlay owned. For triangle
-// meshes only, as the robust merge makes them.
-FlatRepair RepairFlatTriangles(MorphMesh& mesh);
+// meshes only, as the robust merge makes them. threads > 1 looks for flat
+// triangles on two threads; the result is the same.
+FlatRepair RepairFlatTriangles(MorphMesh& mesh, int threads = 1);
 
 }  // namespace vorlane

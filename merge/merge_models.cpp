@@ -23,7 +23,7 @@ MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, Mer
     MeshMergeResult result = MergeMeshes(source, target, progress, threads, Polygons::Drop);
     merged.mesh = std::move(result.mesh);
     if (progress) progress("flat triangles", 0.0);
-    merged.flat = RepairFlatTriangles(merged.mesh);
+    merged.flat = RepairFlatTriangles(merged.mesh, threads);
     return merged;
 }
 
