@@ -16,6 +16,7 @@
 #include "io/gltf_document.h"
 #include "io/morph_normals.h"
 #include "io/morph_triangles.h"
+#include "robust/huge_pages.h"
 #include "robust/two_halves.h"
 
 namespace vorlane {
@@ -89,7 +90,7 @@ void MakeNormals(const MorphMesh& mesh, MorphArrays& arrays, bool keepEnd)
         const Vec3& b = arrays.endNormals[i];
         arrays.normalOffsets[i] = Vec3{b.x - a.x, b.y - a.y, b.z - a.z};
     }
-    if (!keepEnd) std::vector<Vec3>().swap(arrays.endNormals);
+    if (!keepEnd) Release(arrays.endNormals);
 }
 
 std::string OffsetProblem(std::size_t vertex, const double* d)
