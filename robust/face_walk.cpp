@@ -1,5 +1,6 @@
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cmath>
 #include <cstdint>
@@ -167,19 +168,24 @@ void Overlay::WalkFaces(MeshMergeResult& result)
     }
     ReserveHuge(result.mesh.faces, 2 * static_cast<size_t>(keptCount_), threads_);
     if (keepPolygons_) result.polygonStarts.push_back(0);
-    // Faces come in order of their first spoke, so the vertices split in
-    // two runs of about as many spokes, each walking the faces that start
-    // in it; the second run's are appended after the first's.
-    const size_t half = threads_ > 1 ? static_cast<size_t>(std::lower_bound(firstSpoke_.begin(), firstSpoke_.end(), firstSpoke_.back() / 2) -
-                                                           firstSpoke_.begin())
-                                     : static_cast<size_t>(vertexCount_);
+    // Faces come in order of their first spoke, which lies at their lowest
+    // corner. The first run walks from the vertices before split, the second
+    // from the rest and keeps only faces with no corner before split. The
+    // first marks every spoke it passes, so the second skips most of its
+    // faces unwalked; which run walks a face varies, which lists it does not.
+    // A vertex is the lowest corner of about as many faces as it has spokes,
+    // so the runs split where the spokes before are half the faces.
+    const int32_t polygons = static_cast<int32_t>(edges) - keptCount_ + 2;
+    const size_t split = threads_ > 1 ? static_cast<size_t>(std::lower_bound(firstSpoke_.begin(), firstSpoke_.end(), polygons / 2) - firstSpoke_.begin())
+                                      : static_cast<size_t>(vertexCount_);
+    WalkMarks marks{std::vector<std::atomic<uint8_t>>(spokes_.size()), std::vector<uint8_t>(threads_ > 1 ? spokes_.size() : 0)};
     FaceWalks first{std::move(result.polygonStarts), std::move(result.polygonIndices), std::move(result.mesh.faces)};
     FaceWalks second;
     // note: about half the faces; grown by doubling they were copied and
     // faulted in twice over.
     if (threads_ > 1) ReserveHuge(second.faces, static_cast<size_t>(keptCount_));
-    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(half, static_cast<size_t>(vertexCount_)), [&](size_t begin, size_t end) {
-        if (begin < end) WalkFacesOf(static_cast<int32_t>(begin), static_cast<int32_t>(end), begin == 0 ? first : second);
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(split, static_cast<size_t>(vertexCount_)), [&](size_t begin, size_t end) {
+        if (begin < end) WalkFacesOf(static_cast<int32_t>(begin), static_cast<int32_t>(end), marks, begin == 0 ? first : second);
     });
     const int32_t shift = static_cast<int32_t>(first.indices.size());
     first.indices.insert(first.indices.end(), second.indices.begin(), second.indices.end());
@@ -190,26 +196,29 @@ void Overlay::WalkFaces(MeshMergeResult& result)
     result.mesh.faces = std::move(first.faces);
 }
 
-void Overlay::WalkFacesOf(int32_t begin, int32_t end, FaceWalks& out)
+void Overlay::WalkFacesOf(int32_t begin, int32_t end, WalkMarks& marks, FaceWalks& out)
 {
+    const bool firstRun = begin == 0;
     const int32_t lowest = firstSpoke_[static_cast<size_t>(begin)];
-    const int32_t highest = firstSpoke_[static_cast<size_t>(end)];
     const bool wide = !byNeighbour_.empty();
-    // Once sorted a spoke's ray is spent, so it marks the walked ones: the
-    // mark sits in the line the walk reads anyway. Each run marks only its
-    // own spokes, and leaves a face with a spoke before its own to the run
-    // before, which meets that spoke first.
     for (int32_t v = begin; v < end; ++v) {
         for (int32_t start = firstSpoke_[static_cast<size_t>(v)]; start < firstSpoke_[static_cast<size_t>(v) + 1]; ++start) {
-            if (spokes_[static_cast<size_t>(start)].ray == Walked) continue;
+            if (marks.first[static_cast<size_t>(start)].load(std::memory_order_relaxed)) continue;
+            if (!firstRun && marks.second[static_cast<size_t>(start)]) continue;
             const size_t first = out.indices.size();
             bool earlier = false;
             int32_t at = v;
             int32_t s = start;
             do {
-                Spoke& spoke = spokes_[static_cast<size_t>(s)];
-                if (s < lowest) earlier = true;
-                if (s < highest && s >= lowest) spoke.ray = Walked;
+                const Spoke& spoke = spokes_[static_cast<size_t>(s)];
+                if (firstRun) {
+                    marks.first[static_cast<size_t>(s)].store(1, std::memory_order_relaxed);
+                } else if (s < lowest) {
+                    earlier = true;  // the first run's face: no need to go round
+                    break;
+                } else {
+                    marks.second[static_cast<size_t>(s)] = 1;
+                }
                 out.indices.push_back(compact_[static_cast<size_t>(at)]);
                 s = wide ? TurnLeftWide(spoke.to, at) : TurnLeft(spoke.to, at);
                 at = spoke.to;

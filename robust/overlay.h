@@ -4,6 +4,7 @@
 // driver (merge_meshes.cpp). Small lookups the phases share stay inline here.
 #pragma once
 
+#include <atomic>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -35,7 +36,6 @@ struct Spoke {
     int32_t to;
     int32_t ray;
 };
-constexpr int32_t Walked = -1;  // the ray of a spoke the face walk has passed
 
 class Overlay {
 public:
@@ -275,7 +275,13 @@ private:
         std::vector<int32_t> indices;
         std::vector<MeshFace> faces;  // triangles
     };
-    void WalkFacesOf(int32_t begin, int32_t end, FaceWalks& out);
+    // Spokes the walks have passed, each run's in its own table: no cache
+    // line is written by both.
+    struct WalkMarks {
+        std::vector<std::atomic<uint8_t>> first;  // read by the second run
+        std::vector<uint8_t> second;
+    };
+    void WalkFacesOf(int32_t begin, int32_t end, WalkMarks& marks, FaceWalks& out);
 
     // Every corner of a face is strict: it lies inside a corner of a triangle
     // of each model (both less than a half turn) or between two different
