@@ -441,6 +441,22 @@ TEST(MergeMeshes, WideVertexNumberedLastTurnsLikeAnyOther)
     }
 }
 
+// Which of the face walk's two runs walks a face depends on timing; the
+// lists, polygons as well as triangles, must not. Three tries at two threads.
+TEST(MergeMeshes, TwoThreadsListTheSameFacesAsOne)
+{
+    const Polyhedron source = BuildPolyhedron(Icosphere(5, 50.0f), {0, 0, 0});
+    const Polyhedron target = BuildPolyhedron(BenchCubeSphere(5), {0, 0, 0});
+    const MeshMergeResult one = MergeMeshes(source, target, {}, 1);
+    for (int run = 0; run < 3; ++run) {
+        const MeshMergeResult two = MergeMeshes(source, target, {}, 2);
+        EXPECT_EQ(two.polygonStarts, one.polygonStarts);
+        EXPECT_EQ(two.polygonIndices, one.polygonIndices);
+        EXPECT_TRUE(std::equal(two.mesh.faces.begin(), two.mesh.faces.end(), one.mesh.faces.begin(), one.mesh.faces.end(),
+                               [](const MeshFace& a, const MeshFace& b) { return a.indices == b.indices; }));
+    }
+}
+
 TEST(MergeMeshes, ReportsItsPhases)
 {
     const Polyhedron a = BuildIcosahedron({0, 0, 0});
