@@ -517,16 +517,27 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh, int threads)
         while (rep[static_cast<std::size_t>(v)] != v) v = rep[static_cast<std::size_t>(v)];
         return v;
     };
+    // The overlay's edges come sorted. Only the edges at a collapsed vertex
+    // change: they are sorted apart and merged back into the rest, in order.
     std::vector<IndexPair> edges = std::move(mesh.edges);
-    std::size_t joined = 0;
-    for (const IndexPair& e : edges) {
-        const int32_t a = root(e.from), b = root(e.to);
-        if (a != b) edges[joined++] = {std::min(a, b), std::max(a, b)};
-    }
-    edges.resize(joined);
-    // note: the overlay's edges come sorted; only collapses unsort them.
-    if (!std::is_sorted(edges.begin(), edges.end())) std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    const auto followCollapses = [&] {
+        std::vector<IndexPair> moved;
+        std::size_t kept = 0;
+        for (const IndexPair& e : edges) {
+            const int32_t a = root(e.from), b = root(e.to);
+            if (a == e.from && b == e.to) {
+                edges[kept++] = e;
+            } else if (a != b) {
+                moved.push_back({std::min(a, b), std::max(a, b)});
+            }
+        }
+        edges.resize(kept);
+        std::sort(moved.begin(), moved.end());
+        edges.insert(edges.end(), moved.begin(), moved.end());
+        std::inplace_merge(edges.begin(), edges.begin() + static_cast<std::ptrdiff_t>(kept), edges.end());
+        edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    };
+    if (repair.collapsed > 0) followCollapses();
     // note: a collapse can leave a flat triangle a flip now mends, and the
     // other way round; a few passes of both.
     for (int pass = 0; pass < 4; ++pass) {
@@ -534,59 +545,65 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh, int threads)
         const int32_t shortened = CollapseShortSides(ends, triangles, reach, rep, flat);
         repair.flipped += flipped;
         repair.collapsed += shortened;
-        if (shortened > 0) {
-            // Only the edges at a collapsed vertex change: they are sorted
-            // apart and merged back into the rest, still in order.
-            std::vector<IndexPair> moved;
-            std::size_t kept = 0;
-            for (const IndexPair& e : edges) {
-                const int32_t a = root(e.from), b = root(e.to);
-                if (a == e.from && b == e.to) {
-                    edges[kept++] = e;
-                } else if (a != b) {
-                    moved.push_back({std::min(a, b), std::max(a, b)});
-                }
-            }
-            edges.resize(kept);
-            std::sort(moved.begin(), moved.end());
-            edges.insert(edges.end(), moved.begin(), moved.end());
-            std::inplace_merge(edges.begin(), edges.begin() + static_cast<std::ptrdiff_t>(kept), edges.end());
-            edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-        }
+        if (shortened > 0) followCollapses();
         if (flipped + shortened == 0) break;
     }
 
-    // Vertices in use keep their order, so sorted edges stay sorted.
+    // Vertices in use keep their order, so sorted edges stay sorted. The
+    // runs of kept vertices between dropped ones move down whole.
     std::vector<int32_t> number(rep.size(), -1);
     for (const Corners& c : triangles) {
         if (c[0] >= 0)
             for (int32_t v : c) number[static_cast<std::size_t>(v)] = 0;
     }
-    int32_t kept = 0;
-    for (std::size_t v = 0; v < number.size(); ++v) {
-        if (number[v] < 0) continue;
-        number[v] = kept;
-        mesh.startPositions[static_cast<std::size_t>(kept)] = mesh.startPositions[v];
-        mesh.endPositions[static_cast<std::size_t>(kept)] = mesh.endPositions[v];
-        for (std::vector<SurfaceLocation>* locations : {&mesh.startLocations, &mesh.endLocations}) {
-            if (!locations->empty()) (*locations)[static_cast<std::size_t>(kept)] = (*locations)[v];
+    std::size_t kept = 0;
+    for (std::size_t v = 0; v < number.size();) {
+        if (number[v] < 0) {
+            ++v;
+            continue;
         }
-        ++kept;
+        std::size_t end = v;
+        while (end < number.size() && number[end] >= 0) number[end++] = static_cast<int32_t>(kept++);
+        const std::size_t to = kept - (end - v);
+        if (to != v) {
+            const auto run = [&](auto& table) {
+                if (!table.empty()) std::copy(table.begin() + static_cast<std::ptrdiff_t>(v), table.begin() + static_cast<std::ptrdiff_t>(end),
+                                              table.begin() + static_cast<std::ptrdiff_t>(to));
+            };
+            run(mesh.startPositions);
+            run(mesh.endPositions);
+            run(mesh.startLocations);
+            run(mesh.endLocations);
+        }
+        v = end;
     }
-    mesh.startPositions.resize(static_cast<std::size_t>(kept));
-    mesh.endPositions.resize(static_cast<std::size_t>(kept));
+    mesh.startPositions.resize(kept);
+    mesh.endPositions.resize(kept);
     for (std::vector<SurfaceLocation>* locations : {&mesh.startLocations, &mesh.endLocations}) {
-        if (!locations->empty()) locations->resize(static_cast<std::size_t>(kept));
+        if (!locations->empty()) locations->resize(kept);
     }
-    mesh.vertexCount = kept;
-    mesh.faces.clear();
-    for (const Corners& c : triangles) {
-        if (c[0] < 0) continue;
-        mesh.faces.push_back({3, FaceIndices(number[static_cast<std::size_t>(c[0])], number[static_cast<std::size_t>(c[1])],
-                                             number[static_cast<std::size_t>(c[2])])});
-    }
+    mesh.vertexCount = static_cast<int32_t>(kept);
+    // Triangles are written over the faces in two halves at once: there are
+    // no more of them than before.
+    std::size_t firstHalf = 0;
+    const std::size_t half = triangles.size() / 2;
+    for (std::size_t t = 0; t < half; ++t) firstHalf += triangles[t][0] >= 0;
+    std::size_t alive = firstHalf;
+    for (std::size_t t = half; t < triangles.size(); ++t) alive += triangles[t][0] >= 0;
+    mesh.faces.resize(alive);
+    InTwoHalves(threads, triangles.size(), half, [&](std::size_t begin, std::size_t end) {
+        std::size_t at = begin == 0 ? 0 : firstHalf;
+        for (std::size_t t = begin; t < end; ++t) {
+            const Corners& c = triangles[t];
+            if (c[0] < 0) continue;
+            mesh.faces[at++] = {3, FaceIndices(number[static_cast<std::size_t>(c[0])], number[static_cast<std::size_t>(c[1])],
+                                               number[static_cast<std::size_t>(c[2])])};
+        }
+    });
     mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
-    for (IndexPair& e : edges) e = {number[static_cast<std::size_t>(e.from)], number[static_cast<std::size_t>(e.to)]};
+    InTwoHalves(threads, edges.size(), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) edges[i] = {number[static_cast<std::size_t>(edges[i].from)], number[static_cast<std::size_t>(edges[i].to)]};
+    });
     mesh.edges = std::move(edges);
     mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
     // note: the kept vertices span no more than all did, so a triangle flat
