@@ -181,9 +181,10 @@ void Overlay::WalkFaces(MeshMergeResult& result)
     WalkMarks marks{std::vector<std::atomic<uint8_t>>(spokes_.size()), std::vector<uint8_t>(threads_ > 1 ? spokes_.size() : 0)};
     FaceWalks first{std::move(result.polygonStarts), std::move(result.polygonIndices), std::move(result.mesh.faces)};
     FaceWalks second;
-    // note: about half the faces; grown by doubling they were copied and
-    // faulted in twice over.
-    if (threads_ > 1) ReserveHuge(second.faces, static_cast<size_t>(keptCount_));
+    // note: room for every face, as the split only estimates the halves:
+    // room left untouched costs no memory, but grown by doubling the faces
+    // were copied and faulted in twice over.
+    if (threads_ > 1) ReserveHuge(second.faces, 2 * static_cast<size_t>(keptCount_));
     InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(split, static_cast<size_t>(vertexCount_)), [&](size_t begin, size_t end) {
         if (begin < end) WalkFacesOf(static_cast<int32_t>(begin), static_cast<int32_t>(end), marks, begin == 0 ? first : second);
     });
