@@ -79,14 +79,20 @@ void Overlay::SortAroundVertices()
             }
         }
     });
-    int32_t kept = 0;
-    for (int32_t v = 0; v < vertexCount_; ++v) {
-        const int32_t begin = firstSpoke_[static_cast<size_t>(v)];
-        firstSpoke_[static_cast<size_t>(v)] = kept;
-        for (int32_t i = 0; i < keptAt[static_cast<size_t>(v)]; ++i) spokes_[static_cast<size_t>(kept++)] = spokes_[static_cast<size_t>(begin + i)];
-    }
-    firstSpoke_[static_cast<size_t>(vertexCount_)] = kept;
-    spokes_.resize(static_cast<size_t>(kept));
+    // The stretches are packed in order, each spoke as its far end alone:
+    // the arcs have done their part, and the walks then read half as much.
+    std::vector<int32_t> packed(static_cast<size_t>(vertexCount_) + 1, 0);
+    for (size_t v = 0; v < keptAt.size(); ++v) packed[v + 1] = packed[v] + keptAt[v];
+    ReserveHuge(around_, static_cast<size_t>(packed.back()), threads_);
+    around_.resize(static_cast<size_t>(packed.back()));
+    const size_t half = static_cast<size_t>(std::lower_bound(packed.begin(), packed.end(), packed.back() / 2) - packed.begin());
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(half, static_cast<size_t>(vertexCount_)), [&](size_t from, size_t to) {
+        for (size_t v = from; v < to; ++v) {
+            for (int32_t i = 0; i < keptAt[v]; ++i) around_[static_cast<size_t>(packed[v] + i)] = spokes_[static_cast<size_t>(firstSpoke_[v] + i)].to;
+        }
+    });
+    firstSpoke_ = std::move(packed);
+    Release(spokes_);
     IndexWideVertices();
     // Only vertices that edges reach are kept, in merged order.
     compact_.assign(static_cast<size_t>(vertexCount_), -1);
@@ -141,11 +147,11 @@ void Overlay::IndexWideVertices()
     for (int32_t v = 0; v < vertexCount_; ++v) {
         const int32_t begin = firstSpoke_[static_cast<size_t>(v)], end = firstSpoke_[static_cast<size_t>(v) + 1];
         if (end - begin <= FanSearchDegree) continue;
-        if (byNeighbour_.empty()) byNeighbour_.assign(spokes_.size(), 0);
+        if (byNeighbour_.empty()) byNeighbour_.assign(around_.size(), 0);
         int32_t* order = byNeighbour_.data() + begin;
         std::iota(order, order + (end - begin), begin);
         std::sort(order, order + (end - begin),
-                  [&](int32_t a, int32_t b) { return spokes_[static_cast<size_t>(a)].to < spokes_[static_cast<size_t>(b)].to; });
+                  [&](int32_t a, int32_t b) { return around_[static_cast<size_t>(a)] < around_[static_cast<size_t>(b)]; });
     }
 }
 
@@ -153,18 +159,18 @@ int32_t Overlay::SpokeTo(int32_t begin, int32_t end, int32_t to) const
 {
     const int32_t* order = byNeighbour_.data();
     const int32_t* found = std::lower_bound(order + begin, order + end, to,
-                                            [&](int32_t s, int32_t value) { return spokes_[static_cast<size_t>(s)].to < value; });
-    assert(found < order + end && spokes_[static_cast<size_t>(*found)].to == to);
+                                            [&](int32_t s, int32_t value) { return around_[static_cast<size_t>(s)] < value; });
+    assert(found < order + end && around_[static_cast<size_t>(*found)] == to);
     return *found;
 }
 
 void Overlay::WalkFaces(MeshMergeResult& result)
 {
     // A triangulated sphere has V - E + F = 2 and F = 2V - 4.
-    const size_t edges = spokes_.size() / 2;
+    const size_t edges = around_.size() / 2;
     if (keepPolygons_) {
         ReserveHuge(result.polygonStarts, edges - static_cast<size_t>(keptCount_) + 3);
-        ReserveHuge(result.polygonIndices, spokes_.size());
+        ReserveHuge(result.polygonIndices, around_.size());
     }
     ReserveHuge(result.mesh.faces, 2 * static_cast<size_t>(keptCount_), threads_);
     if (keepPolygons_) result.polygonStarts.push_back(0);
@@ -178,7 +184,7 @@ void Overlay::WalkFaces(MeshMergeResult& result)
     const int32_t polygons = static_cast<int32_t>(edges) - keptCount_ + 2;
     const size_t split = threads_ > 1 ? static_cast<size_t>(std::lower_bound(firstSpoke_.begin(), firstSpoke_.end(), polygons / 2) - firstSpoke_.begin())
                                       : static_cast<size_t>(vertexCount_);
-    WalkMarks marks{std::vector<std::atomic<uint8_t>>(spokes_.size()), std::vector<uint8_t>(threads_ > 1 ? spokes_.size() : 0)};
+    WalkMarks marks{std::vector<std::atomic<uint8_t>>(around_.size()), std::vector<uint8_t>(threads_ > 1 ? around_.size() : 0)};
     FaceWalks first{std::move(result.polygonStarts), std::move(result.polygonIndices), std::move(result.mesh.faces)};
     FaceWalks second;
     // note: room for every face, as the split only estimates the halves:
@@ -211,7 +217,7 @@ void Overlay::WalkFacesOf(int32_t begin, int32_t end, WalkMarks& marks, FaceWalk
             int32_t at = v;
             int32_t s = start;
             do {
-                const Spoke& spoke = spokes_[static_cast<size_t>(s)];
+                const int32_t far = around_[static_cast<size_t>(s)];
                 if (firstRun) {
                     marks.first[static_cast<size_t>(s)].store(1, std::memory_order_relaxed);
                 } else if (s < lowest) {
@@ -221,8 +227,8 @@ void Overlay::WalkFacesOf(int32_t begin, int32_t end, WalkMarks& marks, FaceWalk
                     marks.second[static_cast<size_t>(s)] = 1;
                 }
                 out.indices.push_back(compact_[static_cast<size_t>(at)]);
-                s = wide ? TurnLeftWide(spoke.to, at) : TurnLeft(spoke.to, at);
-                at = spoke.to;
+                s = wide ? TurnLeftWide(far, at) : TurnLeft(far, at);
+                at = far;
             } while (s != start);
             if (earlier) {
                 out.indices.resize(first);
@@ -249,7 +255,7 @@ void Overlay::Assemble(MeshMergeResult& result)
     // Spokes are grouped by ascending vertex and compacting keeps the
     // order, so only each vertex's few neighbours need sorting. The second
     // half of the vertices lists its edges apart, appended after.
-    ReserveHuge(mesh.edges, spokes_.size() / 2, threads_);
+    ReserveHuge(mesh.edges, around_.size() / 2, threads_);
     std::vector<IndexPair> later;
     // note: halves of the spokes, not of the vertices: a crossing has four,
     // the inputs' vertices numbered first have more.
@@ -259,7 +265,7 @@ void Overlay::Assemble(MeshMergeResult& result)
         for (int32_t v = static_cast<int32_t>(from); v < static_cast<int32_t>(to); ++v) {
             const size_t begin = edges.size();
             for (int32_t i = firstSpoke_[static_cast<size_t>(v)]; i < firstSpoke_[static_cast<size_t>(v) + 1]; ++i) {
-                const int32_t far = spokes_[static_cast<size_t>(i)].to;
+                const int32_t far = around_[static_cast<size_t>(i)];
                 if (v < far) edges.push_back({compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(far)]});
             }
             // A few neighbours each: insertion beats a general sort's setup.
@@ -276,7 +282,7 @@ void Overlay::Assemble(MeshMergeResult& result)
     // note: the spokes are the largest table left; gone before positions
     // and locations are made, they lower the peak by their size.
     Release(later);
-    Release(spokes_);
+    Release(around_);
     Release(firstSpoke_);
     PlacePositions(mesh);
     mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());

@@ -242,7 +242,7 @@ private:
         const int32_t begin = firstSpoke_[static_cast<size_t>(v)];
         const int32_t end = firstSpoke_[static_cast<size_t>(v) + 1];
         int32_t back = begin;
-        while (spokes_[static_cast<size_t>(back)].to != from) ++back;
+        while (around_[static_cast<size_t>(back)] != from) ++back;
         assert(back < end);
         return back == begin ? end - 1 : back - 1;
     }
@@ -336,9 +336,11 @@ private:
     // onArc_[arcFirst_[a + 1]], in order along it once cut.
     std::vector<int32_t> arcFirst_;
     std::vector<int32_t> onArc_;
-    // Spokes of vertex v: spokes_[firstSpoke_[v]] up to spokes_[firstSpoke_[v + 1]].
+    // Spokes of vertex v: spokes_[firstSpoke_[v]] up to spokes_[firstSpoke_[v + 1]];
+    // once sorted, their far ends alone in around_, counter-clockwise.
     std::vector<int32_t> firstSpoke_;
     std::vector<Spoke> spokes_;
+    std::vector<int32_t> around_;
     std::vector<int32_t> compact_;  // kept number of each merged vertex, or -1
     std::vector<int32_t> byNeighbour_;  // see IndexWideVertices
     int32_t keptCount_ = 0;
