@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <mutex>
 #include <streambuf>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -115,7 +116,11 @@ public:
     {
 #if defined(SYNC_FILE_RANGE_WRITE)
         const SignalsHeld held;
-        thread_ = std::thread([this] { Run(); });
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            // note: no thread to spare: the fsync writes it all, as before.
+        }
 #endif
     }
     ~EarlyWriteBack()
