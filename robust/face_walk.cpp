@@ -261,7 +261,15 @@ void Overlay::Assemble(MeshMergeResult& result)
     // the inputs' vertices numbered first have more.
     const size_t split = static_cast<size_t>(std::lower_bound(firstSpoke_.begin(), firstSpoke_.end(), firstSpoke_.back() / 2) - firstSpoke_.begin());
     InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(split, static_cast<size_t>(vertexCount_)), [&](size_t from, size_t to) {
-        std::vector<IndexPair>& edges = from == 0 ? mesh.edges : later;
+        // note: each half pushes onto a table on its own thread's stack, as
+        // tables side by side would share the cache line of their ends.
+        // About half of the second half's spokes lead up.
+        std::vector<IndexPair> edges;
+        if (from == 0) {
+            edges = std::move(mesh.edges);
+        } else {
+            edges.reserve(static_cast<size_t>(firstSpoke_.back() - firstSpoke_[from]) / 2 + 1);
+        }
         for (int32_t v = static_cast<int32_t>(from); v < static_cast<int32_t>(to); ++v) {
             const size_t begin = edges.size();
             for (int32_t i = firstSpoke_[static_cast<size_t>(v)]; i < firstSpoke_[static_cast<size_t>(v) + 1]; ++i) {
@@ -277,6 +285,7 @@ void Overlay::Assemble(MeshMergeResult& result)
                 for (size_t j = i; j > begin && edges[j] < edges[j - 1]; --j) std::swap(edges[j], edges[j - 1]);
             }
         }
+        (from == 0 ? mesh.edges : later) = std::move(edges);
     });
     mesh.edges.insert(mesh.edges.end(), later.begin(), later.end());
     // note: the spokes are the largest table left; gone before positions

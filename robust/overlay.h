@@ -66,8 +66,9 @@ private:
     void FindCrossings();
 
     // What the walks along some source arcs met, numbered as if they were
-    // the first.
-    struct ArcWalks {
+    // the first. Aligned: two runs' tables side by side on one stack would
+    // share the cache line their every push writes.
+    struct alignas(64) ArcWalks {
         std::vector<Crossing> crossings;
         std::vector<int32_t> walked;
         std::vector<int32_t> first;
@@ -270,7 +271,8 @@ private:
     void WalkFaces(MeshMergeResult& result);
 
     // The faces whose first spoke leaves a vertex from begin up to end.
-    struct FaceWalks {
+    // Aligned as ArcWalks is.
+    struct alignas(64) FaceWalks {
         std::vector<int32_t> starts;  // the end of each face in indices
         std::vector<int32_t> indices;
         std::vector<MeshFace> faces;  // triangles
