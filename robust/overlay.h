@@ -96,14 +96,18 @@ private:
     static std::vector<ArcSplit> NearArcs(const WalkMesh& from, const std::vector<bool>& used, const std::vector<Location>& where,
                                           const WalkMesh& over, const std::vector<int32_t>* only);
 
-    // Replaces mesh, which may already read from kept, by its split. Places
-    // on it that the split changed are forgotten (on, listed in onReplaced),
-    // and so are those of its new vertices (own, used, ownReplaced), for the
-    // walks to find again.
-    // origin maps mesh's triangles to its input's (empty: the same) and
-    // follows the split.
-    static bool Split(WalkMesh& mesh, std::vector<ArcSplit> splits, SplitMesh& kept, std::vector<Location>& on, std::vector<int32_t>& onReplaced,
-                      std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced, std::vector<int32_t>& origin);
+    // Replaces mesh, which may already read from kept, by its split. As its
+    // arcs are numbered afresh, the places on it that lie on arcs (on) are
+    // kept by their ends in arcEnds. origin maps mesh's triangles to its
+    // input's (empty: the same) and follows the split. Reads on, writes
+    // nothing of the other mesh: the two meshes split at once.
+    static bool Split(WalkMesh& mesh, std::vector<ArcSplit> splits, SplitMesh& kept, const std::vector<Location>& on,
+                      std::vector<IndexPair>& arcEnds, std::vector<int32_t>& origin);
+    // Then the places on mesh that its split changed are forgotten (on,
+    // listed in onReplaced), and so are those of its new vertices (own,
+    // used, ownReplaced), for the walks to find again.
+    static void ForgetChanged(const WalkMesh& mesh, const SplitMesh& kept, const std::vector<IndexPair>& arcEnds, std::vector<Location>& on,
+                              std::vector<int32_t>& onReplaced, std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced);
 
     // Two meshes of one shape rarely give their shared vertices the same
     // direction to the last bit, and the exact overlay would keep each such

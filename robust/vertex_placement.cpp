@@ -111,10 +111,15 @@ bool Overlay::SplitNearArcs(bool firstRound)
         [&] { inTarget = NearArcs(source_, used_[0], sourceOnTarget_, target_, firstRound ? nullptr : &replaced_[0]); });
     replaced_[0].clear();
     replaced_[1].clear();
-    const bool source =
-        Split(source_, std::move(inSource), sourceSplit_, targetOnSource_, replaced_[1], sourceOnTarget_, used_[0], replaced_[0], origin_[0]);
-    const bool target =
-        Split(target_, std::move(inTarget), targetSplit_, sourceOnTarget_, replaced_[0], targetOnSource_, used_[1], replaced_[1], origin_[1]);
+    // Each mesh is split and rebuilt on its own core; then the places on
+    // them are mended in the order one thread would.
+    bool source = false, target = false;
+    std::vector<IndexPair> sourceEnds, targetEnds;
+    BothAtOnce(
+        threads_ > 1, [&] { source = Split(source_, std::move(inSource), sourceSplit_, targetOnSource_, sourceEnds, origin_[0]); },
+        [&] { target = Split(target_, std::move(inTarget), targetSplit_, sourceOnTarget_, targetEnds, origin_[1]); });
+    if (source) ForgetChanged(source_, sourceSplit_, sourceEnds, targetOnSource_, replaced_[1], sourceOnTarget_, used_[0], replaced_[0]);
+    if (target) ForgetChanged(target_, targetSplit_, targetEnds, sourceOnTarget_, replaced_[0], targetOnSource_, used_[1], replaced_[1]);
     return source || target;
 }
 
@@ -145,8 +150,8 @@ std::vector<ArcSplit> Overlay::NearArcs(const WalkMesh& from, const std::vector<
     return splits;
 }
 
-bool Overlay::Split(WalkMesh& mesh, std::vector<ArcSplit> splits, SplitMesh& kept, std::vector<Location>& on, std::vector<int32_t>& onReplaced,
-                  std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced, std::vector<int32_t>& origin)
+bool Overlay::Split(WalkMesh& mesh, std::vector<ArcSplit> splits, SplitMesh& kept, const std::vector<Location>& on,
+                    std::vector<IndexPair>& arcEnds, std::vector<int32_t>& origin)
 {
     SplitMesh next;
     if (splits.empty() || !SplitArcs(mesh, std::move(splits), next)) return false;
@@ -156,25 +161,30 @@ bool Overlay::Split(WalkMesh& mesh, std::vector<ArcSplit> splits, SplitMesh& kep
     }
     origin.resize(next.parent.size());
     for (size_t t = 0; t < next.parent.size(); ++t) origin[t] = origin[static_cast<size_t>(next.parent[t])];
-    // Arcs are numbered afresh: remember places on arcs by their ends.
-    std::vector<IndexPair> ends(on.size());
+    arcEnds.assign(on.size(), IndexPair{});
     for (size_t v = 0; v < on.size(); ++v) {
-        if (on[v].kind == Location::OnArc && on[v].index >= 0) ends[v] = mesh.arcs[static_cast<size_t>(on[v].index)];
+        if (on[v].kind == Location::OnArc && on[v].index >= 0) arcEnds[v] = mesh.arcs[static_cast<size_t>(on[v].index)];
     }
     kept = std::move(next);
     mesh = MakeWalkMesh(kept.surface);
     mesh.directions = &kept.directions;
+    return true;
+}
+
+void Overlay::ForgetChanged(const WalkMesh& mesh, const SplitMesh& kept, const std::vector<IndexPair>& arcEnds, std::vector<Location>& on,
+                            std::vector<int32_t>& onReplaced, std::vector<Location>& own, std::vector<bool>& used, std::vector<int32_t>& ownReplaced)
+{
+    // note: places appended since arcEnds was made are new vertices, not yet placed.
     for (size_t v = 0; v < on.size(); ++v) {
         Location& where = on[v];
         if (where.index < 0) continue;
         if (where.kind == Location::Inside && kept.changed[static_cast<size_t>(where.index)]) where.index = -1;
-        if (where.kind == Location::OnArc) where.index = mesh.ArcIndex(ends[v].from, ends[v].to);
+        if (where.kind == Location::OnArc) where.index = mesh.ArcIndex(arcEnds[v].from, arcEnds[v].to);
         if (where.index < 0) onReplaced.push_back(static_cast<int32_t>(v));
     }
     for (size_t v = own.size(); v < kept.directions.size(); ++v) ownReplaced.push_back(static_cast<int32_t>(v));
     own.resize(kept.directions.size());
     used.resize(kept.directions.size(), true);
-    return true;
 }
 
 void Overlay::SnapNearVertices()
