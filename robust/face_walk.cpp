@@ -85,11 +85,18 @@ void Overlay::SortAroundVertices()
     for (size_t v = 0; v < keptAt.size(); ++v) packed[v + 1] = packed[v] + keptAt[v];
     ReserveHuge(around_, static_cast<size_t>(packed.back()), threads_);
     around_.resize(static_cast<size_t>(packed.back()));
-    const size_t half = static_cast<size_t>(std::lower_bound(packed.begin(), packed.end(), packed.back() / 2) - packed.begin());
-    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(half, static_cast<size_t>(vertexCount_)), [&](size_t from, size_t to) {
+    spokeHalf_ = std::min(static_cast<size_t>(std::lower_bound(packed.begin(), packed.end(), packed.back() / 2) - packed.begin()),
+                          static_cast<size_t>(vertexCount_));
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), spokeHalf_, [&](size_t from, size_t to) {
+        size_t up = 0;
         for (size_t v = from; v < to; ++v) {
-            for (int32_t i = 0; i < keptAt[v]; ++i) around_[static_cast<size_t>(packed[v] + i)] = spokes_[static_cast<size_t>(firstSpoke_[v] + i)].to;
+            for (int32_t i = 0; i < keptAt[v]; ++i) {
+                const int32_t far = spokes_[static_cast<size_t>(firstSpoke_[v] + i)].to;
+                around_[static_cast<size_t>(packed[v] + i)] = far;
+                up += static_cast<size_t>(far) > v;
+            }
         }
+        if (from == 0) edgesBeforeHalf_ = up;
     });
     firstSpoke_ = std::move(packed);
     Release(spokes_);
@@ -253,44 +260,33 @@ void Overlay::Assemble(MeshMergeResult& result)
 {
     MorphMesh& mesh = result.mesh;
     // Spokes are grouped by ascending vertex and compacting keeps the
-    // order, so only each vertex's few neighbours need sorting. The second
-    // half of the vertices lists its edges apart, appended after.
+    // order, so only each vertex's few neighbours need sorting. Each half
+    // of the spokes lists its edges into its own part of the table.
     ReserveHuge(mesh.edges, around_.size() / 2, threads_);
-    std::vector<IndexPair> later;
-    // note: halves of the spokes, not of the vertices: a crossing has four,
-    // the inputs' vertices numbered first have more.
-    const size_t split = static_cast<size_t>(std::lower_bound(firstSpoke_.begin(), firstSpoke_.end(), firstSpoke_.back() / 2) - firstSpoke_.begin());
-    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(split, static_cast<size_t>(vertexCount_)), [&](size_t from, size_t to) {
-        // note: each half pushes onto a table on its own thread's stack, as
-        // tables side by side would share the cache line of their ends.
-        // About half of the second half's spokes lead up.
-        std::vector<IndexPair> edges;
-        if (from == 0) {
-            edges = std::move(mesh.edges);
-        } else {
-            edges.reserve(static_cast<size_t>(firstSpoke_.back() - firstSpoke_[from]) / 2 + 1);
-        }
+    mesh.edges.resize(around_.size() / 2);
+    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), spokeHalf_, [&](size_t from, size_t to) {
+        IndexPair* edges = mesh.edges.data();
+        size_t at = from == 0 ? 0 : edgesBeforeHalf_;
         for (int32_t v = static_cast<int32_t>(from); v < static_cast<int32_t>(to); ++v) {
-            const size_t begin = edges.size();
+            const size_t begin = at;
             for (int32_t i = firstSpoke_[static_cast<size_t>(v)]; i < firstSpoke_[static_cast<size_t>(v) + 1]; ++i) {
                 const int32_t far = around_[static_cast<size_t>(i)];
-                if (v < far) edges.push_back({compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(far)]});
+                if (v < far) edges[at++] = {compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(far)]};
             }
             // A few neighbours each: insertion beats a general sort's setup.
-            if (edges.size() - begin > static_cast<size_t>(FanSearchDegree)) {
-                std::sort(edges.begin() + static_cast<std::ptrdiff_t>(begin), edges.end());
+            if (at - begin > static_cast<size_t>(FanSearchDegree)) {
+                std::sort(edges + begin, edges + at);
                 continue;
             }
-            for (size_t i = begin + 1; i < edges.size(); ++i) {
+            for (size_t i = begin + 1; i < at; ++i) {
                 for (size_t j = i; j > begin && edges[j] < edges[j - 1]; --j) std::swap(edges[j], edges[j - 1]);
             }
         }
-        (from == 0 ? mesh.edges : later) = std::move(edges);
+        // Every edge has a spoke at each end.
+        assert(at == (from == 0 ? edgesBeforeHalf_ : mesh.edges.size()));
     });
-    mesh.edges.insert(mesh.edges.end(), later.begin(), later.end());
     // note: the spokes are the largest table left; gone before positions
     // and locations are made, they lower the peak by their size.
-    Release(later);
     Release(around_);
     Release(firstSpoke_);
     PlacePositions(mesh);

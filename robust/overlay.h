@@ -347,6 +347,10 @@ private:
     std::vector<int32_t> firstSpoke_;
     std::vector<Spoke> spokes_;
     std::vector<int32_t> around_;
+    // The vertices before spokeHalf_ have half the spokes, and
+    // edgesBeforeHalf_ edges run up from them.
+    size_t spokeHalf_ = 0;
+    size_t edgesBeforeHalf_ = 0;
     std::vector<int32_t> compact_;  // kept number of each merged vertex, or -1
     std::vector<int32_t> byNeighbour_;  // see IndexWideVertices
     int32_t keptCount_ = 0;

@@ -442,7 +442,8 @@ TEST(MergeMeshes, WideVertexNumberedLastTurnsLikeAnyOther)
 }
 
 // Which of the face walk's two runs walks a face depends on timing; the
-// lists, polygons as well as triangles, must not. Three tries at two threads.
+// lists, polygons as well as triangles, must not, nor the edges each half
+// lists into its own part of one table. Three tries at two threads.
 TEST(MergeMeshes, TwoThreadsListTheSameFacesAsOne)
 {
     const Polyhedron source = BuildPolyhedron(Icosphere(5, 50.0f), {0, 0, 0});
@@ -452,6 +453,7 @@ TEST(MergeMeshes, TwoThreadsListTheSameFacesAsOne)
         const MeshMergeResult two = MergeMeshes(source, target, {}, 2);
         EXPECT_EQ(two.polygonStarts, one.polygonStarts);
         EXPECT_EQ(two.polygonIndices, one.polygonIndices);
+        EXPECT_EQ(two.mesh.edges, one.mesh.edges);
         EXPECT_TRUE(std::equal(two.mesh.faces.begin(), two.mesh.faces.end(), one.mesh.faces.begin(), one.mesh.faces.end(),
                                [](const MeshFace& a, const MeshFace& b) { return a.indices == b.indices; }));
     }
