@@ -54,8 +54,7 @@ void Overlay::CutArcs()
         std::vector<Along> along;
         for (size_t arc = begin; arc < end; ++arc) SortAlongArc(SourceArcCount() + static_cast<int32_t>(arc), along);
     });
-    CountSpokes();
-    FillSpokes();
+    FillSpokes(CountSpokes());
     Release(arcFirst_);
     Release(onArc_);
 }
@@ -128,43 +127,60 @@ bool Overlay::SortedByParameter(int32_t arc, const Vec3& p, const Vec3& q, int32
     return true;
 }
 
-void Overlay::CountSpokes()
+std::vector<int32_t> Overlay::CountSpokes()
 {
     firstSpoke_.assign(static_cast<size_t>(vertexCount_) + 1, 0);
-    for (int32_t arc = 0; arc < ArcCount(); ++arc) {
-        const IndexPair& e = ArcOf(arc);
-        ++firstSpoke_[static_cast<size_t>(MergedVertex(arc, e.from)) + 1];
-        ++firstSpoke_[static_cast<size_t>(MergedVertex(arc, e.to)) + 1];
-    }
-    for (int32_t vertex : onArc_) firstSpoke_[static_cast<size_t>(vertex) + 1] += 2;
+    auto count = [&](int32_t arcBegin, int32_t arcEnd) {
+        for (int32_t arc = arcBegin; arc < arcEnd; ++arc) {
+            const IndexPair& e = ArcOf(arc);
+            ++firstSpoke_[static_cast<size_t>(MergedVertex(arc, e.from)) + 1];
+            ++firstSpoke_[static_cast<size_t>(MergedVertex(arc, e.to)) + 1];
+        }
+        for (int32_t i = arcFirst_[static_cast<size_t>(arcBegin)]; i < arcFirst_[static_cast<size_t>(arcEnd)]; ++i) {
+            firstSpoke_[static_cast<size_t>(onArc_[static_cast<size_t>(i)]) + 1] += 2;
+        }
+    };
+    count(0, SourceArcCount());
+    std::vector<int32_t> targetFirst(firstSpoke_.begin() + 1, firstSpoke_.end());
+    count(SourceArcCount(), ArcCount());
     std::partial_sum(firstSpoke_.begin(), firstSpoke_.end(), firstSpoke_.begin());
+    for (size_t v = 0; v < targetFirst.size(); ++v) targetFirst[v] += firstSpoke_[v];
+    return targetFirst;
 }
 
-void Overlay::FillSpokes()
+void Overlay::FillSpokes(std::vector<int32_t> targetFirst)
 {
     ReserveHuge(spokes_, static_cast<size_t>(firstSpoke_.back()), threads_);
     spokes_.resize(static_cast<size_t>(firstSpoke_.back()));
-    std::vector<int32_t> fill(firstSpoke_.begin(), firstSpoke_.end() - 1);
-    auto add = [&](int32_t from, int32_t to, int32_t ray) {
-        const int8_t slot = CrossingSlot(from, ray / 2 < SourceArcCount(), ray % 2 == 0);
-        // A crossing lies inside one arc of each model: exactly four spokes.
-        assert(slot < 0 || firstSpoke_[static_cast<size_t>(from) + 1] - firstSpoke_[static_cast<size_t>(from)] == 4);
-        const int32_t at = slot >= 0 ? firstSpoke_[static_cast<size_t>(from)] + slot : fill[static_cast<size_t>(from)]++;
-        spokes_[static_cast<size_t>(at)] = {to, ray};
-    };
-    for (int32_t arc = 0; arc < ArcCount(); ++arc) {
-        const IndexPair& e = ArcOf(arc);
-        int32_t previous = MergedVertex(arc, e.from);
-        auto link = [&](int32_t next) {
-            add(previous, next, 2 * arc);
-            add(next, previous, 2 * arc + 1);
-            previous = next;
+    auto fillArcs = [&](int32_t arcBegin, int32_t arcEnd, std::vector<int32_t>& fill) {
+        auto add = [&](int32_t from, int32_t to, int32_t ray) {
+            const int8_t slot = CrossingSlot(from, ray / 2 < SourceArcCount(), ray % 2 == 0);
+            // A crossing lies inside one arc of each model: exactly four spokes.
+            assert(slot < 0 || firstSpoke_[static_cast<size_t>(from) + 1] - firstSpoke_[static_cast<size_t>(from)] == 4);
+            const int32_t at = slot >= 0 ? firstSpoke_[static_cast<size_t>(from)] + slot : fill[static_cast<size_t>(from)]++;
+            spokes_[static_cast<size_t>(at)] = {to, ray};
         };
-        for (int32_t i = arcFirst_[static_cast<size_t>(arc)]; i < arcFirst_[static_cast<size_t>(arc) + 1]; ++i) {
-            link(onArc_[static_cast<size_t>(i)]);
+        for (int32_t arc = arcBegin; arc < arcEnd; ++arc) {
+            const IndexPair& e = ArcOf(arc);
+            int32_t previous = MergedVertex(arc, e.from);
+            auto link = [&](int32_t next) {
+                add(previous, next, 2 * arc);
+                add(next, previous, 2 * arc + 1);
+                previous = next;
+            };
+            for (int32_t i = arcFirst_[static_cast<size_t>(arc)]; i < arcFirst_[static_cast<size_t>(arc) + 1]; ++i) {
+                link(onArc_[static_cast<size_t>(i)]);
+            }
+            link(MergedVertex(arc, e.to));
         }
-        link(MergedVertex(arc, e.to));
-    }
+    };
+    BothAtOnce(
+        threads_ > 1,
+        [&] {
+            std::vector<int32_t> fill(firstSpoke_.begin(), firstSpoke_.end() - 1);
+            fillArcs(0, SourceArcCount(), fill);
+        },
+        [&] { fillArcs(SourceArcCount(), ArcCount(), targetFirst); });
 }
 
 }  // namespace vorlane

@@ -197,12 +197,15 @@ private:
         return arc < SourceArcCount() ? v : targetVertex_[static_cast<size_t>(v)];
     }
 
-    // An arc's ends get a spoke each, a point inside it two.
-    void CountSpokes();
+    // An arc's ends get a spoke each, a point inside it two. Returns, by
+    // vertex, where its spokes from target arcs start.
+    std::vector<int32_t> CountSpokes();
 
     // Spokes of a vertex in order of making, which fixes where the angular
     // sort starts; around a crossing, in the order its signs fixed instead.
-    void FillSpokes();
+    // The source's arcs make theirs before the target's, so the two models
+    // fill their spokes at once, the target's from targetFirst.
+    void FillSpokes(std::vector<int32_t> targetFirst);
 
     // Around a crossing the order is fixed by the signs that found it:
     // ahead along the source arc, the target end on its left, back, the other.
