@@ -165,6 +165,9 @@ bool Overlay::Split(WalkMesh& mesh, std::vector<ArcSplit> splits, SplitMesh& kep
     for (size_t v = 0; v < on.size(); ++v) {
         if (on[v].kind == Location::OnArc && on[v].index >= 0) arcEnds[v] = mesh.arcs[static_cast<size_t>(on[v].index)];
     }
+    // note: the old tables go before the new are made; the two meshes
+    // split at once, and each holding both raised a large merge's peak.
+    mesh = WalkMesh{};
     kept = std::move(next);
     mesh = MakeWalkMesh(kept.surface);
     mesh.directions = &kept.directions;
