@@ -32,11 +32,14 @@ int32_t Find(std::vector<int32_t>& parent, int32_t i)
     return i;
 }
 
-void Unite(std::vector<int32_t>& parent, int32_t a, int32_t b)
+// Returns whether a and b were apart.
+bool Unite(std::vector<int32_t>& parent, int32_t a, int32_t b)
 {
     a = Find(parent, a);
     b = Find(parent, b);
-    if (a != b) parent[static_cast<size_t>(std::max(a, b))] = std::min(a, b);
+    if (a == b) return false;
+    parent[static_cast<size_t>(std::max(a, b))] = std::min(a, b);
+    return true;
 }
 
 int32_t Corner(const ModelTable& table, size_t halfEdge)
@@ -65,11 +68,19 @@ int SplitPinchedVertices(ModelTable& table)
     });
     std::vector<int32_t> parent(corners);
     std::iota(parent.begin(), parent.end(), 0);
+    // A vertex's corners are in one fan when joining them took one union
+    // fewer than there are corners: the common case, and then nothing moves.
+    bool pinched = false;
     for (size_t v = 0; v < table.vertices.size(); ++v) {
+        size_t joined = 0;
         for (size_t i = records.first[v] + 1; i < records.first[v + 1]; ++i) {
-            if (records.items[i].first == records.items[i - 1].first) Unite(parent, records.items[i].second, records.items[i - 1].second);
+            if (records.items[i].first == records.items[i - 1].first)
+                joined += Unite(parent, records.items[i].second, records.items[i - 1].second);
         }
+        const size_t cornersHere = (records.first[v + 1] - records.first[v]) / 2;
+        pinched = pinched || (cornersHere > 0 && joined + 1 < cornersHere);
     }
+    if (!pinched) return 0;
     std::vector<int32_t> fanVertex(corners, -1);
     std::vector<char> taken(table.vertices.size(), 0);
     int added = 0;
