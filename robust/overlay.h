@@ -75,8 +75,9 @@ private:
         std::vector<int32_t> met;  // scratch of one walk
     };
 
-    // Walks source arcs begin up to end.
-    void WalkSourceArcs(int32_t begin, int32_t end, ArcWalks& out) const;
+    // Walks source arcs begin up to end; reports progress as a share of
+    // reportOf arcs, unless 0.
+    void WalkSourceArcs(int32_t begin, int32_t end, ArcWalks& out, double reportOf) const;
 
     // The crossings and target vertices met inside one source arc, in order
     // along it; where its ends lie is known by now.

@@ -2,6 +2,8 @@
 // so the result is the same as one thread's, whatever the timing.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <exception>
 #include <thread>
@@ -51,6 +53,33 @@ template <class F>
 void InTwoHalves(int threads, std::size_t n, F&& f)
 {
     InTwoHalves(threads, n, n / 2, f);
+}
+
+// Calls f(begin, end, fromFront) over [0, n) a stretch at a time, one
+// thread taking stretches from the front and the other from the back till
+// they meet: where the work per item is uneven, or one core slower, neither
+// waits for the other as at a fixed half. The back's stretches come last
+// first. One call over all of it when threads < 2 or n is small.
+template <class F>
+void FromBothEnds(int threads, std::size_t n, std::size_t stretch, F&& f)
+{
+    if (threads < 2 || n < HalvesFrom) {
+        if (n > 0) f(std::size_t{0}, n, true);
+        return;
+    }
+    const std::size_t stretches = (n + stretch - 1) / stretch;
+    // Every claim that finds one left gets a stretch: the two ends never
+    // take the same one, and together they take all.
+    std::atomic<std::ptrdiff_t> left{static_cast<std::ptrdiff_t>(stretches)};
+    const auto claim = [&] { return left.fetch_sub(1, std::memory_order_relaxed) > 0; };
+    BothAtOnce(
+        true,
+        [&] {
+            for (std::size_t k = 0; claim(); ++k) f(k * stretch, std::min(n, (k + 1) * stretch), true);
+        },
+        [&] {
+            for (std::size_t k = stretches; claim(); --k) f((k - 1) * stretch, std::min(n, k * stretch), false);
+        });
 }
 
 }  // namespace vorlane

@@ -24,36 +24,45 @@ void Overlay::FindCrossings()
     ReserveHuge(walked_, source_.arcs.size() + target_.arcs.size());
     walkedFirst_.reserve(source_.arcs.size() + 1);
     // Walks only read the target and where arcs start and end, once every
-    // vertex is placed; then the second half of the arcs can go on its own
-    // thread and be appended, renumbered, as if walked after the first.
+    // vertex is placed; then the arcs can be walked from both ends at once,
+    // those from the back appended, renumbered, as if walked after. The
+    // work per arc varies (an icosphere's first half of arcs took twice as
+    // long as its second), so the ends meet where it is even.
     bool placed = true;
     for (size_t v = 0; v < sourceOnTarget_.size(); ++v) placed = placed && (!used_[0][v] || sourceOnTarget_[v].index >= 0);
-    const int32_t half = placed && threads_ > 1 ? SourceArcCount() / 2 : SourceArcCount();
-    ArcWalks second;
-    BothAtOnce(
-        half < SourceArcCount(),
-        [&] {
-            ArcWalks first{std::move(crossings_), std::move(walked_), std::move(walkedFirst_), {}};
-            WalkSourceArcs(0, half, first);
-            crossings_ = std::move(first.crossings);
-            walked_ = std::move(first.walked);
-            walkedFirst_ = std::move(first.first);
-        },
-        [&] { WalkSourceArcs(half, SourceArcCount(), second); });
+    const bool parallel = placed && threads_ > 1;
+    ArcWalks front{std::move(crossings_), std::move(walked_), std::move(walkedFirst_), {}};
+    std::vector<ArcWalks> back;  // by stretch, last first
+    const size_t arcs = static_cast<size_t>(SourceArcCount());
+    FromBothEnds(parallel ? 2 : 1, arcs, 4096, [&](size_t begin, size_t end, bool fromFront) {
+        // note: at an even split the front would end halfway.
+        const double expected = parallel ? static_cast<double>(arcs) / 2 : static_cast<double>(arcs);
+        if (fromFront) {
+            WalkSourceArcs(static_cast<int32_t>(begin), static_cast<int32_t>(end), front, expected);
+            return;
+        }
+        back.emplace_back();
+        WalkSourceArcs(static_cast<int32_t>(begin), static_cast<int32_t>(end), back.back(), 0.0);
+    });
+    crossings_ = std::move(front.crossings);
+    walked_ = std::move(front.walked);
+    walkedFirst_ = std::move(front.first);
+    for (auto later = back.rbegin(); later != back.rend(); ++later) {
     const int32_t crossingShift = static_cast<int32_t>(crossings_.size());
-    const int32_t walkedShift = static_cast<int32_t>(walked_.size());
-    crossings_.insert(crossings_.end(), second.crossings.begin(), second.crossings.end());
-    for (int32_t point : second.walked) walked_.push_back(point >= 0 ? point + crossingShift : point);
-    for (int32_t first : second.first) walkedFirst_.push_back(first + walkedShift);
+        const int32_t walkedShift = static_cast<int32_t>(walked_.size());
+        crossings_.insert(crossings_.end(), later->crossings.begin(), later->crossings.end());
+        for (int32_t point : later->walked) walked_.push_back(point >= 0 ? point + crossingShift : point);
+        for (int32_t first : later->first) walkedFirst_.push_back(first + walkedShift);
+    }
     walkedFirst_.push_back(static_cast<int32_t>(walked_.size()));
 }
 
-void Overlay::WalkSourceArcs(int32_t begin, int32_t end, ArcWalks& out) const
+void Overlay::WalkSourceArcs(int32_t begin, int32_t end, ArcWalks& out, double reportOf) const
 {
     for (int32_t arc = begin; arc < end; ++arc) {
         out.first.push_back(static_cast<int32_t>(out.walked.size()));
         WalkSourceArc(arc, out);
-        if (begin == 0 && (arc & 0xffff) == 0xffff) Report("crossings", static_cast<double>(arc) / end);
+        if (reportOf > 0.0 && (arc & 0xffff) == 0xffff) Report("crossings", std::min(1.0, arc / reportOf));
     }
 }
 
