@@ -48,9 +48,9 @@ std::vector<bool> Overlay::UsedVertices(const Polyhedron& model)
 void Overlay::CutArcs()
 {
     GroupPointsByArc();
-    // Each arc sorts its own points: the target's arcs in two halves.
+    // Each arc sorts its own points: the target's arcs from both ends.
     const size_t targetArcs = target_.arcs.size();
-    InTwoHalves(threads_, targetArcs, [&](size_t begin, size_t end) {
+    FromBothEnds(threads_, targetArcs, 4096, [&](size_t begin, size_t end, bool) {
         std::vector<Along> along;
         for (size_t arc = begin; arc < end; ++arc) SortAlongArc(SourceArcCount() + static_cast<int32_t>(arc), along);
     });

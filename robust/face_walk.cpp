@@ -318,9 +318,9 @@ void Overlay::PlacePositions(MorphMesh& mesh) const
         mesh.startLocations[kept] = onSource;
         mesh.endLocations[kept] = onTarget;
     };
-    // Every merged vertex has its own slot: each loop splits in two halves.
+    // Every merged vertex has its own slot: each loop is taken from both ends.
     const int32_t s = static_cast<int32_t>(source_.model->vertices.size());
-    InTwoHalves(threads_, static_cast<size_t>(s), [&](size_t begin, size_t end) {
+    FromBothEnds(threads_, static_cast<size_t>(s), 4096, [&](size_t begin, size_t end, bool) {
         for (int32_t v = static_cast<int32_t>(begin); v < static_cast<int32_t>(end); ++v) {
             if (compact_[static_cast<size_t>(v)] < 0) continue;
             const Location& where = sourceOnTarget_[static_cast<size_t>(v)];
@@ -328,7 +328,7 @@ void Overlay::PlacePositions(MorphMesh& mesh) const
             place(v, source_.Surface(v), SurfacePoint(target_, where, source_.Point(v)), OwnLocation(0, v, p), LocationOn(1, where, p));
         }
     });
-    InTwoHalves(threads_, targetVertex_.size(), [&](size_t begin, size_t end) {
+    FromBothEnds(threads_, targetVertex_.size(), 4096, [&](size_t begin, size_t end, bool) {
         for (size_t v = begin; v < end; ++v) {
             const int32_t merged = targetVertex_[v];
             if (merged < s || compact_[static_cast<size_t>(merged)] < 0) continue;  // unused, or one with a source vertex
@@ -338,7 +338,7 @@ void Overlay::PlacePositions(MorphMesh& mesh) const
                   OwnLocation(1, static_cast<int32_t>(v), ToD(p)));
         }
     });
-    InTwoHalves(threads_, crossings_.size(), [&](size_t begin, size_t end) {
+    FromBothEnds(threads_, crossings_.size(), 4096, [&](size_t begin, size_t end, bool) {
         for (size_t k = begin; k < end; ++k) {
             const int32_t vertex = crossingBase_ + static_cast<int32_t>(k);
             if (compact_[static_cast<size_t>(vertex)] < 0) continue;
