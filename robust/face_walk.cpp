@@ -39,17 +39,22 @@ Vec3 SurfacePoint(const WalkMesh& other, const Location& where, const Vec3& p)
 void Overlay::SortAroundVertices()
 {
     // Each vertex first keeps and sorts its spokes at the front of its own
-    // stretch (the vertices in two halves at once), then the stretches are
-    // packed in order. Only the inputs' vertices, numbered first, have
-    // spokes to sort: the halves split their spokes, the crossings going
-    // with the second.
+    // stretch (the vertices from both ends at once: only the inputs'
+    // vertices, numbered first, have spokes to sort), then the stretches
+    // are packed in order. Each end has its own scratch.
     std::vector<int32_t> keptAt(static_cast<size_t>(vertexCount_), 0);
-    const size_t inputs = static_cast<size_t>(crossingBase_);
-    const size_t split = static_cast<size_t>(
-        std::lower_bound(firstSpoke_.begin(), firstSpoke_.begin() + static_cast<std::ptrdiff_t>(inputs), firstSpoke_[inputs] / 2) - firstSpoke_.begin());
-    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), split, [&](size_t from, size_t to) {
-        AngleScratch scratch;
+    struct alignas(64) EndScratch {
+        AngleScratch angles;
         std::vector<int32_t> seen;  // by vertex, the last wide vertex that reached it
+    } scratches[2];
+    for (EndScratch& s : scratches) {
+        // note: room ahead, so that the two ends' first items share no cache line.
+        s.angles.towards.reserve(64);
+        s.angles.quarters.reserve(64);
+    }
+    FromBothEnds(threads_, static_cast<size_t>(vertexCount_), 4096, [&](size_t from, size_t to, bool fromFront) {
+        AngleScratch& scratch = scratches[fromFront ? 0 : 1].angles;
+        std::vector<int32_t>& seen = scratches[fromFront ? 0 : 1].seen;
         for (size_t v = from; v < to; ++v) {
             const int32_t begin = firstSpoke_[v];
             const int32_t end = firstSpoke_[v + 1];
