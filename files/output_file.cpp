@@ -110,9 +110,9 @@ private:
 // flush, what has reached the file, so that the fsync before the rename
 // waits for the last stretch only, not the whole file: a 400 MB morph
 // waited most of a second. On a virtual disk the flush takes the time, not
-// the writing out, so starting the writing alone saved little. A flush's failure is kept in
-// error, as the kernel reports it to one flush only. The thread takes none
-// of the signals the handler is for.
+// the writing out, so starting the writing alone saved little. A flush's
+// failure is kept in error, as the kernel reports it to one flush only.
+// The thread takes none of the signals the handler is for.
 class EarlyWriteBack {
 public:
     EarlyWriteBack(int descriptor, int& error) : descriptor_(descriptor), error_(error)

@@ -66,7 +66,7 @@ private:
     void FindCrossings();
 
     // What the walks along some source arcs met, numbered as if they were
-    // the first. Aligned: two runs' tables side by side on one stack would
+    // the first. Aligned: two walks' tables side by side on one stack would
     // share the cache line their every push writes.
     struct alignas(64) ArcWalks {
         std::vector<Crossing> crossings;

@@ -42,9 +42,9 @@ void Overlay::FindCrossings()
     };
     std::vector<Sizes> stretches;
     const size_t arcs = static_cast<size_t>(SourceArcCount());
+    // note: at an even split the front would end halfway.
+    const double expected = parallel ? static_cast<double>(arcs) / 2 : static_cast<double>(arcs);
     FromBothEnds(parallel ? 2 : 1, arcs, 4096, [&](size_t begin, size_t end, bool fromFront) {
-        // note: at an even split the front would end halfway.
-        const double expected = parallel ? static_cast<double>(arcs) / 2 : static_cast<double>(arcs);
         if (fromFront) {
             WalkSourceArcs(static_cast<int32_t>(begin), static_cast<int32_t>(end), front, expected);
             return;
