@@ -585,12 +585,11 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh, int threads)
     mesh.vertexCount = static_cast<int32_t>(kept);
     // Triangles are written over the faces in two halves at once: there are
     // no more of them than before.
-    std::size_t firstHalf = 0;
+    const auto alive = [](const Corners& c) { return c[0] >= 0; };
     const std::size_t half = triangles.size() / 2;
-    for (std::size_t t = 0; t < half; ++t) firstHalf += triangles[t][0] >= 0;
-    std::size_t alive = firstHalf;
-    for (std::size_t t = half; t < triangles.size(); ++t) alive += triangles[t][0] >= 0;
-    mesh.faces.resize(alive);
+    const auto middle = triangles.begin() + static_cast<std::ptrdiff_t>(half);
+    const std::size_t firstHalf = static_cast<std::size_t>(std::count_if(triangles.begin(), middle, alive));
+    mesh.faces.resize(firstHalf + static_cast<std::size_t>(std::count_if(middle, triangles.end(), alive)));
     InTwoHalves(threads, triangles.size(), half, [&](std::size_t begin, std::size_t end) {
         std::size_t at = begin == 0 ? 0 : firstHalf;
         for (std::size_t t = begin; t < end; ++t) {

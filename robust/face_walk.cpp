@@ -53,8 +53,9 @@ void Overlay::SortAroundVertices()
         s.angles.quarters.reserve(64);
     }
     FromBothEnds(threads_, static_cast<size_t>(vertexCount_), 4096, [&](size_t from, size_t to, bool fromFront) {
-        AngleScratch& scratch = scratches[fromFront ? 0 : 1].angles;
-        std::vector<int32_t>& seen = scratches[fromFront ? 0 : 1].seen;
+        EndScratch& mine = scratches[fromFront ? 0 : 1];
+        AngleScratch& scratch = mine.angles;
+        std::vector<int32_t>& seen = mine.seen;
         for (size_t v = from; v < to; ++v) {
             const int32_t begin = firstSpoke_[v];
             const int32_t end = firstSpoke_[v + 1];
