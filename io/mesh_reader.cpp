@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -73,12 +75,13 @@ private:
     std::size_t size_ = 0;
 };
 
-MeshReadResult ReadBytes(std::string_view bytes, MeshFormat format, const std::string& name,
-                         const ReadProgress& progress)
+// Runs read, turning what it throws into the one line that names the mesh.
+template <typename ReadTable>
+MeshReadResult Guarded(const std::string& name, ReadTable read)
 {
     MeshReadResult result;
     try {
-        result.table = Read(bytes, format, Progress(&progress));
+        result.table = read();
     } catch (const ReadFailure& failure) {
         result.error = name + ": " + failure.what();
     } catch (const std::bad_alloc&) {
@@ -90,6 +93,12 @@ MeshReadResult ReadBytes(std::string_view bytes, MeshFormat format, const std::s
     }
     if (!result.error.empty()) result.table = ModelTable{};
     return result;
+}
+
+MeshReadResult ReadBytes(std::string_view bytes, MeshFormat format, const std::string& name,
+                         const ReadProgress& progress)
+{
+    return Guarded(name, [&] { return Read(bytes, format, Progress(&progress)); });
 }
 
 }  // namespace
@@ -119,6 +128,50 @@ MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const 
                              const ReadProgress& progress)
 {
     return ReadBytes(bytes, format, name, progress);
+}
+
+MeshReadResult ReadMeshArrays(const std::vector<Vec3>& points, const std::vector<int64_t>& corners,
+                              const std::string& name, std::vector<int32_t>* renumbered)
+{
+    std::vector<int32_t> slot;
+    MeshReadResult result = Guarded(name, [&] {
+        if (points.empty()) throw ReadFailure("there are no vertices");
+        if (points.size() > INT32_MAX) throw ReadFailure("there are more vertices than 32-bit indices count");
+        for (std::size_t v = 0; v < points.size(); ++v) {
+            const Vec3& p = points[v];
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+                throw ReadFailure("vertex " + std::to_string(v) + " has a coordinate that is not a finite number");
+        }
+        if (corners.size() % 3 != 0) throw ReadFailure("the faces do not come in threes");
+        ModelTable table;
+        slot.assign(points.size(), -1);
+        for (std::size_t c = 0; c < corners.size(); c += 3) {
+            Triangle t{};
+            for (std::size_t k = 0; k < 3; ++k) {
+                const int64_t index = corners[c + k];
+                if (index < 0 || static_cast<uint64_t>(index) >= points.size())
+                    throw ReadFailure("triangle " + std::to_string(c / 3) + " refers to vertex " + std::to_string(index) +
+                                      ", but there are only " + std::to_string(points.size()) + " vertices");
+                t[k] = static_cast<int32_t>(index);
+            }
+            // note: a repeated corner adds no area, as in a file.
+            if (t[0] == t[1] || t[1] == t[2] || t[2] == t[0]) continue;
+            for (int32_t corner : t) slot[static_cast<std::size_t>(corner)] = 0;
+            table.triangles.push_back(t);
+        }
+        if (table.triangles.empty()) throw ReadFailure("there are no faces");
+        for (std::size_t v = 0; v < points.size(); ++v) {
+            if (slot[v] < 0) continue;
+            slot[v] = static_cast<int32_t>(table.vertices.size());
+            table.vertices.push_back(points[v]);
+        }
+        for (Triangle& t : table.triangles) {
+            for (int32_t& corner : t) corner = slot[static_cast<std::size_t>(corner)];
+        }
+        return table;
+    });
+    if (renumbered) *renumbered = result.error.empty() ? std::move(slot) : std::vector<int32_t>{};
+    return result;
 }
 
 MeshReadResult ReadMeshFile(const std::string& path)

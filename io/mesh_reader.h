@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "geometry/polyhedron.h"
 
@@ -40,5 +41,13 @@ MeshReadResult ReadMeshFile(const std::string& path, const ReadProgress& progres
 MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const std::string& name);
 MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const std::string& name,
                              const ReadProgress& progress);
+
+// The same for a mesh already in arrays: points, and three corners a
+// triangle counted from 0. Checked as a file is; triangles with a repeated
+// corner are dropped, and so are points no triangle uses, the rest keeping
+// their order. renumbered, if given, gets each point's index in the table
+// (-1 for a dropped one).
+MeshReadResult ReadMeshArrays(const std::vector<Vec3>& points, const std::vector<int64_t>& corners,
+                              const std::string& name, std::vector<int32_t>* renumbered = nullptr);
 
 }  // namespace vorlane

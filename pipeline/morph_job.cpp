@@ -23,18 +23,25 @@ struct LoadedModel {
     Polyhedron model;
 };
 
-LoadedModel Load(const std::string& argument, const std::optional<Vec3>& centre, EmbeddingChoice embedding,
-                 const PrepareProgress& progress)
+LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& given, const std::optional<Vec3>& centre,
+                 EmbeddingChoice embedding, const PrepareProgress& progress)
 {
     LoadedModel loaded;
-    if (const CatalogueEntry* entry = FindCatalogueModel(argument)) {
-        loaded.builtIn = true;
-        loaded.model = entry->build(centre.value_or(Vec3{}));
-        return loaded;
+    if (!given) {
+        if (const CatalogueEntry* entry = FindCatalogueModel(argument)) {
+            loaded.builtIn = true;
+            loaded.model = entry->build(centre.value_or(Vec3{}));
+            return loaded;
+        }
     }
-    if (progress) progress("reading " + argument, 0.0);
-    MeshReadResult read = ReadMeshFile(argument, progress ? ReadProgress(progress) : ReadProgress());
-    if (progress) progress("reading " + argument, 1.0);
+    MeshReadResult read;
+    if (given) {
+        read.table = *given;
+    } else {
+        if (progress) progress("reading " + argument, 0.0);
+        read = ReadMeshFile(argument, progress ? ReadProgress(progress) : ReadProgress());
+        if (progress) progress("reading " + argument, 1.0);
+    }
     if (!read.error.empty()) {
         loaded.error = read.error;
         return loaded;
@@ -92,8 +99,8 @@ MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& reportP
     LoadedModel source, target;
     // The two inputs share nothing until the merge.
     BothAtOnce(
-        parallel, [&] { source = Load(request.source, request.sourceCentre, request.embedding, progress); },
-        [&] { target = Load(request.target, request.targetCentre, request.embedding, progress); });
+        parallel, [&] { source = Load(request.source, request.sourceMesh, request.sourceCentre, request.embedding, progress); },
+        [&] { target = Load(request.target, request.targetMesh, request.targetCentre, request.embedding, progress); });
     if (!source.error.empty() || !target.error.empty()) {
         job.error = std::move(source.error.empty() ? target.error : source.error);
         return job;

@@ -18,6 +18,10 @@ namespace vorlane {
 struct MorphRequest {
     std::string source;  // a mesh file or the name of a built-in model
     std::string target;
+    // Meshes given in memory (say by the Python module) instead of read from
+    // source and target, which then only name them in messages.
+    std::optional<ModelTable> sourceMesh;
+    std::optional<ModelTable> targetMesh;
     std::optional<Vec3> sourceCentre;  // by default the origin for built-in models, the kernel's centre for files
     std::optional<Vec3> targetCentre;
     EmbeddingChoice embedding = EmbeddingChoice::Auto;  // for mesh files; built-in models are central

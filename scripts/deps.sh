@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev libmeshoptimizer-dev
   xvfb xauth xdotool x11-utils
   clang libclang-rt-dev
+  pybind11-dev python3-dev python3-numpy python3-pytest blender libcgal-demo
 )
 # The glTF validator runs on node; some machines carry a node of their own
 # that brings npm with it, so ask only for what is not on the path.
