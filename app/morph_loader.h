@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "app/viewer_arguments.h"
+#include "command_line/viewer_arguments.h"
 #include "geometry/polyhedron.h"
 #include "render/morph_arrays.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/frame_view.h"
-#include "app/viewer_arguments.h"
 #include "app/viewer_window.h"
+#include "command_line/viewer_arguments.h"
 
 namespace vorlane {
 

@@ -14,7 +14,7 @@
 #include "app/animation_clock.h"
 #include "app/morph_loader.h"
 #include "app/scene.h"
-#include "app/viewer_arguments.h"
+#include "command_line/viewer_arguments.h"
 
 class QLabel;
 

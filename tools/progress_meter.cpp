@@ -5,7 +5,7 @@
 #include <cmath>
 #include <utility>
 
-#include "tools/terminal_text.h"
+#include "command_line/terminal_text.h"
 
 namespace vorlane {
 

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "command_line/merge_arguments.h"
+#include "command_line/terminal_text.h"
 #include "geometry/model_catalogue.h"
 #include "io/gltf_writer.h"
 #include "io/mesh_writer.h"
@@ -19,9 +21,7 @@
 #include "pipeline/morph_job.h"
 #include "prepare/prepare_mesh.h"
 #include "robust/huge_pages.h"
-#include "tools/merge_arguments.h"
 #include "tools/progress_meter.h"
-#include "tools/terminal_text.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "command_line/merge_arguments.h"
 #include "io/mesh_files.h"
 #include "io/mesh_reader.h"
 #include "test_support.h"
-#include "tools/merge_arguments.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/merge_arguments.h"
+#include "command_line/merge_arguments.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,5 +1,5 @@
 // The window's command line and the names it gives a morph.
-#include "app/viewer_arguments.h"
+#include "command_line/viewer_arguments.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
-#include "app/viewer_arguments.h"
+#include "command_line/viewer_arguments.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "command_line/merge_arguments.h"
 #include "io/gltf_writer.h"
-#include "tools/merge_arguments.h"
 
 namespace vorlane {
 

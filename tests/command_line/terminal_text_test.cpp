@@ -1,4 +1,4 @@
-#include "tools/terminal_text.h"
+#include "command_line/terminal_text.h"
 
 #include <gtest/gtest.h>
 
