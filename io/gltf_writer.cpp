@@ -61,7 +61,7 @@ private:
 };
 
 // Everything of the file but its JSON, in the order of its views.
-struct MorphArrays {
+struct GltfArrays {
     MorphIndices indices;
     std::vector<Vec3> startCopy, endCopy;  // only when some vertex goes unused
     const Vec3* start = nullptr;
@@ -72,7 +72,7 @@ struct MorphArrays {
     std::vector<Vec3> normalOffsets;
 };
 
-void MakeNormals(const MorphMesh& mesh, MorphArrays& arrays, bool keepEnd)
+void MakeNormals(const MorphMesh& mesh, GltfArrays& arrays, bool keepEnd)
 {
     const MorphIndices& ix = arrays.indices;
     const bool located = mesh.source && mesh.target && mesh.startLocations.size() == mesh.startPositions.size() &&
@@ -102,7 +102,7 @@ std::string OffsetProblem(std::size_t vertex, const double* d)
 
 // End minus start in double, so a float overflow shows instead of landing
 // in the file as an infinity; empty or why it cannot be written.
-std::string MakeOffsets(MorphArrays& arrays)
+std::string MakeOffsets(GltfArrays& arrays)
 {
     // note: doubles below this round to a finite float, the rest to infinity.
     const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
@@ -162,7 +162,7 @@ void AddAnimation(GltfDocument& document, std::vector<GltfPiece>& pieces)
 
 // The layout of the uncompressed file; normals are written later, from
 // arrays, once made.
-GltfDocument PlainDocument(const MorphArrays& arrays, std::vector<GltfPiece>& pieces)
+GltfDocument PlainDocument(const GltfArrays& arrays, std::vector<GltfPiece>& pieces)
 {
     const uint64_t n = arrays.indices.vertexCount;
     const uint64_t vectors = n * sizeof(Vec3);
@@ -256,7 +256,7 @@ void PutU32(Sink& sink, uint64_t value)
 // the first piece without data or fill (the normals, made meanwhile). A
 // piece made by fill is made a stretch at a time, the next stretch on a
 // second thread while this one is written when threaded.
-void WritePieces(Sink& sink, const std::vector<GltfPiece>& pieces, Background& ready, const MorphArrays& arrays, bool threaded)
+void WritePieces(Sink& sink, const std::vector<GltfPiece>& pieces, Background& ready, const GltfArrays& arrays, bool threaded)
 {
     static const unsigned char zeros[4] = {0, 0, 0, 0};
     constexpr std::size_t Stretch = std::size_t{4} << 20;
@@ -399,7 +399,7 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
 {
     if (mesh.faces.empty()) return path + ": nothing to write: the mesh has no faces";
     const bool streamed = !options.compress && Streamable(mesh);
-    MorphArrays arrays;
+    GltfArrays arrays;
     std::vector<GltfPiece> pieces;
     GltfDocument document;
     EncodedMorph encoded;
