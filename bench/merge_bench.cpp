@@ -5,11 +5,11 @@
 #include <cmath>
 #include <string>
 
+#include "base/huge_pages.h"
 #include "bench/mesh_generator.h"
 #include "geometry/model_catalogue.h"
 #include "literal/merge_topologies.h"
 #include "prepare/kernel_centre.h"
-#include "robust/huge_pages.h"
 #include "robust/merge_meshes.h"
 
 namespace {

@@ -11,13 +11,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/huge_pages.h"
+#include "base/two_halves.h"
 #include "files/output_file.h"
 #include "io/gltf_compress.h"
 #include "io/gltf_document.h"
 #include "io/morph_normals.h"
 #include "io/morph_triangles.h"
-#include "robust/huge_pages.h"
-#include "robust/two_halves.h"
 
 namespace vorlane {
 

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/two_halves.h"
 #include "geometry/by_vertex.h"
 #include "geometry/dvec3.h"
-#include "robust/two_halves.h"
 
 namespace vorlane {
 namespace {

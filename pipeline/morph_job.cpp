@@ -6,11 +6,11 @@
 #include <string>
 #include <utility>
 
+#include "base/two_halves.h"
 #include "geometry/model_catalogue.h"
 #include "io/mesh_reader.h"
 #include "merge/open_edges.h"
 #include "prepare/follow_shape.h"
-#include "robust/two_halves.h"
 
 namespace vorlane {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "robust/huge_pages.h"
+#include "base/huge_pages.h"
 
 namespace vorlane {
 namespace {

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
+#include "base/huge_pages.h"
 #include "geometry/dvec3.h"
 #include "geometry/exact_predicates.h"
 #include "prepare/sphere_grid.h"
-#include "robust/huge_pages.h"
 
 namespace vorlane {
 namespace {

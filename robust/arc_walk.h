@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/huge_pages.h"
 #include "geometry/dvec3.h"
 #include "geometry/polyhedron.h"
 #include "geometry/vec3.h"
-#include "robust/huge_pages.h"
 
 namespace vorlane {
 

@@ -7,12 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "base/huge_pages.h"
+#include "base/two_halves.h"
 #include "geometry/exact_predicates.h"
 #include "geometry/fan.h"
-#include "robust/huge_pages.h"
 #include "robust/overlay.h"
 #include "robust/ray_points.h"
-#include "robust/two_halves.h"
 
 namespace vorlane {
 

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/huge_pages.h"
 #include "command_line/merge_arguments.h"
 #include "command_line/terminal_text.h"
 #include "geometry/model_catalogue.h"
@@ -20,7 +21,6 @@
 #include "merge/merge_models.h"
 #include "pipeline/morph_job.h"
 #include "prepare/prepare_mesh.h"
-#include "robust/huge_pages.h"
 #include "tools/progress_meter.h"
 
 namespace {

@@ -9,13 +9,15 @@
 namespace vorlane {
 
 // A hint only: asks for huge pages over the whole 2 MiB pages inside
-// [begin, begin + bytes). Pages already touched stay as they are.
+// [begin, begin + bytes). Pages already touched stay as they are; null or
+// under 4 MiB, nothing.
 void AdviseHugePages(const void* begin, std::size_t bytes);
 
 // Faults in the pages of [begin, begin + bytes) now, half on each of two
 // threads when threads > 1. The kernel clears each fresh page as it is
 // first touched, and one core clearing a large merge's tables took a third
-// of its time. A hint too: where the system cannot, pages fault in later.
+// of its time. A hint too: where the system cannot, pages fault in later;
+// null or under 8 MiB, nothing.
 void FaultInPages(const void* begin, std::size_t bytes, int threads);
 
 // Reserves room for count items and advises it before anything touches it;

@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
-#include "robust/two_halves.h"
+#include "base/two_halves.h"
 
 namespace vorlane {
 namespace {
@@ -43,6 +45,39 @@ TEST(FromBothEnds, VisitsEveryItemOnceFromEachEnd)
         }
         EXPECT_EQ(at, down);
     }
+}
+
+// Two threads' tables side by side share no cache line, and keep what they
+// were made with.
+TEST(OwnCacheLine, NeighboursStartOnLinesOfTheirOwn)
+{
+    struct Table {
+        std::vector<int> items;
+        char tag;
+    };
+    OwnCacheLine<Table> tables[3] = {{{{1, 2}, 'a'}}, {{{3}, 'b'}}, {}};
+    for (int k = 0; k < 2; ++k) {
+        const auto at = reinterpret_cast<std::uintptr_t>(&tables[k]);
+        EXPECT_EQ(at % 64, 0u);
+        EXPECT_GE(reinterpret_cast<std::uintptr_t>(&tables[k + 1]) - at, 64u);
+    }
+    const Table& first = tables[0];
+    EXPECT_EQ(first.items, (std::vector<int>{1, 2}));
+    EXPECT_EQ(tables[1].tag, 'b');
+    EXPECT_TRUE(tables[2].items.empty());
+}
+
+// What one half sets, the caller sees once both are done; nothing else is set.
+TEST(SharedFlags, SetsFromEitherHalfAreSeenAfterTheSplit)
+{
+    const std::size_t n = 3 * HalvesFrom + 5;
+    SharedFlags flags(n);
+    InTwoHalves(2, n, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
+            if (i % 3 == 0) flags.Set(i);
+    });
+    ASSERT_EQ(flags.size(), n);
+    for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(flags.IsSet(i), i % 3 == 0) << "item " << i;
 }
 
 }  // namespace

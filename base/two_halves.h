@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <thread>
+#include <vector>
 
 namespace vorlane {
 
@@ -42,7 +44,7 @@ void BothAtOnce(bool parallel, F&& first, G&& second)
 }
 
 // Calls f(begin, end) for [0, split) and [split, n), at once when threads
-// > 1 and n is large enough.
+// > 1 and n is large enough. split must not exceed n; without it, n / 2.
 template <class F>
 void InTwoHalves(int threads, std::size_t n, std::size_t split, F&& f)
 {
@@ -59,7 +61,8 @@ void InTwoHalves(int threads, std::size_t n, F&& f)
 // thread taking stretches from the front and the other from the back till
 // they meet: where the work per item is uneven, or one core slower, neither
 // waits for the other as at a fixed half. The back's stretches come last
-// first. One call over all of it when threads < 2 or n is small.
+// first. One call over all of it when threads < 2 or n is small; none
+// when n is 0. stretch must be above 0.
 template <class F>
 void FromBothEnds(int threads, std::size_t n, std::size_t stretch, F&& f)
 {
@@ -81,5 +84,27 @@ void FromBothEnds(int threads, std::size_t n, std::size_t stretch, F&& f)
             for (std::size_t k = stretches; claim(); --k) f((k - 1) * stretch, std::min(n, k * stretch), false);
         });
 }
+
+// A T on cache lines of its own, for the tables each of two threads fills:
+// side by side on one stack or in one array, two plain T would share the
+// line their every push writes. T must be a class; pass it where a T& goes.
+template <class T>
+struct alignas(64) OwnCacheLine : T {};
+
+// Flags, all clear at first, that one part of a split sets and the other
+// reads. A set flag may be seen late (no ordering): only for hints whose
+// late sight costs time, never a different result. Indices below size().
+class SharedFlags {
+public:
+    SharedFlags() = default;
+    explicit SharedFlags(std::size_t count) : flags_(count) {}
+
+    void Set(std::size_t i) { flags_[i].store(1, std::memory_order_relaxed); }
+    bool IsSet(std::size_t i) const { return flags_[i].load(std::memory_order_relaxed) != 0; }
+    std::size_t size() const { return flags_.size(); }
+
+private:
+    std::vector<std::atomic<std::uint8_t>> flags_;
+};
 
 }  // namespace vorlane

@@ -1,11 +1,11 @@
-#include "robust/huge_pages.h"
+#include "base/huge_pages.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "robust/two_halves.h"
+#include "base/two_halves.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
