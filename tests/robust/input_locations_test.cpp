@@ -9,10 +9,25 @@
 namespace vorlane {
 namespace {
 
+// model on a spherical map: its sphere points twisted about z by twist
+// radians per sphere radius of height, so directions are no longer its
+// vertices' own.
+Polyhedron Twisted(Polyhedron model, double twist)
+{
+    if (twist == 0.0) return model;
+    model.map = SphereMap::Spherical;
+    for (Vec3& p : model.spherePoints) {
+        const double a = twist * p.z / SphereRadius, c = std::cos(a), s = std::sin(a);
+        p = {static_cast<float>(c * p.x - s * p.y), static_cast<float>(s * p.x + c * p.y), p.z};
+    }
+    return model;
+}
+
 // Every merged vertex's location on each input rebuilds its position there:
 // weights at least 0 and summing to 1, and the same combination of the
 // triangle's corners lands on the position within float rounding. The pairs
-// include arcs split at near misses and vertices snapped to the other's.
+// include arcs split at near misses and vertices snapped to the other's,
+// and maps that are not the central projection.
 TEST(MergeMeshes, LocationsRebuildEveryPositionOnBothInputs)
 {
     ModelTable turned = BenchCubeSphere(3);
@@ -22,17 +37,21 @@ TEST(MergeMeshes, LocationsRebuildEveryPositionOnBothInputs)
         ModelTable target;
         Vec3 sourceCentre;
         Vec3 targetCentre;
+        double sourceTwist = 0.0, targetTwist = 0.0;
     } cases[] = {
         {"icosphere against a turned cube-sphere", Icosphere(3, 50.0f), turned, {1, 2, 3}, {-4, 0, 2}},
         {"icosahedron into its second subdivision", Icosphere(0, 40.0f), Icosphere(2, 30.0f), {}, {}},
         {"third subdivision into the first", Icosphere(3, 40.0f), Icosphere(1, 30.0f), {}, {}},
         {"cube-sphere 6 into cube-sphere 8", CubeSphere(6, 55.0f), CubeSphere(8, 55.0f), {}, {}},
         {"bipyramid into icosphere", Bipyramid(48, 30.0f, 0.0), Icosphere(2, 40.0f), {}, {}},
+        {"twisted map into a central one", Icosphere(3, 50.0f), turned, {1, 2, 3}, {-4, 0, 2}, 0.6, 0.0},
+        {"central map into a twisted one", CubeSphere(6, 55.0f), Icosphere(3, 40.0f), {}, {}, 0.0, -0.5},
+        {"both maps twisted", Icosphere(2, 40.0f), CubeSphere(7, 55.0f), {}, {}, 0.4, -0.3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Polyhedron source = BuildPolyhedron(c.source, c.sourceCentre);
-        const Polyhedron target = BuildPolyhedron(c.target, c.targetCentre);
+        const Polyhedron source = Twisted(BuildPolyhedron(c.source, c.sourceCentre), c.sourceTwist);
+        const Polyhedron target = Twisted(BuildPolyhedron(c.target, c.targetCentre), c.targetTwist);
         const MorphMesh mesh = MergeMeshes(source, target).mesh;
         ASSERT_EQ(mesh.startLocations.size(), static_cast<size_t>(mesh.vertexCount));
         ASSERT_EQ(mesh.endLocations.size(), static_cast<size_t>(mesh.vertexCount));
