@@ -59,9 +59,10 @@ public:
             const EdgeCollapse& collapse = collapses[i];
             UndoCollapse(mesh_, collapse);
             // A kernel too thin for float points: spread the surroundings
-            // of the kept vertex, ever wider, and try again.
+            // of the kept vertex, ever wider, and try again; long thin arms
+            // squeezed into specks need many rounds over all vertices.
             bool placed = Insert(collapse);
-            for (int rings = 1; rings <= 4 && !placed; ++rings) {
+            for (int rings = 1; rings <= 10 && !placed; ++rings) {
                 RedoCollapse(mesh_, collapse);
                 RelaxAround(collapse.kept, rings);
                 UndoCollapse(mesh_, collapse);
@@ -102,11 +103,11 @@ public:
 
 private:
     // Relaxes, a few times over, the vertices within rings of centre (all
-    // present vertices past 3 rings).
+    // present vertices past 3 rings, twice as often each ring further).
     void RelaxAround(int32_t centre, int rings)
     {
         if (rings > 3) {
-            for (int round = 0; round < 4; ++round) {
+            for (int round = 0; round < (4 << (rings - 4)); ++round) {
                 for (int32_t v : present_) Relax(v, 2);
             }
             return;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <string>
@@ -191,6 +192,23 @@ TEST(EmbedOnSphere, FollowsGuidesThatAreAValidMap)
     size_t met = 0;
     for (size_t v = 0; v < lumpy.vertices.size(); ++v) met += embedding.directions[v] == options.guides[v];
     EXPECT_GE(met, lumpy.vertices.size() * 99 / 100) << met << " of " << lumpy.vertices.size();
+}
+
+
+// A U of cubes with arms one cube thick and 200 long, two apart: the arms
+// squeeze into specks whose kernels hold no float point until all is relaxed.
+TEST(EmbedOnSphere, ThinVoxelUEmbeds)
+{
+    std::vector<std::array<int, 3>> cubes{{1, 0, 0}, {2, 0, 0}};
+    for (int y = 0; y < 200; ++y) {
+        cubes.push_back({0, y, 0});
+        cubes.push_back({3, y, 0});
+    }
+    const ModelTable u = VoxelSurface(cubes, 1);
+    ASSERT_EQ(CheckSphereTopology(u), "");
+    const SphericalEmbedding embedding = EmbedOnSphere(u);
+    ASSERT_EQ(embedding.error, "");
+    ExpectTiling(u, embedding.directions);
 }
 
 }  // namespace
