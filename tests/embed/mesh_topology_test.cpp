@@ -50,6 +50,10 @@ TEST(CheckSphereTopology, NamesTheFirstFailingCheck)
         {"index out of range", outOfRange, "triangle 4 names vertex 12, which does not exist"},
         // Icosphere(1)'s first triangle is (0, 12, 14): three open edges.
         {"open", WithoutFirstTriangle(Icosphere(1, 1.0f)), "the mesh is not closed: edge (0, 12) is held by 1 triangle"},
+        // Two tetrahedra on a shared face that is kept: its sides are held by 3.
+        {"edge held by three", ModelTable{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, -1}},
+                                          {{0, 1, 3}, {1, 2, 3}, {2, 0, 3}, {1, 0, 4}, {2, 1, 4}, {0, 2, 4}, {0, 1, 2}}},
+         "the mesh is not manifold: edge (0, 1) is held by 3 triangles"},
         {"non-manifold edge", EdgeSharingCubes(1), "the mesh is not manifold: edge (5, 6) is held by 4 triangles"},
         {"reversed triangle", WithTriangleReversed(Icosphere(1, 1.0f), 5),
          "the mesh is not manifold: edge (5, 14) runs the same way in triangles 2 and 5"},

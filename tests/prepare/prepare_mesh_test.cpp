@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "bench/hard_meshes.h"
 #include "geometry/model_catalogue.h"
+#include "prepare/float_range.h"
 
 namespace vorlane {
 namespace {
@@ -54,6 +56,36 @@ TEST(PrepareMesh, HostileCoordinatesAreRefusedWithOneLine)
         const PreparedModel prepared = PrepareMesh(c.table, {c.centre, EmbeddingChoice::Auto}, "huge.obj");
         EXPECT_EQ(prepared.error.rfind(c.says, 0), 0u) << prepared.error;
         EXPECT_EQ(prepared.error.find('\n'), std::string::npos);
+    }
+}
+
+// Offsets that are finite floats but land past the float range once the
+// centre is added back, on either side.
+TEST(CheckFloatRange, PositionsBackAboutTheCentreMustStayFloats)
+{
+    const struct {
+        float centre, half;
+        bool refused;
+    } cases[] = {{3e38f, 1e38f, true}, {-3e38f, 1e38f, true}, {2e38f, 1e38f, false}, {-2e38f, 1e38f, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.centre);
+        Polyhedron model = BuildPolyhedron(Box(0, 0, 0, c.half), {0, 0, 0});
+        model.centre = {c.centre, 0, 0};
+        EXPECT_EQ(CheckFloatRange(model).find("positions about it overflow") != std::string::npos, c.refused) << CheckFloatRange(model);
+    }
+}
+
+// A vertex where two fans meet is split whichever choice leads to the
+// spherical map: one vertex more, and the mesh taken.
+TEST(PrepareMesh, PinchedVerticesAreSplitUnderEveryChoiceThatEmbeds)
+{
+    const ModelTable pinched = PinchedLoop(1);
+    for (const EmbeddingChoice choice : {EmbeddingChoice::Auto, EmbeddingChoice::Spherical}) {
+        SCOPED_TRACE(EmbeddingName(choice));
+        const PreparedModel prepared = PrepareMesh(pinched, {std::nullopt, choice}, "loop.off");
+        EXPECT_EQ(prepared.error, "");
+        EXPECT_EQ(prepared.model.vertices.size(), pinched.vertices.size() + 1);
+        EXPECT_EQ(prepared.model.map, SphereMap::Spherical);
     }
 }
 
