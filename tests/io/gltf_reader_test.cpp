@@ -97,4 +97,25 @@ TEST(GltfReader, RefusesWhatIsNotAMorph)
     }
 }
 
+// The highest index names the last vertex: one vertex fewer and the file
+// is refused, as many and it is read.
+TEST(GltfReader, IndexBoundIsTheVertexCount)
+{
+    const vorlane::test::ScratchDirectory scratch;
+    const MorphTriangles written = WrittenMorph("good.glb", vorlane::GltfContainer::Binary);
+    tinygltf::Model model;
+    std::string error, warning;
+    ASSERT_TRUE(tinygltf::TinyGLTF().LoadBinaryFromFile(&model, &error, &warning, "good.glb"));
+    for (const size_t vertices : {written.startPositions.size() - 1, written.startPositions.size()}) {
+        SCOPED_TRACE(vertices);
+        tinygltf::Model changed = model;
+        tinygltf::Primitive& primitive = changed.meshes[0].primitives[0];
+        for (const int accessor : {primitive.attributes["POSITION"], primitive.targets[0]["POSITION"]})
+            changed.accessors[static_cast<size_t>(accessor)].count = vertices;
+        tinygltf::TinyGLTF().WriteGltfSceneToFile(&changed, "cut.glb", true, true, false, true);
+        const vorlane::GltfMorphReadResult read = vorlane::ReadGltfMorph("cut.glb");
+        EXPECT_EQ(read.error, vertices < written.startPositions.size() ? "cut.glb: an index is out of range" : "");
+    }
+}
+
 }  // namespace
