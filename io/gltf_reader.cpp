@@ -1,157 +1,254 @@
 #include "io/gltf_reader.h"
 
-#include <tiny_gltf.h>
-
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <exception>
-#include <limits>
-#include <vector>
+#include <filesystem>
+#include <new>
 
+#include "files/input_file.h"
+#include "io/gltf_reader_internal.h"
 #include "io/gltf_writer.h"
+#include "io/mesh_reader_internal.h"
 
 namespace vorlane {
 
 namespace {
 
-// The bytes of one accessor's elements, each of elementSize bytes, stride
-// apart; or a reason it cannot be read.
-struct AccessorBytes {
-    std::string error;
+using gltf_reading::GltfBytes;
+using gltf_reading::GltfFailure;
+using gltf_reading::Index;
+using gltf_reading::Json;
+using gltf_reading::Member;
+using gltf_reading::Whole;
+
+// Column-major 4 x 4, as glTF stores a node's matrix.
+using Matrix = std::array<double, 16>;
+constexpr Matrix Identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+enum Component { Byte = 5120, UnsignedByte = 5121, Short = 5122, UnsignedShort = 5123, UnsignedInt = 5125, Float = 5126 };
+
+std::size_t ComponentBytes(int type)
+{
+    switch (type) {
+        case Byte: case UnsignedByte: return 1;
+        case Short: case UnsignedShort: return 2;
+        case UnsignedInt: case Float: return 4;
+        default: return 0;
+    }
+}
+
+// One accessor's elements of components numbers each, stride bytes apart.
+struct Elements {
     const unsigned char* first = nullptr;
-    std::size_t count = 0;
-    std::size_t stride = 0;
+    std::size_t count = 0, stride = 0, components = 0;
+    int type = 0;
+    bool normalized = false;
+
+    double At(std::size_t element, std::size_t component) const
+    {
+        const unsigned char* at = first + element * stride + component * ComponentBytes(type);
+        int8_t i8; uint8_t u8; int16_t i16; uint16_t u16; uint32_t u32; float f;
+        switch (type) {
+            case Byte: std::memcpy(&i8, at, 1); return normalized ? std::max(i8 / 127.0, -1.0) : i8;
+            case UnsignedByte: std::memcpy(&u8, at, 1); return normalized ? u8 / 255.0 : u8;
+            case Short: std::memcpy(&i16, at, 2); return normalized ? std::max(i16 / 32767.0, -1.0) : i16;
+            case UnsignedShort: std::memcpy(&u16, at, 2); return normalized ? u16 / 65535.0 : u16;
+            case UnsignedInt: std::memcpy(&u32, at, 4); return u32;
+            default: std::memcpy(&f, at, 4); return f;
+        }
+    }
 };
 
-AccessorBytes Locate(const tinygltf::Model& model, int index, const std::string& what, int type,
-                     const std::vector<int>& componentTypes)
+Elements Locate(const Json& root, GltfBytes& bytes, std::size_t index, const std::string& what, const char* type,
+                std::size_t components, std::initializer_list<int> types)
 {
-    AccessorBytes out;
-    if (index < 0 || static_cast<std::size_t>(index) >= model.accessors.size()) {
-        out.error = what + " has no accessor";
-        return out;
-    }
-    const tinygltf::Accessor& accessor = model.accessors[static_cast<std::size_t>(index)];
-    bool typeKnown = false;
-    for (int componentType : componentTypes) typeKnown = typeKnown || accessor.componentType == componentType;
-    if (accessor.type != type || !typeKnown) {
-        out.error = what + " has an unexpected element type";
-        return out;
-    }
-    if (accessor.sparse.isSparse || accessor.bufferView < 0 ||
-        static_cast<std::size_t>(accessor.bufferView) >= model.bufferViews.size()) {
-        out.error = what + " is sparse or has no buffer view";
-        return out;
-    }
-    const tinygltf::BufferView& view = model.bufferViews[static_cast<std::size_t>(accessor.bufferView)];
-    if (view.buffer < 0 || static_cast<std::size_t>(view.buffer) >= model.buffers.size()) {
-        out.error = what + " has no buffer";
-        return out;
-    }
-    const std::vector<unsigned char>& data = model.buffers[static_cast<std::size_t>(view.buffer)].data;
-    const std::size_t elementSize = static_cast<std::size_t>(tinygltf::GetComponentSizeInBytes(
-                                        static_cast<uint32_t>(accessor.componentType))) *
-                                    static_cast<std::size_t>(tinygltf::GetNumComponentsInType(
-                                        static_cast<uint32_t>(accessor.type)));
-    out.stride = view.byteStride != 0 ? view.byteStride : elementSize;
-    out.count = accessor.count;
-    // note: sizes come from the file; each sum is checked before it is used.
-    const std::size_t limit = std::numeric_limits<std::size_t>::max() / 4;
-    const bool viewFits = view.byteOffset <= data.size() && view.byteLength <= data.size() - view.byteOffset;
-    const bool sane = out.stride >= elementSize && out.count < limit / out.stride && accessor.byteOffset < limit;
-    const std::size_t span = out.count == 0 ? 0 : accessor.byteOffset + out.stride * (out.count - 1) + elementSize;
-    if (!viewFits || !sane || span > view.byteLength) {
-        out.error = what + " runs past the end of its buffer";
-        return out;
-    }
-    out.first = data.data() + view.byteOffset + accessor.byteOffset;
+    const Json& accessor = root.at("accessors").at(index);
+    Elements out;
+    const Json* typeName = Member(accessor, "type");
+    const Json* componentType = Member(accessor, "componentType");
+    out.type = componentType && componentType->is_number_integer() ? componentType->get<int>() : 0;
+    bool known = false;
+    for (const int allowed : types) known = known || out.type == allowed;
+    if (!typeName || *typeName != type || !known) throw GltfFailure(what + " has an unexpected element type");
+    const Json* normalized = Member(accessor, "normalized");
+    out.normalized = normalized && normalized->is_boolean() && normalized->get<bool>();
+    if (out.normalized && (out.type == Float || out.type == UnsignedInt)) throw GltfFailure(what + " is normalized floats");
+    if (Member(accessor, "sparse") || !Member(accessor, "bufferView")) throw GltfFailure(what + " is sparse or has no buffer view");
+    const std::size_t view = Index(root, "bufferViews", accessor, "bufferView", what);
+    const std::string_view data = bytes.View(view);
+    const std::size_t elementBytes = ComponentBytes(out.type) * components;
+    out.components = components;
+    out.count = Whole(accessor, "count", what, 0, std::size_t(1) << 40);
+    out.stride = bytes.Stride(view) != 0 ? bytes.Stride(view) : elementBytes;
+    const std::size_t offset = Whole(accessor, "byteOffset", what, 0, std::size_t(1) << 40);
+    // note: each bound was checked above, so the products cannot wrap.
+    const std::size_t span = out.count == 0 ? 0 : offset + out.stride * (out.count - 1) + elementBytes;
+    if (out.stride < elementBytes || span > data.size()) throw GltfFailure(what + " runs past the end of its buffer");
+    out.first = reinterpret_cast<const unsigned char*>(data.data()) + offset;
     return out;
 }
 
-std::string ReadVectors(const tinygltf::Model& model, int index, const std::string& what, std::vector<Vec3>& out)
+Matrix Multiply(const Matrix& a, const Matrix& b)
 {
-    const AccessorBytes bytes = Locate(model, index, what, TINYGLTF_TYPE_VEC3, {TINYGLTF_COMPONENT_TYPE_FLOAT});
-    if (!bytes.error.empty()) return bytes.error;
-    out.resize(bytes.count);
-    for (std::size_t i = 0; i < bytes.count; ++i) {
-        float xyz[3];
-        std::memcpy(xyz, bytes.first + i * bytes.stride, sizeof xyz);
-        if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2]))
-            return what + " holds a coordinate that is not a finite number";
-        out[i] = Vec3{xyz[0], xyz[1], xyz[2]};
-    }
-    return {};
+    Matrix out{};
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r)
+            for (int k = 0; k < 4; ++k) out[4 * c + r] += a[4 * k + r] * b[4 * c + k];
+    return out;
 }
 
-// The index list, or 0, 1, 2, ... when the primitive has none.
-std::string ReadIndices(const tinygltf::Model& model, const tinygltf::Primitive& primitive, std::size_t vertexCount,
-                        std::vector<uint32_t>& out)
+std::vector<double> Numbers(const Json& node, const char* key, std::size_t count, const std::string& what)
 {
-    if (primitive.indices < 0) {
-        out.resize(vertexCount);
-        for (std::size_t i = 0; i < vertexCount; ++i) out[i] = static_cast<uint32_t>(i);
-        return {};
+    const Json* value = Member(node, key);
+    std::vector<double> out;
+    if (!value) return out;
+    if (!value->is_array() || value->size() != count) throw GltfFailure(what + "'s " + key + " is malformed");
+    for (const Json& number : *value) {
+        if (!number.is_number() || !std::isfinite(number.get<double>())) throw GltfFailure(what + "'s " + key + " is malformed");
+        out.push_back(number.get<double>());
     }
-    const AccessorBytes bytes =
-        Locate(model, primitive.indices, "the index list", TINYGLTF_TYPE_SCALAR,
-               {TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
-                TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT});
-    if (!bytes.error.empty()) return bytes.error;
-    const int componentType = model.accessors[static_cast<std::size_t>(primitive.indices)].componentType;
-    out.resize(bytes.count);
-    for (std::size_t i = 0; i < bytes.count; ++i) {
-        const unsigned char* at = bytes.first + i * bytes.stride;
-        uint32_t value = 0;
-        if (componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE) {
-            value = *at;
-        } else if (componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT) {
-            uint16_t v16 = 0;
-            std::memcpy(&v16, at, sizeof v16);
-            value = v16;
-        } else {
-            std::memcpy(&value, at, sizeof value);
+    return out;
+}
+
+Matrix NodeMatrix(const Json& node, const std::string& what)
+{
+    const std::vector<double> matrix = Numbers(node, "matrix", 16, what);
+    if (!matrix.empty()) {
+        Matrix out;
+        std::copy(matrix.begin(), matrix.end(), out.begin());
+        return out;
+    }
+    const std::vector<double> t = Numbers(node, "translation", 3, what);
+    const std::vector<double> q = Numbers(node, "rotation", 4, what);
+    const std::vector<double> s = Numbers(node, "scale", 3, what);
+    Matrix translate = Identity, rotate = Identity, scale = Identity;
+    if (!t.empty()) std::copy(t.begin(), t.end(), translate.begin() + 12);
+    if (!q.empty()) {
+        const double x = q[0], y = q[1], z = q[2], w = q[3];
+        rotate = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w), 0,
+                  2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w), 0,
+                  2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y), 0, 0, 0, 0, 1};
+    }
+    if (!s.empty()) scale[0] = s[0], scale[5] = s[1], scale[10] = s[2];
+    return Multiply(translate, Multiply(rotate, scale));
+}
+
+// Where the first node that shows mesh 0 puts it, through its parents; the
+// mesh's own frame when no node shows it.
+Matrix MeshPlacement(const Json& root)
+{
+    const Json* nodes = Member(root, "nodes");
+    if (!nodes || !nodes->is_array()) return Identity;
+    const std::size_t count = nodes->size();
+    std::vector<std::size_t> parent(count, count);
+    for (std::size_t n = 0; n < count; ++n) {
+        const Json* children = Member((*nodes)[n], "children");
+        if (!children || !children->is_array()) continue;
+        for (const Json& child : *children)
+            if (child.is_number_unsigned() && child.get<uint64_t>() < count) parent[child.get<std::size_t>()] = n;
+    }
+    for (std::size_t n = 0; n < count; ++n) {
+        const Json* mesh = Member((*nodes)[n], "mesh");
+        if (!mesh || *mesh != 0) continue;
+        Matrix placement = Identity;
+        // note: a cycle of parents is a broken file; it ends after count steps.
+        for (std::size_t at = n, steps = 0; at < count && steps <= count; at = parent[at], ++steps)
+            placement = Multiply(NodeMatrix((*nodes)[at], "node " + std::to_string(at)), placement);
+        return placement;
+    }
+    return Identity;
+}
+
+std::vector<Vec3> Positions(const Elements& elements, const Matrix& placement, const std::vector<Vec3>* base,
+                            const std::string& what)
+{
+    std::vector<Vec3> out(elements.count);
+    for (std::size_t i = 0; i < elements.count; ++i) {
+        double p[3] = {elements.At(i, 0), elements.At(i, 1), elements.At(i, 2)};
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+            throw GltfFailure(what + " holds a coordinate that is not a finite number");
+        out[i] = Vec3{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
+        if (base) {
+            const Vec3& s = (*base)[i];
+            // note: the sum a viewer makes, in float, where the node moves nothing.
+            if (placement == Identity) out[i] = Vec3{s.x + out[i].x, s.y + out[i].y, s.z + out[i].z};
+            for (int k = 0; k < 3; ++k) p[k] += (&s.x)[k];
         }
-        if (value >= vertexCount) return "an index is out of range";
-        out[i] = value;
+        if (placement != Identity) {
+            double q[3];
+            for (int r = 0; r < 3; ++r) q[r] = placement[r] * p[0] + placement[4 + r] * p[1] + placement[8 + r] * p[2] + placement[12 + r];
+            out[i] = Vec3{static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2])};
+        }
+        if (!std::isfinite(out[i].x) || !std::isfinite(out[i].y) || !std::isfinite(out[i].z))
+            throw GltfFailure(base ? "the morph target moves a vertex beyond the float range"
+                                   : what + " holds a coordinate beyond the float range");
     }
-    return {};
+    return out;
 }
 
-std::string ReadPrimitive(const tinygltf::Model& model, MorphTriangles& morph)
+void CheckExtensions(const Json& root)
 {
-    if (model.meshes.empty() || model.meshes[0].primitives.empty()) return "no mesh";
-    const tinygltf::Primitive& primitive = model.meshes[0].primitives[0];
-    if (primitive.mode != TINYGLTF_MODE_TRIANGLES && primitive.mode != -1) return "the mesh is not a triangle list";
-    const auto position = primitive.attributes.find("POSITION");
-    if (position == primitive.attributes.end()) return "the mesh has no positions";
-    if (primitive.targets.empty()) return "no morph target: not a morph";
-    const auto offset = primitive.targets[0].find("POSITION");
-    if (offset == primitive.targets[0].end()) return "the morph target moves no position: not a morph";
-
-    std::string problem = ReadVectors(model, position->second, "POSITION", morph.startPositions);
-    if (problem.empty()) problem = ReadVectors(model, offset->second, "the morph target", morph.endPositions);
-    if (!problem.empty()) return problem;
-    if (morph.endPositions.size() != morph.startPositions.size())
-        return "the morph target does not move every vertex";
-    for (std::size_t v = 0; v < morph.startPositions.size(); ++v) {
-        const Vec3& s = morph.startPositions[v];
-        Vec3& e = morph.endPositions[v];
-        e = Vec3{s.x + e.x, s.y + e.y, s.z + e.z};
-        if (!std::isfinite(e.x) || !std::isfinite(e.y) || !std::isfinite(e.z))
-            return "the morph target moves a vertex beyond the float range";
+    const Json* required = Member(root, "extensionsRequired");
+    if (!required || !required->is_array()) return;
+    for (const Json& name : *required) {
+        const std::string text = name.is_string() ? name.get<std::string>() : "";
+        if (text != "EXT_meshopt_compression" && text != "KHR_mesh_quantization")
+            throw GltfFailure("needs the extension " + mesh_reading::Shown(text) + ", which this reader does not know");
     }
+}
+
+MorphTriangles ReadPrimitive(const Json& root, GltfBytes& bytes)
+{
+    const Json* asset = Member(root, "asset");
+    const Json* version = asset ? Member(*asset, "version") : nullptr;
+    if (!version || !version->is_string() || version->get<std::string>().rfind("2.", 0) != 0)
+        throw GltfFailure("not glTF 2.0 (no asset version 2.x)");
+    CheckExtensions(root);
+    const Json* meshes = Member(root, "meshes");
+    const Json* primitives = meshes && meshes->is_array() && !meshes->empty() ? Member((*meshes)[0], "primitives") : nullptr;
+    if (!primitives || !primitives->is_array() || primitives->empty()) throw GltfFailure("no mesh");
+    const Json& primitive = (*primitives)[0];
+    if (Whole(primitive, "mode", "the mesh", 4) != 4) throw GltfFailure("the mesh is not a triangle list");
+    const Json* attributes = Member(primitive, "attributes");
+    if (!attributes || !Member(*attributes, "POSITION")) throw GltfFailure("the mesh has no positions");
+    const Json* targets = Member(primitive, "targets");
+    if (!targets || !targets->is_array() || targets->empty()) throw GltfFailure("no morph target: not a morph");
+    if (!Member((*targets)[0], "POSITION")) throw GltfFailure("the morph target moves no position: not a morph");
+
+    const Matrix placement = MeshPlacement(root);
+    MorphTriangles morph;
+    const Elements start = Locate(root, bytes, Index(root, "accessors", *attributes, "POSITION", "POSITION"), "POSITION",
+                                  "VEC3", 3, {Float, Byte, UnsignedByte, Short, UnsignedShort});
+    const Elements offset =
+        Locate(root, bytes, Index(root, "accessors", (*targets)[0], "POSITION", "the morph target"), "the morph target",
+               "VEC3", 3, {Float, Byte, Short});
+    if (offset.count != start.count) throw GltfFailure("the morph target does not move every vertex");
+    const std::vector<Vec3> local = Positions(start, Identity, nullptr, "POSITION");
+    morph.startPositions = placement == Identity ? local : Positions(start, placement, nullptr, "POSITION");
+    morph.endPositions = Positions(offset, placement, &local, "the morph target");
 
     std::vector<uint32_t> indices;
-    problem = ReadIndices(model, primitive, morph.startPositions.size(), indices);
-    if (!problem.empty()) return problem;
-    if (indices.size() % 3 != 0) return "the triangle list has a loose end";
-    if (indices.empty()) return "the mesh has no triangles";
-    morph.triangles.resize(indices.size() / 3);
-    for (std::size_t t = 0; t < morph.triangles.size(); ++t) {
-        for (std::size_t c = 0; c < 3; ++c) morph.triangles[t][c] = static_cast<int32_t>(indices[3 * t + c]);
+    if (!Member(primitive, "indices")) {
+        for (std::size_t i = 0; i < start.count; ++i) indices.push_back(static_cast<uint32_t>(i));
+    } else {
+        const Elements list = Locate(root, bytes, Index(root, "accessors", primitive, "indices", "the index list"),
+                                     "the index list", "SCALAR", 1, {UnsignedByte, UnsignedShort, UnsignedInt});
+        indices.resize(list.count);
+        for (std::size_t i = 0; i < list.count; ++i) {
+            const double value = list.At(i, 0);
+            if (value >= static_cast<double>(start.count)) throw GltfFailure("an index is out of range");
+            indices[i] = static_cast<uint32_t>(value);
+        }
     }
-    return {};
+    if (indices.size() % 3 != 0) throw GltfFailure("the triangle list has a loose end");
+    if (indices.empty()) throw GltfFailure("the mesh has no triangles");
+    morph.triangles.resize(indices.size() / 3);
+    for (std::size_t t = 0; t < morph.triangles.size(); ++t)
+        for (std::size_t c = 0; c < 3; ++c) morph.triangles[t][c] = static_cast<int32_t>(indices[3 * t + c]);
+    return morph;
 }
 
 }  // namespace
@@ -166,20 +263,18 @@ GltfMorphReadResult ReadGltfMorph(const std::string& path)
     }
     std::string problem;
     try {
-        tinygltf::Model model;
-        tinygltf::TinyGLTF loader;
-        std::string error, warning;
-        const bool loaded = container == GltfContainer::Binary
-                                ? loader.LoadBinaryFromFile(&model, &error, &warning, path)
-                                : loader.LoadASCIIFromFile(&model, &error, &warning, path);
-        if (!loaded) {
-            // note: the loader's messages can run over several lines.
-            problem = error.empty() ? "cannot read the glTF data" : error.substr(0, error.find('\n'));
-        } else {
-            problem = ReadPrimitive(model, result.morph);
-        }
+        std::string file;
+        if (!ReadRegularFile(path, file, problem)) throw GltfFailure(problem);
+        gltf_reading::GltfContainerParts parts = gltf_reading::SplitContainer(file, container == GltfContainer::Binary);
+        GltfBytes bytes(parts.root, std::filesystem::path(path).parent_path().string(), parts.binaryChunk);
+        result.morph = ReadPrimitive(parts.root, bytes);
+        problem.clear();
+    } catch (const GltfFailure& failure) {
+        problem = failure.what();
+    } catch (const std::bad_alloc&) {
+        problem = "too large to read into memory";
     } catch (const std::exception& e) {
-        problem = std::string("cannot read the glTF data: ") + e.what();
+        problem = std::string("cannot read the glTF data: ") + mesh_reading::Shown(e.what());
     }
     if (!problem.empty()) {
         result.error = path + ": " + problem;

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <utility>
 
+#include "files/input_file.h"
 #include "io/mesh_reader_internal.h"
 
 namespace vorlane {
@@ -49,10 +50,10 @@ public:
         if (data_) munmap(data_, size_);
     }
 
-    // False with errno set when the file cannot be opened or mapped.
-    bool Open(const std::string& path)
+    // False with the reason when the file cannot be opened or mapped.
+    bool Open(const std::string& path, std::string& reason)
     {
-        const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int descriptor = OpenRegularFileForReading(path, reason);
         if (descriptor < 0) return false;
         struct stat status {};
         bool mapped = fstat(descriptor, &status) == 0;
@@ -63,9 +64,8 @@ public:
             data_ = mapped ? data : nullptr;
             if (!mapped) size_ = 0;
         }
-        const int saved = errno;
+        if (!mapped) reason = std::string("cannot open: ") + std::strerror(errno);
         close(descriptor);
-        errno = saved;
         return mapped;
     }
     std::string_view Bytes() const { return {static_cast<const char*>(data_), size_}; }
@@ -188,19 +188,10 @@ MeshReadResult ReadMeshFile(const std::string& path, const ReadProgress& progres
         result.error = path + ": unknown mesh format '" + extension + "' (expected .obj, .off, .ply or .stl)";
         return result;
     }
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
-        result.error = path + ": is a directory";
-        return result;
-    }
-    // note: a pipe or a device could block or never end.
-    if (std::filesystem::exists(path, ignored) && !std::filesystem::is_regular_file(path, ignored)) {
-        result.error = path + ": is not a regular file";
-        return result;
-    }
     MappedFile file;
-    if (!file.Open(path)) {
-        result.error = path + ": cannot open: " + std::strerror(errno);
+    std::string reason;
+    if (!file.Open(path, reason)) {
+        result.error = path + ": " + reason;
         return result;
     }
     return ReadBytes(file.Bytes(), format, path, progress);

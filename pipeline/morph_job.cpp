@@ -1,12 +1,11 @@
 #include "pipeline/morph_job.h"
 
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <utility>
 
 #include "base/two_halves.h"
+#include "files/input_file.h"
 #include "geometry/model_catalogue.h"
 #include "io/mesh_reader.h"
 #include "merge/open_edges.h"
@@ -74,11 +73,13 @@ std::string Align(const Polyhedron& source, Polyhedron& target, const std::vecto
 
 std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>& pairs)
 {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    if (!file || !(text << file.rdbuf())) return path + ": cannot read the landmarks";
-    const std::string problem = ParseLandmarks(text.str(), pairs);
-    return problem.empty() ? problem : path + ": " + problem;
+    std::string text, reason;
+    // note: a landmark file of a million lines is no landmark file.
+    if (!ReadRegularFile(path, text, reason, 1u << 24)) return path + ": cannot read the landmarks: " + reason;
+    const std::size_t before = pairs.size();
+    const std::string problem = ParseLandmarks(text, pairs);
+    if (!problem.empty()) return path + ": " + problem;
+    return pairs.size() > before ? std::string() : path + ": holds no landmark pairs";
 }
 
 bool IsModelArgument(const std::string& argument)

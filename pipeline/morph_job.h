@@ -51,7 +51,8 @@ struct MorphJob {
 bool IsModelArgument(const std::string& argument);
 
 // Reads landmark pairs from the file at path (see ParseLandmarks); an empty
-// string or "<path>: <reason>".
+// string or "<path>: <reason>". Anything but a regular file is refused
+// without waiting on it, and so is a file that holds no pair.
 std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>& pairs);
 
 // Runs the path for request, reporting its phases (from one thread at a

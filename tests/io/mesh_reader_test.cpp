@@ -272,7 +272,7 @@ TEST(MeshReader, FileProblemsNameTheFile)
     const std::pair<const char*, const char*> cases[] = {
         {"missing.obj", "missing.obj: cannot open: No such file or directory"},
         {"folder.obj", "folder.obj: is a directory"},
-        {"pipe.stl", "pipe.stl: is not a regular file"},
+        {"pipe.stl", "pipe.stl: is a FIFO, not a regular file"},
         {"cube.xyz", "cube.xyz: unknown mesh format '.xyz' (expected .obj, .off, .ply or .stl)"},
         {"cube", "cube: unknown mesh format ''"},
     };

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -121,3 +124,26 @@ TEST(MorphJob, ACopyTurnedAndStretchedMorphsPointToLikePoint)
 }
 
 }  // namespace
+
+// Landmark files that hold nothing, or are no files, get the reason; a FIFO
+// must not block.
+TEST(ReadLandmarkFile, NamesTheReason)
+{
+    const vorlane::test::ScratchDirectory scratch;
+    std::ofstream("empty.txt").flush();
+    std::ofstream("comments.txt") << "# none\n\n";
+    std::filesystem::create_directory("folder");
+    ASSERT_EQ(mkfifo("fifo", 0600), 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"empty.txt", "empty.txt: holds no landmark pairs"},
+        {"comments.txt", "comments.txt: holds no landmark pairs"},
+        {"/dev/null", "/dev/null: cannot read the landmarks: is a device, not a regular file"},
+        {"folder", "folder: cannot read the landmarks: is a directory"},
+        {"fifo", "fifo: cannot read the landmarks: is a FIFO, not a regular file"},
+        {"missing", "missing: cannot read the landmarks: cannot open: No such file or directory"},
+    };
+    for (const auto& [path, says] : cases) {
+        std::vector<vorlane::LandmarkPair> pairs;
+        EXPECT_EQ(vorlane::ReadLandmarkFile(path, pairs), says);
+    }
+}
