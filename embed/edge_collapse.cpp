@@ -21,8 +21,8 @@ bool operator>(const Candidate& a, const Candidate& b)
 
 float Length2(const std::vector<Vec3>& positions, int32_t u, int32_t v)
 {
-    const Vec3& a = positions[static_cast<size_t>(u)];
-    const Vec3& b = positions[static_cast<size_t>(v)];
+    const Vec3& a = At(positions, u);
+    const Vec3& b = At(positions, v);
     const double x = double(a.x) - b.x, y = double(a.y) - b.y, z = double(a.z) - b.z;
     return static_cast<float>(x * x + y * y + z * z);
 }
@@ -32,7 +32,7 @@ float Length2(const std::vector<Vec3>& positions, int32_t u, int32_t v)
 void Reassign(CollapseMesh& mesh, int32_t first, int32_t lastTriangle, int32_t vertex)
 {
     for (int32_t e = first;; e = NextAround(mesh, e)) {
-        mesh.triangles[static_cast<size_t>(e / 3)][static_cast<size_t>(e % 3)] = vertex;
+        At(At(mesh.triangles, e / 3), e % 3) = vertex;
         if (e / 3 == lastTriangle) break;
     }
 }
@@ -40,30 +40,30 @@ void Reassign(CollapseMesh& mesh, int32_t first, int32_t lastTriangle, int32_t v
 void ApplyCollapse(CollapseMesh& mesh, int32_t h)
 {
     const int32_t kept = Destination(mesh, h);
-    const int32_t twin = mesh.opposite[static_cast<size_t>(h)];
-    const int32_t a = mesh.opposite[static_cast<size_t>(NextHalfEdge(h))];
-    const int32_t b = mesh.opposite[static_cast<size_t>(PrevHalfEdge(h))];
-    const int32_t c = mesh.opposite[static_cast<size_t>(NextHalfEdge(twin))];
-    const int32_t d = mesh.opposite[static_cast<size_t>(PrevHalfEdge(twin))];
+    const int32_t twin = Twin(mesh, h);
+    const int32_t a = Twin(mesh, NextHalfEdge(h));
+    const int32_t b = Twin(mesh, PrevHalfEdge(h));
+    const int32_t c = Twin(mesh, NextHalfEdge(twin));
+    const int32_t d = Twin(mesh, PrevHalfEdge(twin));
     const int32_t removed = Origin(mesh, h);
     Reassign(mesh, b, c / 3, kept);
-    mesh.opposite[static_cast<size_t>(a)] = b;
-    mesh.opposite[static_cast<size_t>(b)] = a;
-    mesh.opposite[static_cast<size_t>(c)] = d;
-    mesh.opposite[static_cast<size_t>(d)] = c;
-    mesh.live[static_cast<size_t>(h / 3)] = 0;
-    mesh.live[static_cast<size_t>(twin / 3)] = 0;
-    mesh.outgoing[static_cast<size_t>(removed)] = -1;
-    mesh.outgoing[static_cast<size_t>(kept)] = b;
-    mesh.outgoing[static_cast<size_t>(Origin(mesh, a))] = a;
-    mesh.outgoing[static_cast<size_t>(Origin(mesh, c))] = c;
+    At(mesh.twin, a) = b;
+    At(mesh.twin, b) = a;
+    At(mesh.twin, c) = d;
+    At(mesh.twin, d) = c;
+    At(mesh.live, h / 3) = 0;
+    At(mesh.live, twin / 3) = 0;
+    At(mesh.outgoing, removed) = -1;
+    At(mesh.outgoing, kept) = b;
+    At(mesh.outgoing, Origin(mesh, a)) = a;
+    At(mesh.outgoing, Origin(mesh, c)) = c;
     --mesh.liveVertexCount;
 }
 
 class Collapser {
 public:
     Collapser(CollapseMesh& mesh, const std::vector<Vec3>& positions)
-        : mesh_(mesh), positions_(positions), stamp_(mesh.outgoing.size(), 0)
+        : mesh_(mesh), positions_(positions)
     {
     }
 
@@ -96,10 +96,14 @@ public:
             const Candidate c = queue_.top();
             queue_.pop();
             const int32_t h = FindHalfEdge(c.from, c.to);
-            if (h < 0 || !LinkConditionHolds(c.from, c.to)) continue;
+            if (h < 0) continue;
+            // The neighbours the two ends share must be exactly the two
+            // opposite corners.
+            const SharedNeighbours link = CountSharedNeighbours(mesh_, c.from, c.to, marks_);
+            if (link.shared != 2) continue;
             // Valences rise as neighbours collapse: a key that has grown
             // since its push goes back with its current value.
-            const float key = Key(c.from, c.to, valence_ - 4);
+            const float key = Key(c.from, c.to, link.valence - 4);
             if (key > c.key) {
                 queue_.push({key, c.from, c.to});
                 continue;
@@ -109,9 +113,9 @@ public:
             collapsedSincePush = true;
             // Only the edges the kept vertex took over are new; the keys of
             // its old ones are brought up to date when they come up.
-            for (int32_t e = mesh_.outgoing[static_cast<size_t>(c.to)], first = e;;) {
+            for (int32_t e = At(mesh_.outgoing, c.to), first = e;;) {
                 const int32_t n = Destination(mesh_, e);
-                if (stamp_[static_cast<size_t>(n)] == round_) Push(c.to, n);  // a neighbour of the removed vertex
+                if (At(marks_.stamp, n) == marks_.round) Push(c.to, n);  // a neighbour of the removed vertex
                 e = NextAround(mesh_, e);
                 if (e == first) break;
             }
@@ -135,8 +139,8 @@ private:
 
     int32_t FindHalfEdge(int32_t from, int32_t to) const
     {
-        const int32_t first = mesh_.outgoing[static_cast<size_t>(from)];
-        if (first < 0 || mesh_.outgoing[static_cast<size_t>(to)] < 0) return -1;
+        const int32_t first = At(mesh_.outgoing, from);
+        if (first < 0 || At(mesh_.outgoing, to) < 0) return -1;
         for (int32_t e = first;;) {
             if (Destination(mesh_, e) == to) return e;
             e = NextAround(mesh_, e);
@@ -144,35 +148,9 @@ private:
         }
     }
 
-    // The neighbours the two ends share are exactly the two opposite corners.
-    // Leaves the sum of both valences in valence_.
-    bool LinkConditionHolds(int32_t from, int32_t to)
-    {
-        ++round_;
-        const int32_t first = mesh_.outgoing[static_cast<size_t>(from)];
-        valence_ = 0;
-        for (int32_t e = first;;) {
-            ++valence_;
-            stamp_[static_cast<size_t>(Destination(mesh_, e))] = round_;
-            e = NextAround(mesh_, e);
-            if (e == first) break;
-        }
-        int shared = 0;
-        const int32_t second = mesh_.outgoing[static_cast<size_t>(to)];
-        for (int32_t e = second;;) {
-            ++valence_;
-            shared += stamp_[static_cast<size_t>(Destination(mesh_, e))] == round_;
-            e = NextAround(mesh_, e);
-            if (e == second) break;
-        }
-        return shared == 2;
-    }
-
     CollapseMesh& mesh_;
     const std::vector<Vec3>& positions_;
-    std::vector<uint32_t> stamp_;
-    uint32_t round_ = 0;
-    int valence_ = 0;
+    NeighbourMarks marks_;
     std::priority_queue<Candidate, std::vector<Candidate>, std::greater<Candidate>> queue_;
 };
 
@@ -181,24 +159,9 @@ private:
 CollapseMesh BuildCollapseMesh(const ModelTable& table)
 {
     CollapseMesh mesh;
-    mesh.triangles = table.triangles;
-    const size_t halfEdges = table.triangles.size() * 3;
-    mesh.opposite.assign(halfEdges, -1);
-    mesh.outgoing.assign(table.vertices.size(), -1);
-    mesh.live.assign(table.triangles.size(), 1);
-    std::vector<std::pair<uint64_t, int32_t>> sides(halfEdges);
-    for (size_t h = 0; h < halfEdges; ++h) {
-        const auto hh = static_cast<int32_t>(h);
-        const auto u = static_cast<uint32_t>(Origin(mesh, hh)), v = static_cast<uint32_t>(Destination(mesh, hh));
-        sides[h] = {(static_cast<uint64_t>(std::min(u, v)) << 32) | std::max(u, v), hh};
-        mesh.outgoing[u] = hh;
-    }
-    std::sort(sides.begin(), sides.end());
-    for (size_t i = 0; i + 1 < sides.size(); i += 2) {
-        mesh.opposite[static_cast<size_t>(sides[i].second)] = sides[i + 1].second;
-        mesh.opposite[static_cast<size_t>(sides[i + 1].second)] = sides[i].second;
-    }
-    mesh.liveVertexCount = static_cast<int32_t>(table.vertices.size());
+    static_cast<TriangleConnectivity&>(mesh) = BuildTriangleConnectivity(table.triangles, table.vertices.size());
+    mesh.live.assign(mesh.triangles.size(), 1);
+    mesh.liveVertexCount = VertexCount(mesh);
     return mesh;
 }
 
@@ -218,23 +181,23 @@ void RedoCollapse(CollapseMesh& mesh, const EdgeCollapse& collapse) { ApplyColla
 void UndoCollapse(CollapseMesh& mesh, const EdgeCollapse& collapse)
 {
     const int32_t h = collapse.halfEdge;
-    const int32_t twin = mesh.opposite[static_cast<size_t>(h)];
+    const int32_t twin = Twin(mesh, h);
     const int32_t hn = NextHalfEdge(h), hp = PrevHalfEdge(h), tn = NextHalfEdge(twin), tp = PrevHalfEdge(twin);
-    const int32_t a = mesh.opposite[static_cast<size_t>(hn)];
-    const int32_t b = mesh.opposite[static_cast<size_t>(hp)];
-    const int32_t c = mesh.opposite[static_cast<size_t>(tn)];
-    const int32_t d = mesh.opposite[static_cast<size_t>(tp)];
+    const int32_t a = Twin(mesh, hn);
+    const int32_t b = Twin(mesh, hp);
+    const int32_t c = Twin(mesh, tn);
+    const int32_t d = Twin(mesh, tp);
     Reassign(mesh, b, c / 3, collapse.removed);
-    mesh.opposite[static_cast<size_t>(a)] = hn;
-    mesh.opposite[static_cast<size_t>(b)] = hp;
-    mesh.opposite[static_cast<size_t>(c)] = tn;
-    mesh.opposite[static_cast<size_t>(d)] = tp;
-    mesh.live[static_cast<size_t>(h / 3)] = 1;
-    mesh.live[static_cast<size_t>(twin / 3)] = 1;
-    mesh.outgoing[static_cast<size_t>(collapse.removed)] = h;
-    mesh.outgoing[static_cast<size_t>(collapse.kept)] = hn;
-    mesh.outgoing[static_cast<size_t>(Origin(mesh, hp))] = hp;
-    mesh.outgoing[static_cast<size_t>(Origin(mesh, tp))] = tp;
+    At(mesh.twin, a) = hn;
+    At(mesh.twin, b) = hp;
+    At(mesh.twin, c) = tn;
+    At(mesh.twin, d) = tp;
+    At(mesh.live, h / 3) = 1;
+    At(mesh.live, twin / 3) = 1;
+    At(mesh.outgoing, collapse.removed) = h;
+    At(mesh.outgoing, collapse.kept) = hn;
+    At(mesh.outgoing, Origin(mesh, hp)) = hp;
+    At(mesh.outgoing, Origin(mesh, tp)) = tp;
     ++mesh.liveVertexCount;
 }
 

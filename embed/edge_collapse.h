@@ -8,18 +8,15 @@
 #include <vector>
 
 #include "geometry/polyhedron.h"
+#include "geometry/triangle_connectivity.h"
 
 namespace vorlane {
 
-// Half-edge 3t + k runs from triangles[t][k] to triangles[t][(k + 1) % 3].
-// A collapsed triangle keeps its corners and its own opposite entries, which
-// is what its undo needs.
-struct CollapseMesh {
-    std::vector<Triangle> triangles;
-    std::vector<int32_t> opposite;   // per half-edge
-    std::vector<int32_t> outgoing;   // per vertex: a live half-edge leaving it, -1 once removed
-    std::vector<char> live;          // per triangle
-    int32_t liveVertexCount = 0;
+// The connectivity as collapses leave it. A collapsed triangle keeps its
+// corners and its own twin entries, which is what its undo needs.
+struct CollapseMesh : TriangleConnectivity {
+    std::vector<char> live;       // per triangle
+    int32_t liveVertexCount = 0;  // vertices with an outgoing half-edge (-1 once removed)
 };
 
 // The half-edge collapse removed -> kept, through halfEdge (removed -> kept)
@@ -29,19 +26,6 @@ struct EdgeCollapse {
     int32_t kept = 0;
     int32_t halfEdge = 0;
 };
-
-inline int32_t NextHalfEdge(int32_t h) { return h - h % 3 + (h % 3 + 1) % 3; }
-inline int32_t PrevHalfEdge(int32_t h) { return h - h % 3 + (h % 3 + 2) % 3; }
-inline int32_t Origin(const CollapseMesh& mesh, int32_t h)
-{
-    return mesh.triangles[static_cast<size_t>(h / 3)][static_cast<size_t>(h % 3)];
-}
-inline int32_t Destination(const CollapseMesh& mesh, int32_t h) { return Origin(mesh, NextHalfEdge(h)); }
-// The next half-edge leaving the same vertex, counter-clockwise seen from outside.
-inline int32_t NextAround(const CollapseMesh& mesh, int32_t h)
-{
-    return mesh.opposite[static_cast<size_t>(PrevHalfEdge(h))];
-}
 
 // The half-edge mesh of a table that CheckSphereTopology accepts.
 CollapseMesh BuildCollapseMesh(const ModelTable& table);

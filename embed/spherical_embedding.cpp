@@ -389,7 +389,7 @@ private:
         for (const auto& ab : ring_) mean = mean + UnitOf(Direction(ab.first));
         Vec3 candidate = OnSphere(Normalized(mean));
         if (!Positive(candidate)) {
-            const int32_t h = collapse.halfEdge, twin = mesh_.opposite[static_cast<size_t>(h)];
+            const int32_t h = collapse.halfEdge, twin = Twin(mesh_, h);
             const Dvec3 kept = UnitOf(Direction(w));
             const Dvec3 x = UnitOf(Direction(Destination(mesh_, NextHalfEdge(h))));
             const Dvec3 y = UnitOf(Direction(Destination(mesh_, NextHalfEdge(twin))));
