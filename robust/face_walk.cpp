@@ -1,8 +1,8 @@
-
+// Spokes sorted round each vertex, and the faces walked from them.
 #include <algorithm>
 #include <atomic>
 #include <cassert>
-#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <numeric>
 #include <utility>
@@ -18,110 +18,28 @@
 namespace vorlane {
 namespace {
 
-// The point of other's surface in the direction p, which lies at where.
-Vec3 SurfacePoint(const WalkMesh& other, const Location& where, const Vec3& p)
+// The input point a spoke heads for along its arc's great circle.
+const Vec3& Toward(const OverlayMeshes& meshes, const Spoke& spoke)
 {
-    switch (where.kind) {
-    case Location::AtVertex:
-        return other.Surface(where.index);
-    case Location::OnArc: {
-        const IndexPair& arc = other.arcs[static_cast<size_t>(where.index)];
-        return other.SurfaceOnEdge(arc.from, arc.to, ToD(p));
-    }
-    case Location::Inside:
-        break;
-    }
-    return other.SurfaceInTriangle(where.index, p);
+    const int32_t arc = spoke.ray / 2;
+    const IndexPair& e = meshes.ArcOf(arc);
+    return meshes.SideOf(arc).Point(spoke.ray % 2 == 0 ? e.to : e.from);
 }
 
-}  // namespace
+// Insertion by exact comparisons: degrees are small.
+struct AngleScratch {
+    std::vector<Vec3> towards;
+    std::vector<int> quarters;
+};
 
-void Overlay::SortAroundVertices()
-{
-    // Each vertex first keeps and sorts its spokes at the front of its own
-    // stretch (the vertices from both ends at once: only the inputs'
-    // vertices, numbered first, have spokes to sort), then the stretches
-    // are packed in order. Each end has its own scratch.
-    std::vector<int32_t> keptAt(static_cast<size_t>(vertexCount_), 0);
-    struct alignas(64) EndScratch {
-        AngleScratch angles;
-        std::vector<int32_t> seen;  // by vertex, the last wide vertex that reached it
-    } scratches[2];
-    for (EndScratch& s : scratches) {
-        // note: room ahead, so that the two ends' first items share no cache line.
-        s.angles.towards.reserve(64);
-        s.angles.quarters.reserve(64);
-    }
-    FromBothEnds(threads_, static_cast<size_t>(vertexCount_), 4096, [&](size_t from, size_t to, bool fromFront) {
-        EndScratch& mine = scratches[fromFront ? 0 : 1];
-        AngleScratch& scratch = mine.angles;
-        std::vector<int32_t>& seen = mine.seen;
-        for (size_t v = from; v < to; ++v) {
-            const int32_t begin = firstSpoke_[v];
-            const int32_t end = firstSpoke_[v + 1];
-            // Pieces of two arcs on one circle between the same two vertices
-            // are one edge: keep the first of each neighbour.
-            int32_t kept = begin;
-            if (end - begin > FanSearchDegree) {
-                // Many neighbours: a mark per neighbour instead of a look at each kept one.
-                if (seen.empty()) seen.assign(static_cast<size_t>(vertexCount_), -1);
-                for (int32_t i = begin; i < end; ++i) {
-                    const Spoke spoke = spokes_[static_cast<size_t>(i)];
-                    if (seen[static_cast<size_t>(spoke.to)] == static_cast<int32_t>(v)) continue;
-                    seen[static_cast<size_t>(spoke.to)] = static_cast<int32_t>(v);
-                    spokes_[static_cast<size_t>(kept++)] = spoke;
-                }
-            } else {
-                for (int32_t i = begin; i < end; ++i) {
-                    const Spoke spoke = spokes_[static_cast<size_t>(i)];
-                    int32_t j = begin;
-                    while (j < kept && spokes_[static_cast<size_t>(j)].to != spoke.to) ++j;
-                    if (j == kept) spokes_[static_cast<size_t>(kept++)] = spoke;
-                }
-            }
-            keptAt[v] = kept - begin;
-            if (static_cast<int32_t>(v) < crossingBase_ && kept - begin > 2) {
-                SortByAngle(DirectionOf(static_cast<int32_t>(v)), spokes_.begin() + begin, spokes_.begin() + kept, scratch);
-            }
-        }
-    });
-    // The stretches are packed in order, each spoke as its far end alone:
-    // the arcs have done their part, and the walks then read half as much.
-    std::vector<int32_t> packed(static_cast<size_t>(vertexCount_) + 1, 0);
-    for (size_t v = 0; v < keptAt.size(); ++v) packed[v + 1] = packed[v] + keptAt[v];
-    ReserveHuge(around_, static_cast<size_t>(packed.back()), threads_);
-    around_.resize(static_cast<size_t>(packed.back()));
-    spokeHalf_ = std::min(static_cast<size_t>(std::lower_bound(packed.begin(), packed.end(), packed.back() / 2) - packed.begin()),
-                          static_cast<size_t>(vertexCount_));
-    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), spokeHalf_, [&](size_t from, size_t to) {
-        size_t up = 0;
-        for (size_t v = from; v < to; ++v) {
-            for (int32_t i = 0; i < keptAt[v]; ++i) {
-                const int32_t far = spokes_[static_cast<size_t>(firstSpoke_[v] + i)].to;
-                around_[static_cast<size_t>(packed[v] + i)] = far;
-                up += static_cast<size_t>(far) > v;
-            }
-        }
-        if (from == 0) edgesBeforeHalf_ = up;
-    });
-    firstSpoke_ = std::move(packed);
-    Release(spokes_);
-    IndexWideVertices();
-    // Only vertices that edges reach are kept, in merged order.
-    compact_.assign(static_cast<size_t>(vertexCount_), -1);
-    keptCount_ = 0;
-    for (int32_t v = 0; v < vertexCount_; ++v) {
-        if (firstSpoke_[static_cast<size_t>(v) + 1] > firstSpoke_[static_cast<size_t>(v)]) compact_[static_cast<size_t>(v)] = keptCount_++;
-    }
-}
-
-void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std::vector<Spoke>::iterator end, AngleScratch& scratch) const
+void SortByAngle(const OverlayMeshes& meshes, const Vec3& v, std::vector<Spoke>::iterator begin, std::vector<Spoke>::iterator end,
+                 AngleScratch& scratch)
 {
     std::vector<Vec3>& towards = scratch.towards;
     std::vector<int>& quarters = scratch.quarters;
     const size_t n = static_cast<size_t>(end - begin);
     towards.resize(n);
-    for (size_t i = 0; i < n; ++i) towards[i] = Toward(*(begin + static_cast<std::ptrdiff_t>(i)));
+    for (size_t i = 0; i < n; ++i) towards[i] = Toward(meshes, *(begin + static_cast<std::ptrdiff_t>(i)));
     const Vec3 reference = towards[0];
     // 0: the reference, 1: left of it, 2: opposite, 3: right of it.
     auto quarter = [&](const Vec3& w) {
@@ -154,39 +72,193 @@ void Overlay::SortByAngle(const Vec3& v, std::vector<Spoke>::iterator begin, std
     }
 }
 
-void Overlay::IndexWideVertices()
+void IndexWideVertices(Rings& rings)
 {
-    byNeighbour_.clear();
-    for (int32_t v = 0; v < vertexCount_; ++v) {
-        const int32_t begin = firstSpoke_[static_cast<size_t>(v)], end = firstSpoke_[static_cast<size_t>(v) + 1];
+    rings.byNeighbour.clear();
+    for (int32_t v = 0; v < rings.VertexCount(); ++v) {
+        const int32_t begin = rings.first[static_cast<size_t>(v)], end = rings.first[static_cast<size_t>(v) + 1];
         if (end - begin <= FanSearchDegree) continue;
-        if (byNeighbour_.empty()) byNeighbour_.assign(around_.size(), 0);
-        int32_t* order = byNeighbour_.data() + begin;
+        if (rings.byNeighbour.empty()) rings.byNeighbour.assign(rings.around.size(), 0);
+        int32_t* order = rings.byNeighbour.data() + begin;
         std::iota(order, order + (end - begin), begin);
         std::sort(order, order + (end - begin),
-                  [&](int32_t a, int32_t b) { return around_[static_cast<size_t>(a)] < around_[static_cast<size_t>(b)]; });
+                  [&](int32_t a, int32_t b) { return rings.around[static_cast<size_t>(a)] < rings.around[static_cast<size_t>(b)]; });
     }
 }
 
-int32_t Overlay::SpokeTo(int32_t begin, int32_t end, int32_t to) const
+// The faces whose first spoke leaves a vertex from begin up to end.
+// Aligned as the walks along arcs are.
+struct alignas(64) FaceWalks {
+    std::vector<int32_t> starts;  // the end of each face in indices
+    std::vector<int32_t> indices;
+    std::vector<MeshFace> faces;  // triangles
+};
+
+// Spokes the walks have passed, each run's in its own table: no cache
+// line is written by both.
+struct WalkMarks {
+    std::vector<std::atomic<uint8_t>> first;  // read by the second run
+    std::vector<uint8_t> second;
+};
+
+// Every corner of a face is strict: it lies inside a corner of a triangle
+// of each model (both less than a half turn) or between two different
+// great circles. So a fan never makes a triangle on one great circle.
+void Fan(const int32_t* ring, size_t n, std::vector<MeshFace>& triangles)
 {
-    const int32_t* order = byNeighbour_.data();
-    const int32_t* found = std::lower_bound(order + begin, order + end, to,
-                                            [&](int32_t s, int32_t value) { return around_[static_cast<size_t>(s)] < value; });
-    assert(found < order + end && around_[static_cast<size_t>(*found)] == to);
+    ForEachFanTriangle(ring, n, [&](int32_t a, int32_t b, int32_t c) { triangles.push_back({3, FaceIndices(a, b, c)}); });
+}
+
+void WalkFacesOf(const Rings& rings, bool keepPolygons, int32_t begin, int32_t end, WalkMarks& marks, FaceWalks& out)
+{
+    const bool firstRun = begin == 0;
+    const int32_t lowest = rings.first[static_cast<size_t>(begin)];
+    const bool wide = !rings.byNeighbour.empty();
+    for (int32_t v = begin; v < end; ++v) {
+        for (int32_t start = rings.first[static_cast<size_t>(v)]; start < rings.first[static_cast<size_t>(v) + 1]; ++start) {
+            if (marks.first[static_cast<size_t>(start)].load(std::memory_order_relaxed)) continue;
+            if (!firstRun && marks.second[static_cast<size_t>(start)]) continue;
+            const size_t first = out.indices.size();
+            bool earlier = false;
+            int32_t at = v;
+            int32_t s = start;
+            do {
+                const int32_t far = rings.around[static_cast<size_t>(s)];
+                if (firstRun) {
+                    marks.first[static_cast<size_t>(s)].store(1, std::memory_order_relaxed);
+                } else if (s < lowest) {
+                    earlier = true;  // the first run's face: no need to go round
+                    break;
+                } else {
+                    marks.second[static_cast<size_t>(s)] = 1;
+                }
+                out.indices.push_back(rings.compact[static_cast<size_t>(at)]);
+                s = wide ? rings.TurnLeftWide(far, at) : rings.TurnLeft(far, at);
+                at = far;
+            } while (s != start);
+            if (earlier) {
+                out.indices.resize(first);
+                continue;
+            }
+            Fan(out.indices.data() + first, out.indices.size() - first, out.faces);
+            if (keepPolygons) {
+                out.starts.push_back(static_cast<int32_t>(out.indices.size()));
+            } else {
+                out.indices.resize(first);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+Rings SortAroundVertices(SpokeTable& spokeTable, const OverlayMeshes& meshes, const MergedVertices& merged, const OverlayRun& run)
+{
+    const std::vector<int32_t>& firstSpoke = spokeTable.first;
+    std::vector<Spoke>& spokes = spokeTable.spokes;
+    const int32_t vertexCount = merged.count;
+    Rings rings;
+    // Each vertex first keeps and sorts its spokes at the front of its own
+    // stretch (the vertices from both ends at once: only the inputs'
+    // vertices, numbered first, have spokes to sort), then the stretches
+    // are packed in order. Each end has its own scratch.
+    std::vector<int32_t> keptAt(static_cast<size_t>(vertexCount), 0);
+    struct alignas(64) EndScratch {
+        AngleScratch angles;
+        std::vector<int32_t> seen;  // by vertex, the last wide vertex that reached it
+    } scratches[2];
+    for (EndScratch& s : scratches) {
+        // note: room ahead, so that the two ends' first items share no cache line.
+        s.angles.towards.reserve(64);
+        s.angles.quarters.reserve(64);
+    }
+    FromBothEnds(run.threads, static_cast<size_t>(vertexCount), 4096, [&](size_t from, size_t to, bool fromFront) {
+        EndScratch& mine = scratches[fromFront ? 0 : 1];
+        AngleScratch& scratch = mine.angles;
+        std::vector<int32_t>& seen = mine.seen;
+        for (size_t v = from; v < to; ++v) {
+            const int32_t begin = firstSpoke[v];
+            const int32_t end = firstSpoke[v + 1];
+            // Pieces of two arcs on one circle between the same two vertices
+            // are one edge: keep the first of each neighbour.
+            int32_t kept = begin;
+            if (end - begin > FanSearchDegree) {
+                // Many neighbours: a mark per neighbour instead of a look at each kept one.
+                if (seen.empty()) seen.assign(static_cast<size_t>(vertexCount), -1);
+                for (int32_t i = begin; i < end; ++i) {
+                    const Spoke spoke = spokes[static_cast<size_t>(i)];
+                    if (seen[static_cast<size_t>(spoke.to)] == static_cast<int32_t>(v)) continue;
+                    seen[static_cast<size_t>(spoke.to)] = static_cast<int32_t>(v);
+                    spokes[static_cast<size_t>(kept++)] = spoke;
+                }
+            } else {
+                for (int32_t i = begin; i < end; ++i) {
+                    const Spoke spoke = spokes[static_cast<size_t>(i)];
+                    int32_t j = begin;
+                    while (j < kept && spokes[static_cast<size_t>(j)].to != spoke.to) ++j;
+                    if (j == kept) spokes[static_cast<size_t>(kept++)] = spoke;
+                }
+            }
+            keptAt[v] = kept - begin;
+            if (static_cast<int32_t>(v) < merged.crossingBase && kept - begin > 2) {
+                SortByAngle(meshes, DirectionOf(meshes, merged, static_cast<int32_t>(v)), spokes.begin() + begin, spokes.begin() + kept,
+                            scratch);
+            }
+        }
+    });
+    // The stretches are packed in order, each spoke as its far end alone:
+    // the arcs have done their part, and the walks then read half as much.
+    std::vector<int32_t> packed(static_cast<size_t>(vertexCount) + 1, 0);
+    for (size_t v = 0; v < keptAt.size(); ++v) packed[v + 1] = packed[v] + keptAt[v];
+    ReserveHuge(rings.around, static_cast<size_t>(packed.back()), run.threads);
+    rings.around.resize(static_cast<size_t>(packed.back()));
+    rings.half = std::min(static_cast<size_t>(std::lower_bound(packed.begin(), packed.end(), packed.back() / 2) - packed.begin()),
+                          static_cast<size_t>(vertexCount));
+    InTwoHalves(run.threads, static_cast<size_t>(vertexCount), rings.half, [&](size_t from, size_t to) {
+        size_t up = 0;
+        for (size_t v = from; v < to; ++v) {
+            for (int32_t i = 0; i < keptAt[v]; ++i) {
+                const int32_t far = spokes[static_cast<size_t>(firstSpoke[v] + i)].to;
+                rings.around[static_cast<size_t>(packed[v] + i)] = far;
+                up += static_cast<size_t>(far) > v;
+            }
+        }
+        if (from == 0) rings.edgesBeforeHalf = up;
+    });
+    rings.first = std::move(packed);
+    Release(spokeTable.first);
+    Release(spokes);
+    IndexWideVertices(rings);
+    // Only vertices that edges reach are kept, in merged order.
+    rings.compact.assign(static_cast<size_t>(vertexCount), -1);
+    rings.keptCount = 0;
+    for (int32_t v = 0; v < vertexCount; ++v) {
+        if (rings.first[static_cast<size_t>(v) + 1] > rings.first[static_cast<size_t>(v)]) rings.compact[static_cast<size_t>(v)] = rings.keptCount++;
+    }
+    return rings;
+}
+
+int32_t Rings::SpokeTo(int32_t begin, int32_t end, int32_t to) const
+{
+    const int32_t* order = byNeighbour.data();
+    const int32_t* found =
+        std::lower_bound(order + begin, order + end, to, [&](int32_t s, int32_t value) { return around[static_cast<size_t>(s)] < value; });
+    assert(found < order + end && around[static_cast<size_t>(*found)] == to);
     return *found;
 }
 
-void Overlay::WalkFaces(MeshMergeResult& result)
+void WalkFaces(const Rings& rings, const OverlayRun& run, MeshMergeResult& result)
 {
+    const int32_t vertexCount = rings.VertexCount();
+    const int32_t keptCount = rings.keptCount;
     // A triangulated sphere has V - E + F = 2 and F = 2V - 4.
-    const size_t edges = around_.size() / 2;
-    if (keepPolygons_) {
-        ReserveHuge(result.polygonStarts, edges - static_cast<size_t>(keptCount_) + 3);
-        ReserveHuge(result.polygonIndices, around_.size());
+    const size_t edges = rings.around.size() / 2;
+    if (run.keepPolygons) {
+        ReserveHuge(result.polygonStarts, edges - static_cast<size_t>(keptCount) + 3);
+        ReserveHuge(result.polygonIndices, rings.around.size());
     }
-    ReserveHuge(result.mesh.faces, 2 * static_cast<size_t>(keptCount_), threads_);
-    if (keepPolygons_) result.polygonStarts.push_back(0);
+    ReserveHuge(result.mesh.faces, 2 * static_cast<size_t>(keptCount), run.threads);
+    if (run.keepPolygons) result.polygonStarts.push_back(0);
     // Faces come in order of their first spoke, which lies at their lowest
     // corner. The first run walks from the vertices before split, the second
     // from the rest and keeps only faces with no corner before split. The
@@ -196,18 +268,21 @@ void Overlay::WalkFaces(MeshMergeResult& result)
     // so the runs split where the spokes before are a share of the faces:
     // three fifths, as the second run also starts on some of the first's
     // faces before it hands them back.
-    const int32_t polygons = static_cast<int32_t>(edges) - keptCount_ + 2;
-    const size_t split = threads_ > 1 ? static_cast<size_t>(std::lower_bound(firstSpoke_.begin(), firstSpoke_.end(), polygons / 5 * 3) - firstSpoke_.begin())
-                                      : static_cast<size_t>(vertexCount_);
-    WalkMarks marks{std::vector<std::atomic<uint8_t>>(around_.size()), std::vector<uint8_t>(threads_ > 1 ? around_.size() : 0)};
+    const int32_t polygons = static_cast<int32_t>(edges) - keptCount + 2;
+    const size_t split = run.threads > 1
+                             ? static_cast<size_t>(std::lower_bound(rings.first.begin(), rings.first.end(), polygons / 5 * 3) - rings.first.begin())
+                             : static_cast<size_t>(vertexCount);
+    WalkMarks marks{std::vector<std::atomic<uint8_t>>(rings.around.size()), std::vector<uint8_t>(run.threads > 1 ? rings.around.size() : 0)};
     FaceWalks first{std::move(result.polygonStarts), std::move(result.polygonIndices), std::move(result.mesh.faces)};
     FaceWalks second;
     // note: room for every face, as the split only estimates the halves:
     // room left untouched costs no memory, but grown by doubling the faces
     // were copied and faulted in twice over.
-    if (threads_ > 1) ReserveHuge(second.faces, 2 * static_cast<size_t>(keptCount_));
-    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), std::min(split, static_cast<size_t>(vertexCount_)), [&](size_t begin, size_t end) {
-        if (begin < end) WalkFacesOf(static_cast<int32_t>(begin), static_cast<int32_t>(end), marks, begin == 0 ? first : second);
+    if (run.threads > 1) ReserveHuge(second.faces, 2 * static_cast<size_t>(keptCount));
+    InTwoHalves(run.threads, static_cast<size_t>(vertexCount), std::min(split, static_cast<size_t>(vertexCount)), [&](size_t begin, size_t end) {
+        if (begin < end) {
+            WalkFacesOf(rings, run.keepPolygons, static_cast<int32_t>(begin), static_cast<int32_t>(end), marks, begin == 0 ? first : second);
+        }
     });
     const int32_t shift = static_cast<int32_t>(first.indices.size());
     first.indices.insert(first.indices.end(), second.indices.begin(), second.indices.end());
@@ -216,154 +291,6 @@ void Overlay::WalkFaces(MeshMergeResult& result)
     result.polygonStarts = std::move(first.starts);
     result.polygonIndices = std::move(first.indices);
     result.mesh.faces = std::move(first.faces);
-}
-
-void Overlay::WalkFacesOf(int32_t begin, int32_t end, WalkMarks& marks, FaceWalks& out)
-{
-    const bool firstRun = begin == 0;
-    const int32_t lowest = firstSpoke_[static_cast<size_t>(begin)];
-    const bool wide = !byNeighbour_.empty();
-    for (int32_t v = begin; v < end; ++v) {
-        for (int32_t start = firstSpoke_[static_cast<size_t>(v)]; start < firstSpoke_[static_cast<size_t>(v) + 1]; ++start) {
-            if (marks.first[static_cast<size_t>(start)].load(std::memory_order_relaxed)) continue;
-            if (!firstRun && marks.second[static_cast<size_t>(start)]) continue;
-            const size_t first = out.indices.size();
-            bool earlier = false;
-            int32_t at = v;
-            int32_t s = start;
-            do {
-                const int32_t far = around_[static_cast<size_t>(s)];
-                if (firstRun) {
-                    marks.first[static_cast<size_t>(s)].store(1, std::memory_order_relaxed);
-                } else if (s < lowest) {
-                    earlier = true;  // the first run's face: no need to go round
-                    break;
-                } else {
-                    marks.second[static_cast<size_t>(s)] = 1;
-                }
-                out.indices.push_back(compact_[static_cast<size_t>(at)]);
-                s = wide ? TurnLeftWide(far, at) : TurnLeft(far, at);
-                at = far;
-            } while (s != start);
-            if (earlier) {
-                out.indices.resize(first);
-                continue;
-            }
-            Fan(out.indices.data() + first, out.indices.size() - first, out.faces);
-            if (keepPolygons_) {
-                out.starts.push_back(static_cast<int32_t>(out.indices.size()));
-            } else {
-                out.indices.resize(first);
-            }
-        }
-    }
-}
-
-void Overlay::Fan(const int32_t* ring, size_t n, std::vector<MeshFace>& triangles)
-{
-    ForEachFanTriangle(ring, n, [&](int32_t a, int32_t b, int32_t c) { triangles.push_back({3, FaceIndices(a, b, c)}); });
-}
-
-void Overlay::Assemble(MeshMergeResult& result)
-{
-    MorphMesh& mesh = result.mesh;
-    // Spokes are grouped by ascending vertex and compacting keeps the
-    // order, so only each vertex's few neighbours need sorting. Each half
-    // of the spokes lists its edges into its own part of the table.
-    ReserveHuge(mesh.edges, around_.size() / 2, threads_);
-    mesh.edges.resize(around_.size() / 2);
-    InTwoHalves(threads_, static_cast<size_t>(vertexCount_), spokeHalf_, [&](size_t from, size_t to) {
-        IndexPair* edges = mesh.edges.data();
-        size_t at = from == 0 ? 0 : edgesBeforeHalf_;
-        for (int32_t v = static_cast<int32_t>(from); v < static_cast<int32_t>(to); ++v) {
-            const size_t begin = at;
-            for (int32_t i = firstSpoke_[static_cast<size_t>(v)]; i < firstSpoke_[static_cast<size_t>(v) + 1]; ++i) {
-                const int32_t far = around_[static_cast<size_t>(i)];
-                if (v < far) edges[at++] = {compact_[static_cast<size_t>(v)], compact_[static_cast<size_t>(far)]};
-            }
-            // A few neighbours each: insertion beats a general sort's setup.
-            if (at - begin > static_cast<size_t>(FanSearchDegree)) {
-                std::sort(edges + begin, edges + at);
-                continue;
-            }
-            for (size_t i = begin + 1; i < at; ++i) {
-                for (size_t j = i; j > begin && edges[j] < edges[j - 1]; --j) std::swap(edges[j], edges[j - 1]);
-            }
-        }
-        // Every edge has a spoke at each end.
-        assert(at == (from == 0 ? edgesBeforeHalf_ : mesh.edges.size()));
-    });
-    // note: the spokes are the largest table left; gone before positions
-    // and locations are made, they lower the peak by their size.
-    Release(around_);
-    Release(firstSpoke_);
-    PlacePositions(mesh);
-    mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
-    mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
-    mesh.centre = SphereCentre;
-    mesh.source = &sourceModel_;
-    mesh.target = &targetModel_;
-    result.mesh.crossingCount = static_cast<int32_t>(crossings_.size());
-}
-
-void Overlay::PlacePositions(MorphMesh& mesh) const
-{
-    mesh.vertexCount = keptCount_;
-    for (std::vector<Vec3>* positions : {&mesh.startPositions, &mesh.endPositions}) {
-        ReserveHuge(*positions, static_cast<size_t>(keptCount_), threads_);
-        positions->resize(static_cast<size_t>(keptCount_));
-    }
-    for (std::vector<SurfaceLocation>* locations : {&mesh.startLocations, &mesh.endLocations}) {
-        ReserveHuge(*locations, static_cast<size_t>(keptCount_), threads_);
-        locations->resize(static_cast<size_t>(keptCount_));
-    }
-    auto place = [&](int32_t v, const Vec3& start, const Vec3& end, const SurfaceLocation& onSource, const SurfaceLocation& onTarget) {
-        const size_t kept = static_cast<size_t>(compact_[static_cast<size_t>(v)]);
-        mesh.startPositions[kept] = Add(start, source_.model->centre);
-        mesh.endPositions[kept] = Add(end, target_.model->centre);
-        mesh.startLocations[kept] = onSource;
-        mesh.endLocations[kept] = onTarget;
-    };
-    // Every merged vertex has its own slot: each loop is taken from both ends.
-    const int32_t s = static_cast<int32_t>(source_.model->vertices.size());
-    FromBothEnds(threads_, static_cast<size_t>(s), 4096, [&](size_t begin, size_t end, bool) {
-        for (int32_t v = static_cast<int32_t>(begin); v < static_cast<int32_t>(end); ++v) {
-            if (compact_[static_cast<size_t>(v)] < 0) continue;
-            const Location& where = sourceOnTarget_[static_cast<size_t>(v)];
-            const D3 p = ToD(source_.Point(v));
-            place(v, source_.Surface(v), SurfacePoint(target_, where, source_.Point(v)), OwnLocation(0, v, p), LocationOn(1, where, p));
-        }
-    });
-    FromBothEnds(threads_, targetVertex_.size(), 4096, [&](size_t begin, size_t end, bool) {
-        for (size_t v = begin; v < end; ++v) {
-            const int32_t merged = targetVertex_[v];
-            if (merged < s || compact_[static_cast<size_t>(merged)] < 0) continue;  // unused, or one with a source vertex
-            const Vec3& p = target_.Point(static_cast<int32_t>(v));
-            const Location& where = targetOnSource_[v];
-            place(merged, SurfacePoint(source_, where, p), target_.Surface(static_cast<int32_t>(v)), LocationOn(0, where, ToD(p)),
-                  OwnLocation(1, static_cast<int32_t>(v), ToD(p)));
-        }
-    });
-    FromBothEnds(threads_, crossings_.size(), 4096, [&](size_t begin, size_t end, bool) {
-        for (size_t k = begin; k < end; ++k) {
-            const int32_t vertex = crossingBase_ + static_cast<int32_t>(k);
-            if (compact_[static_cast<size_t>(vertex)] < 0) continue;
-            const Crossing& c = crossings_[k];
-            const IndexPair& a = source_.arcs[static_cast<size_t>(c.sourceArc)];
-            const IndexPair& b = target_.arcs[static_cast<size_t>(c.targetArc)];
-            const D3 na = Cross(ToD(source_.Point(a.from)), ToD(source_.Point(a.to)));
-            const D3 nb = Cross(ToD(target_.Point(b.from)), ToD(target_.Point(b.to)));
-            D3 direction = Cross(na, nb);
-            if (Dot(direction, ToD(source_.Point(a.from))) + Dot(direction, ToD(source_.Point(a.to))) < 0) {
-                direction = {-direction.x, -direction.y, -direction.z};
-            }
-            // The direction unrounded: a crossing can lie closer to a vertex
-            // than a float step, and rounding it first could put it past.
-            place(vertex, source_.SurfaceOnEdge(a.from, a.to, direction), target_.SurfaceOnEdge(b.from, b.to, direction),
-                  ArcLocation(0, c.sourceArc, direction),
-                  ArcLocation(1, c.targetArc, direction));
-        }
-    });
 }
 
 }  // namespace vorlane

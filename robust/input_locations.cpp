@@ -52,22 +52,22 @@ SurfaceLocation Central(const Polyhedron& input, const WalkMesh& mesh, int32_t t
 
 }  // namespace
 
-SurfaceLocation Overlay::OwnLocation(int side, int32_t v, const D3& p) const
+SurfaceLocation OwnLocation(const OverlayMeshes& meshes, int side, int32_t v, const D3& p)
 {
-    const WalkMesh& mesh = side == 0 ? source_ : target_;
-    const Polyhedron& input = side == 0 ? sourceModel_ : targetModel_;
-    const int32_t t = InputTriangle(side, mesh.corner[static_cast<std::size_t>(v)] / 3);
+    const WalkMesh& mesh = side == 0 ? meshes.source : meshes.target;
+    const Polyhedron& input = side == 0 ? meshes.sourceModel : meshes.targetModel;
+    const int32_t t = meshes.InputTriangle(side, mesh.corner[static_cast<std::size_t>(v)] / 3);
     // A vertex made by a split lies inside an input edge.
     if (static_cast<std::size_t>(v) < input.vertices.size()) return AtCorner(input, t, v);
     return Central(input, mesh, t, p);
 }
 
-SurfaceLocation Overlay::ArcLocation(int side, int32_t arc, const D3& p) const
+SurfaceLocation ArcLocation(const OverlayMeshes& meshes, int side, int32_t arc, const D3& p)
 {
-    const WalkMesh& mesh = side == 0 ? source_ : target_;
-    const Polyhedron& input = side == 0 ? sourceModel_ : targetModel_;
+    const WalkMesh& mesh = side == 0 ? meshes.source : meshes.target;
+    const Polyhedron& input = side == 0 ? meshes.sourceModel : meshes.targetModel;
     const IndexPair& e = mesh.arcs[static_cast<std::size_t>(arc)];
-    const int32_t t = InputTriangle(side, mesh.rising[static_cast<std::size_t>(arc)] / 3);
+    const int32_t t = meshes.InputTriangle(side, mesh.rising[static_cast<std::size_t>(arc)] / 3);
     const std::size_t inputVertices = input.vertices.size();
     // note: splits add arcs only to their new vertices, so an arc between
     // two input vertices is an input edge; its point is found as OnSegment
@@ -93,17 +93,18 @@ SurfaceLocation Overlay::ArcLocation(int side, int32_t arc, const D3& p) const
     return at;
 }
 
-SurfaceLocation Overlay::LocationOn(int side, const Location& where, const D3& p) const
+SurfaceLocation LocationOn(const OverlayMeshes& meshes, int side, const Location& where, const D3& p)
 {
     switch (where.kind) {
     case Location::AtVertex:
-        return OwnLocation(side, where.index, p);
+        return OwnLocation(meshes, side, where.index, p);
     case Location::OnArc:
-        return ArcLocation(side, where.index, p);
+        return ArcLocation(meshes, side, where.index, p);
     case Location::Inside:
         break;
     }
-    return Central(side == 0 ? sourceModel_ : targetModel_, side == 0 ? source_ : target_, InputTriangle(side, where.index), p);
+    return Central(side == 0 ? meshes.sourceModel : meshes.targetModel, side == 0 ? meshes.source : meshes.target,
+                   meshes.InputTriangle(side, where.index), p);
 }
 
 }  // namespace vorlane

@@ -1,11 +1,5 @@
 #include "robust/merge_meshes.h"
 
-#include <algorithm>
-#include <cassert>
-#include <cmath>
-#include <cstdint>
-#include <numeric>
-#include <utility>
 #include <vector>
 
 #include "base/huge_pages.h"
@@ -17,38 +11,35 @@
 
 namespace vorlane {
 
-Overlay::Overlay(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads, Polygons polygons)
-    : sourceModel_(source), targetModel_(target), progress_(progress), threads_(threads), keepPolygons_(polygons == Polygons::Keep)
+OverlayMeshes::OverlayMeshes(const Polyhedron& sourceModel_, const Polyhedron& targetModel_, const OverlayRun& run)
+    : sourceModel(sourceModel_), targetModel(targetModel_)
 {
     // The two walk meshes are independent: one on each core.
-    BothAtOnce(threads_ > 1, [&] { source_ = MakeWalkMesh(source); }, [&] { target_ = MakeWalkMesh(target); });
-}
-
-MeshMergeResult Overlay::Run()
-{
-    Report("locating vertices", 0.0);
-    LocateVertices();
-    Report("crossings", 0.0);
-    FindCrossings();
-    source_.EndWalks();
-    target_.EndWalks();
-    NumberVertices();
-    Report("cutting edges", 0.0);
-    CutArcs();
-    Report("faces", 0.0);
-    SortAroundVertices();
-    MeshMergeResult result;
-    WalkFaces(result);
-    Report("positions", 0.0);
-    Assemble(result);
-    Report("positions", 1.0);
-    return result;
+    BothAtOnce(run.threads > 1, [&] { source = MakeWalkMesh(sourceModel); }, [&] { target = MakeWalkMesh(targetModel); });
 }
 
 MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads,
                             Polygons polygons)
 {
-    return Overlay(source, target, progress, threads, polygons).Run();
+    const OverlayRun run{progress, threads, polygons == Polygons::Keep};
+    OverlayMeshes meshes(source, target, run);
+    run.Report("locating vertices", 0.0);
+    VertexPlaces places = PlaceVertices(meshes, run);
+    run.Report("crossings", 0.0);
+    ArcCrossings crossings = FindCrossings(meshes, places, run);
+    meshes.source.EndWalks();
+    meshes.target.EndWalks();
+    const MergedVertices merged = NumberVertices(meshes, places, crossings);
+    run.Report("cutting edges", 0.0);
+    SpokeTable spokes = CutArcs(meshes, places, crossings, merged, run);
+    run.Report("faces", 0.0);
+    Rings rings = SortAroundVertices(spokes, meshes, merged, run);
+    MeshMergeResult result;
+    WalkFaces(rings, run, result);
+    run.Report("positions", 0.0);
+    Assemble(rings, meshes, places, crossings, merged, run, result);
+    run.Report("positions", 1.0);
+    return result;
 }
 
 }  // namespace vorlane
