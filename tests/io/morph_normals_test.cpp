@@ -9,23 +9,10 @@
 #include "io/morph_normals.h"
 #include "robust/merge_meshes.h"
 #include "test_support.h"
+#include "twisted_map.h"
 
 namespace vorlane {
 namespace {
-
-// model on a spherical map: its sphere points twisted about z by twist
-// radians per sphere radius of height, so a direction no longer points
-// at the surface point it stands for.
-Polyhedron Twisted(Polyhedron model, double twist)
-{
-    if (twist == 0.0) return model;
-    model.map = SphereMap::Spherical;
-    for (Vec3& p : model.spherePoints) {
-        const double a = twist * p.z / SphereRadius, c = std::cos(a), s = std::sin(a);
-        p = {static_cast<float>(c * p.x - s * p.y), static_cast<float>(s * p.x + c * p.y), p.z};
-    }
-    return model;
-}
 
 // The cube of corners (+-1, +-1, +-1), two triangles a face: each corner's
 // angle-weighted normal is its own direction.

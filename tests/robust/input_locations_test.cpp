@@ -5,23 +5,10 @@
 
 #include "bench/mesh_generator.h"
 #include "robust/merge_meshes.h"
+#include "twisted_map.h"
 
 namespace vorlane {
 namespace {
-
-// model on a spherical map: its sphere points twisted about z by twist
-// radians per sphere radius of height, so directions are no longer its
-// vertices' own.
-Polyhedron Twisted(Polyhedron model, double twist)
-{
-    if (twist == 0.0) return model;
-    model.map = SphereMap::Spherical;
-    for (Vec3& p : model.spherePoints) {
-        const double a = twist * p.z / SphereRadius, c = std::cos(a), s = std::sin(a);
-        p = {static_cast<float>(c * p.x - s * p.y), static_cast<float>(s * p.x + c * p.y), p.z};
-    }
-    return model;
-}
 
 // Every merged vertex's location on each input rebuilds its position there:
 // weights at least 0 and summing to 1, and the same combination of the
