@@ -66,12 +66,20 @@ std::string GltfJson(const GltfDocument& document)
     }
     Json primitive = {{"attributes", {{"NORMAL", 2}, {"POSITION", 1}}},
                       {"indices", 0},
+                      {"material", 0},
                       {"mode", 4},
                       {"targets", Json::array({{{"NORMAL", 4}, {"POSITION", 3}}})}};
     root["meshes"] = Json::array({{{"extras", {{"targetNames", Json::array({MorphTargetName})}}},
                                    {"name", "vorlane-morph"},
                                    {"primitives", Json::array({primitive})},
                                    {"weights", Json::array({0.0})}}});
+    // Without a material viewers take glTF's default, fully metallic: black
+    // in the shade under plain lights, white under an environment map.
+    root["materials"] = Json::array({{{"name", "vorlane-morph"},
+                                      {"pbrMetallicRoughness",
+                                       {{"baseColorFactor", Json::array({0.8, 0.8, 0.8, 1.0})},
+                                        {"metallicFactor", 0.0},
+                                        {"roughnessFactor", 0.6}}}}});
     Json node = {{"mesh", 0}, {"name", "vorlane-morph"}};
     if (document.quantized) {
         node["translation"] = Json::array({document.translation[0], document.translation[1], document.translation[2]});

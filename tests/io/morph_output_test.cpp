@@ -119,6 +119,12 @@ void ExpectRoundTrip(const MorphMesh& mesh, const std::string& path)
     EXPECT_EQ(*weights[1], 1.0f);
     EXPECT_EQ(*weights[2], 0.0f);
     EXPECT_EQ(model.meshes[0].extras.Get("targetNames").Get(0).Get<std::string>(), vorlane::MorphTargetName);
+
+    // glTF's default material is fully metallic: black in the shade under plain lights.
+    ASSERT_EQ(model.materials.size(), 1u);
+    EXPECT_EQ(model.meshes[0].primitives[0].material, 0);
+    EXPECT_EQ(model.materials[0].pbrMetallicRoughness.metallicFactor, 0.0);
+    EXPECT_EQ(model.materials[0].pbrMetallicRoughness.roughnessFactor, 0.6);
 }
 
 TEST(GltfWriter, RoundTripGivesTheMergedMeshAndItsMorph)
