@@ -227,7 +227,8 @@ Cross TriangleCross(const Vec3& p, const Vec3& q, const Vec3& r, const double or
 // encloses no volume; empty otherwise. Only chooses the words of a refusal,
 // so the tolerance (a volume below 1e-9 of the box at unit half-size, far
 // under any rounding of a real solid's) decides nothing else.
-std::string NoVolume(const ModelTable& table, const double origin[3], double scale)
+// Sets result's problem where the mesh encloses no volume; true if so.
+bool NoVolume(const ModelTable& table, const double origin[3], double scale, KernelCentreResult& result)
 {
     double volume = 0.0;
     double area[3] = {0.0, 0.0, 0.0};  // sums to zero over a closed surface
@@ -248,7 +249,7 @@ std::string NoVolume(const ModelTable& table, const double origin[3], double sca
         area[2] += n.z;
     }
     // An open surface is better told it is not closed.
-    if (std::fabs(volume / 6.0) > 1e-9 || std::fabs(area[0]) + std::fabs(area[1]) + std::fabs(area[2]) > 1e-9) return {};
+    if (std::fabs(volume / 6.0) > 1e-9 || std::fabs(area[0]) + std::fabs(area[1]) + std::fabs(area[2]) > 1e-9) return false;
     // A solid only a few float steps across, far from the origin, is flattened
     // by the rounding of its coordinates.
     float farthest = 0.0f;
@@ -260,9 +261,13 @@ std::string NoVolume(const ModelTable& table, const double origin[3], double sca
         out << "the mesh collapses in float precision: its vertices lie up to " << farthest << " from the origin, where floats are "
             << step << " apart, too coarse for a mesh " << 2.0 * scale
             << " across, so they lose its shape and enclose no volume (move it nearer the origin)";
-        return out.str();
+        result.problem = CentreProblem::Collapsed;
+        result.error = out.str();
+        return true;
     }
-    return "the mesh has no volume: its triangles enclose none (all its vertices lie in one plane, or its faces cancel)";
+    result.problem = CentreProblem::NoVolume;
+    result.error = "the mesh has no volume: its triangles enclose none (all its vertices lie in one plane, or its faces cancel)";
+    return true;
 }
 
 }  // namespace
@@ -271,6 +276,7 @@ KernelCentreResult FindKernelCentre(const ModelTable& table)
 {
     KernelCentreResult result;
     if (table.vertices.empty() || table.triangles.empty()) {
+        result.problem = CentreProblem::NoTriangles;
         result.error = "the mesh has no triangles";
         return result;
     }
@@ -289,6 +295,7 @@ KernelCentreResult FindKernelCentre(const ModelTable& table)
     const double origin[3] = {0.5 * (low[0] + high[0]), 0.5 * (low[1] + high[1]), 0.5 * (low[2] + high[2])};
     const double scale = 0.5 * std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2]});
     if (!(scale > 0.0) || !std::isfinite(scale)) {
+        result.problem = CentreProblem::NoExtent;
         result.error = "the mesh has no extent";
         return result;
     }
@@ -308,6 +315,7 @@ KernelCentreResult FindKernelCentre(const ModelTable& table)
         halfSpaces.push_back(h);
     }
     if (halfSpaces.empty()) {
+        result.problem = CentreProblem::NoArea;
         result.error = "the mesh has no triangle of any area";
         return result;
     }
@@ -315,17 +323,16 @@ KernelCentreResult FindKernelCentre(const ModelTable& table)
     KernelProgram program(halfSpaces);
     Vector4 solution{};
     const KernelProgram::Outcome outcome = program.Solve(solution);
-    if (outcome != KernelProgram::Outcome::Optimal) {
-        result.error = NoVolume(table, origin, scale);
-        if (!result.error.empty()) return result;
-    }
+    if (outcome != KernelProgram::Outcome::Optimal && NoVolume(table, origin, scale, result)) return result;
     switch (outcome) {
         case KernelProgram::Outcome::Optimal:
             break;
         case KernelProgram::Outcome::Unbounded:
+            result.problem = CentreProblem::Unbounded;
             result.error = "the region that sees the whole mesh is unbounded: the mesh is not closed";
             return result;
         case KernelProgram::Outcome::Stuck:
+            result.problem = CentreProblem::Unsettled;
             result.error = "the kernel centre could not be found (the linear program did not settle)";
             return result;
     }
@@ -340,8 +347,8 @@ KernelCentreResult FindKernelCentre(const ModelTable& table)
                          (result.centre.z - origin[2]) / scale};
     for (const HalfSpace& h : halfSpaces) radius = std::min(radius, h.b - (h.a[0] * c[0] + h.a[1] * c[1] + h.a[2] * c[2]));
     if (!(radius > ThinnestKernel)) {
-        result.error = NoVolume(table, origin, scale);
-        if (!result.error.empty()) return result;
+        if (NoVolume(table, origin, scale, result)) return result;
+        result.problem = CentreProblem::NotStarShaped;
         result.error = "the mesh is not star-shaped: no point inside it sees every triangle from the front (its "
                        "kernel is empty or too thin)";
         return result;

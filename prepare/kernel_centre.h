@@ -1,6 +1,7 @@
 // A point well inside the region from which a whole closed mesh is visible.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "geometry/polyhedron.h"
@@ -8,8 +9,23 @@
 
 namespace vorlane {
 
+// Why a mesh has no centre: callers branch on this, so the messages can be
+// reworded freely.
+enum class CentreProblem : uint8_t {
+    None,
+    NoTriangles,
+    NoExtent,
+    NoArea,
+    NoVolume,       // its triangles enclose none
+    Collapsed,      // flattened by float rounding far from the origin
+    Unbounded,      // far from closed
+    Unsettled,      // the linear program did not settle
+    NotStarShaped,  // the kernel is empty or too thin
+};
+
 struct KernelCentreResult {
-    // Empty on success; otherwise why there is no centre, in one line.
+    CentreProblem problem = CentreProblem::None;
+    // Empty on success; otherwise the problem told in one line.
     std::string error;
     // The centre of the largest ball inside the kernel (the intersection of
     // the half-spaces behind every triangle's plane), in table coordinates.

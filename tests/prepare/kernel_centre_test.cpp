@@ -124,21 +124,23 @@ TEST(KernelCentre, MeshesWithoutAUsableKernelAreRefused)
         const char* name;
         ModelTable table;
         const char* says;
+        vorlane::CentreProblem problem;
     } cases[] = {
         // The arms of a thick C hide each other's inner faces from every point.
         {"thick letter C", Read(vorlane::test::PrismOff({{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 2}, {3, 2}, {3, 3}, {0, 3}})),
-         "not star-shaped"},
+         "not star-shaped", vorlane::CentreProblem::NotStarShaped},
         // Facing inward, every face wants the centre outside the cube.
-        {"cube facing inward", inward, "not star-shaped"},
-        {"one triangle", single, "unbounded"},
-        {"two-sided triangle", flat, "the mesh has no volume"},
-        {"no area", degenerate, "no triangle of any area"},
-        {"nothing", ModelTable{}, "no triangles"},
+        {"cube facing inward", inward, "not star-shaped", vorlane::CentreProblem::NotStarShaped},
+        {"one triangle", single, "unbounded", vorlane::CentreProblem::Unbounded},
+        {"two-sided triangle", flat, "the mesh has no volume", vorlane::CentreProblem::NoVolume},
+        {"no area", degenerate, "no triangle of any area", vorlane::CentreProblem::NoArea},
+        {"nothing", ModelTable{}, "no triangles", vorlane::CentreProblem::NoTriangles},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const vorlane::KernelCentreResult found = vorlane::FindKernelCentre(c.table);
         EXPECT_NE(found.error.find(c.says), std::string::npos) << found.error;
+        EXPECT_EQ(found.problem, c.problem);
     }
 }
 
