@@ -23,7 +23,7 @@ LoadedMorph Failure(std::string error)
     return failed;
 }
 
-LoadedMorph Flatten(const MorphTriangles& triangles, const LoadProgress& progress)
+LoadedMorph Flatten(const MorphTriangles& triangles, const Progress& progress)
 {
     if (progress) progress("preparing to draw", 0.0);
     LoadedMorph loaded;
@@ -38,7 +38,7 @@ LoadedMorph Flatten(const MorphTriangles& triangles, const LoadProgress& progres
 
 }  // namespace
 
-LoadedMorph LoadMorph(const ViewerInput& input, const LoadProgress& progress)
+LoadedMorph LoadMorph(const ViewerInput& input, const Progress& progress)
 {
     if (!input.morphFile.empty()) {
         if (progress) progress("reading " + input.morphFile, 0.0);
@@ -84,7 +84,7 @@ LoadedMorph MorphLoader::Take()
 
 void MorphLoader::Run(const ViewerInput& input)
 {
-    const LoadProgress report = [this](const std::string& phase, double fraction) {
+    const Progress report = [this](std::string_view phase, double fraction) {
         if (cancelled_) throw LoadCancelled{};
         const std::lock_guard<std::mutex> lock(mutex_);
         phase_ = phase;

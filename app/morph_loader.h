@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "base/progress.h"
 #include "command_line/viewer_arguments.h"
 #include "geometry/polyhedron.h"
 #include "render/morph_arrays.h"
@@ -24,12 +25,9 @@ struct LoadedMorph {
     std::unique_ptr<Polyhedron> sourceModel;  // null for a morph file
 };
 
-// Called now and then with the phase running and its fraction done (0..1).
-using LoadProgress = std::function<void(const std::string& phase, double fraction)>;
-
 // Merges the pair through RunMorphJob, or reads the morph file, then places
 // and flattens the morph's triangles. Lets whatever progress throws pass.
-LoadedMorph LoadMorph(const ViewerInput& input, const LoadProgress& progress = {});
+LoadedMorph LoadMorph(const ViewerInput& input, const Progress& progress = {});
 
 // LoadMorph on its own thread, started at construction.
 class MorphLoader {

@@ -28,7 +28,7 @@ constexpr double kSmallestDeterminant = 1e-14;
 // vertex never moves out of its kernel, so the map stays a tiling throughout.
 class HierarchicalEmbedder {
 public:
-    HierarchicalEmbedder(const ModelTable& table, const EmbedOptions& options, const EmbedProgress& progress)
+    HierarchicalEmbedder(const ModelTable& table, const EmbedOptions& options, const Progress& progress)
         : table_(table), options_(options), progress_(progress), mesh_(BuildCollapseMesh(table)),
           directions_(table.vertices.size())
     {
@@ -420,7 +420,7 @@ private:
 
     const ModelTable& table_;
     const EmbedOptions& options_;
-    const EmbedProgress& progress_;
+    const Progress& progress_;
     CollapseMesh mesh_;
     std::vector<Vec3> directions_;
     std::vector<int32_t> present_;
@@ -441,7 +441,7 @@ private:
 
 }  // namespace
 
-SphericalEmbedding EmbedOnSphere(const ModelTable& table, const EmbedOptions& options, const EmbedProgress& progress)
+SphericalEmbedding EmbedOnSphere(const ModelTable& table, const EmbedOptions& options, const Progress& progress)
 {
     SphericalEmbedding result;
     result.error = CheckSphereTopology(table);

@@ -7,14 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "base/progress.h"
 #include "geometry/polyhedron.h"
 #include "geometry/vec3.h"
 
 namespace vorlane {
-
-// Called now and then with the phase ("simplify", "insert", "relax",
-// "tutte", "check") and the share of that phase done, from 0 to 1.
-using EmbedProgress = std::function<void(const char* phase, double fraction)>;
 
 enum class EmbedMethod {
     // Coarse to fine: the mesh is collapsed edge by edge down to a
@@ -82,8 +79,10 @@ struct SphericalEmbedding {
 // refused: split them first with SplitPinchedVertices). On success every
 // triangle (a, b, c) of the table has Orient3(d[a], d[b], d[c]) > 0 and the
 // solid angles add up to 4 pi, so the spherical triangles tile the sphere.
+// progress hears of the phases "simplify", "insert", "relax", "tutte" and
+// "check".
 SphericalEmbedding EmbedOnSphere(const ModelTable& table, const EmbedOptions& options = {},
-                                 const EmbedProgress& progress = {});
+                                 const Progress& progress = {});
 
 // The statistics above for any directions (one per vertex) of the table.
 EmbedStatistics MeasureEmbedding(const ModelTable& table, const std::vector<Vec3>& directions);

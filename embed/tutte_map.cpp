@@ -8,7 +8,7 @@
 
 namespace vorlane {
 
-std::string TutteMapOnSphere(const ModelTable& table, std::vector<Vec3>& directions, const EmbedProgress& progress)
+std::string TutteMapOnSphere(const ModelTable& table, std::vector<Vec3>& directions, const Progress& progress)
 {
     const size_t vertexCount = table.vertices.size();
     size_t largest = 0;

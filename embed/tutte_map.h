@@ -15,6 +15,6 @@ namespace vorlane {
 // centre of mass of the vertices to the centre by a Moebius map. Directions
 // are float points of the common sphere; they are not checked here. Returns
 // an empty string, or why the linear system failed.
-std::string TutteMapOnSphere(const ModelTable& table, std::vector<Vec3>& directions, const EmbedProgress& progress);
+std::string TutteMapOnSphere(const ModelTable& table, std::vector<Vec3>& directions, const Progress& progress);
 
 }  // namespace vorlane

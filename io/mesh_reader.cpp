@@ -24,10 +24,10 @@ namespace vorlane {
 
 namespace {
 
-using mesh_reading::Progress;
+using mesh_reading::ReadMeter;
 using mesh_reading::ReadFailure;
 
-ModelTable Read(std::string_view bytes, MeshFormat format, const Progress& progress)
+ModelTable Read(std::string_view bytes, MeshFormat format, const ReadMeter& progress)
 {
     if (bytes.empty()) throw ReadFailure("the file is empty");
     switch (format) {
@@ -96,9 +96,9 @@ MeshReadResult Guarded(const std::string& name, ReadTable read)
 }
 
 MeshReadResult ReadBytes(std::string_view bytes, MeshFormat format, const std::string& name,
-                         const ReadProgress& progress)
+                         const Progress& progress)
 {
-    return Guarded(name, [&] { return Read(bytes, format, Progress(&progress)); });
+    return Guarded(name, [&] { return Read(bytes, format, ReadMeter(&progress)); });
 }
 
 }  // namespace
@@ -121,11 +121,11 @@ bool MeshFormatOfPath(const std::string& path, MeshFormat& format)
 
 MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const std::string& name)
 {
-    return ReadMeshBytes(bytes, format, name, ReadProgress());
+    return ReadMeshBytes(bytes, format, name, Progress());
 }
 
 MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const std::string& name,
-                             const ReadProgress& progress)
+                             const Progress& progress)
 {
     return ReadBytes(bytes, format, name, progress);
 }
@@ -176,10 +176,10 @@ MeshReadResult ReadMeshArrays(const std::vector<Vec3>& points, const std::vector
 
 MeshReadResult ReadMeshFile(const std::string& path)
 {
-    return ReadMeshFile(path, ReadProgress());
+    return ReadMeshFile(path, Progress());
 }
 
-MeshReadResult ReadMeshFile(const std::string& path, const ReadProgress& progress)
+MeshReadResult ReadMeshFile(const std::string& path, const Progress& progress)
 {
     MeshReadResult result;
     MeshFormat format{};

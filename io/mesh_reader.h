@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/progress.h"
 #include "geometry/polyhedron.h"
 
 namespace vorlane {
@@ -25,22 +26,18 @@ struct MeshReadResult {
     ModelTable table;
 };
 
-// Told now and then (every few thousand elements, never per element) what a
-// read is doing: the phase's name and how much of it is done, 0..1.
-using ReadProgress = std::function<void(const std::string& phase, double fraction)>;
-
 // Reads the mesh file at path, its format chosen by the extension. Refuses
 // unreadable, truncated or malformed files, anything but a regular file,
 // unknown extensions, indices out of range, coordinates that are not finite
 // floats, and meshes without a face. Never throws; on error the table is
 // empty. progress, if set, hears of the read as it goes.
 MeshReadResult ReadMeshFile(const std::string& path);
-MeshReadResult ReadMeshFile(const std::string& path, const ReadProgress& progress);
+MeshReadResult ReadMeshFile(const std::string& path, const Progress& progress);
 
 // The same for a file's bytes already in memory; name only labels the error.
 MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const std::string& name);
 MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const std::string& name,
-                             const ReadProgress& progress);
+                             const Progress& progress);
 
 // The same for a mesh already in arrays: points, and three corners a
 // triangle counted from 0. Checked as a file is; triangles with a repeated

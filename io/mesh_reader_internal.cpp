@@ -11,7 +11,7 @@
 
 namespace vorlane::mesh_reading {
 
-void Progress::Report(const char* phase, double fraction) const
+void ReadMeter::Report(const char* phase, double fraction) const
 {
     if (callback_ && *callback_) (*callback_)(phase, fraction < 0.0 ? 0.0 : fraction > 1.0 ? 1.0 : fraction);
 }
@@ -234,7 +234,7 @@ std::string Shown(std::string_view bytes)
     return "'" + Escaped(bytes.substr(0, Limit)) + (bytes.size() > Limit ? "...'" : "'");
 }
 
-ModelTable BuildTable(const FaceList& faces, int indexBase, const Progress& progress)
+ModelTable BuildTable(const FaceList& faces, int indexBase, const ReadMeter& progress)
 {
     const std::vector<Vec3>& points = faces.points;
     if (points.empty()) throw ReadFailure("the file holds no vertices");

@@ -24,9 +24,9 @@ public:
 
 // Reports a phase's progress to an optional callback, at most every few
 // thousand elements so that a report costs nothing per element.
-class Progress {
+class ReadMeter {
 public:
-    explicit Progress(const ReadProgress* callback) : callback_(callback) {}
+    explicit ReadMeter(const Progress* callback) : callback_(callback) {}
     // Tells the callback phase is fraction done, now.
     void Report(const char* phase, double fraction) const;
     // Reports done of total only when done is a multiple of 65536.
@@ -36,7 +36,7 @@ public:
     }
 
 private:
-    const ReadProgress* callback_;
+    const Progress* callback_;
 };
 
 // Lines of a text, numbered from 1, without their end of line (\n or \r\n).
@@ -106,11 +106,11 @@ struct FaceList {
 // polygon on its first corner dropped. indexBase is how the file counts
 // vertices, for the messages. Refuses non-finite points, indices out of
 // range, and files without vertices or faces.
-ModelTable BuildTable(const FaceList& faces, int indexBase, const Progress& progress);
+ModelTable BuildTable(const FaceList& faces, int indexBase, const ReadMeter& progress);
 
-ModelTable ReadObj(std::string_view bytes, const Progress& progress);
-ModelTable ReadOff(std::string_view bytes, const Progress& progress);
-ModelTable ReadPly(std::string_view bytes, const Progress& progress);
-ModelTable ReadStl(std::string_view bytes, const Progress& progress);
+ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress);
+ModelTable ReadOff(std::string_view bytes, const ReadMeter& progress);
+ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress);
+ModelTable ReadStl(std::string_view bytes, const ReadMeter& progress);
 
 }  // namespace vorlane::mesh_reading

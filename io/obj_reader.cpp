@@ -170,7 +170,7 @@ bool IsObjCorner(std::string_view token)
 // The OBJ reader drops a vertex whose coordinates do not parse, which shifts
 // every later index, reads corners after an inline comment, and opens any
 // file a "mtllib" line names. Checked and cleaned here first.
-std::string PrepareObj(std::string_view bytes, const Progress& progress)
+std::string PrepareObj(std::string_view bytes, const ReadMeter& progress)
 {
     // note: a UTF-8 byte-order mark would glue itself to the first keyword,
     // and the reader would drop that line without a word.
@@ -206,7 +206,7 @@ std::string PrepareObj(std::string_view bytes, const Progress& progress)
 
 }  // namespace
 
-ModelTable ReadObj(std::string_view bytes, const Progress& progress)
+ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress)
 {
     const std::string text = PrepareObj(bytes, progress);
     progress.Report("reading OBJ", 0.0);

@@ -34,7 +34,7 @@ private:
 
 }  // namespace
 
-ModelTable ReadOff(std::string_view bytes, const Progress& progress)
+ModelTable ReadOff(std::string_view bytes, const ReadMeter& progress)
 {
     ContentLines lines(bytes);
     std::vector<std::string_view> tokens;

@@ -298,7 +298,7 @@ private:
 };
 
 void ReadBinaryElements(const Header& header, std::string_view data, FaceList& faces, Place& place,
-                        const Progress& progress)
+                        const ReadMeter& progress)
 {
     BinaryData in(data, header.bigEndian);
     bool vertexRead = false;
@@ -357,7 +357,7 @@ void ReadBinaryElements(const Header& header, std::string_view data, FaceList& f
 // ---------------------------------------------------------------- ASCII
 
 void ReadAsciiElements(const Header& header, std::string_view data, FaceList& faces, Place& place,
-                       const Progress& progress)
+                       const ReadMeter& progress)
 {
     LineCursor lines(data);
     std::string_view line;
@@ -436,7 +436,7 @@ void ReadAsciiElements(const Header& header, std::string_view data, FaceList& fa
 
 }  // namespace
 
-ModelTable ReadPly(std::string_view bytes, const Progress& progress)
+ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress)
 {
     const Header header = ReadHeader(bytes);
     Place place;

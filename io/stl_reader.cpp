@@ -157,7 +157,7 @@ bool LooksLikeText(std::string_view bytes)
            bytes.substr(0, StlHeaderBytes).find('\0') == std::string_view::npos;
 }
 
-ModelTable ReadBinary(std::string_view bytes, const Progress& progress)
+ModelTable ReadBinary(std::string_view bytes, const ReadMeter& progress)
 {
     const uint32_t triangles = LittleEndian32(bytes, 80);
     const auto cornerAt = [&](uint32_t t, unsigned corner) {
@@ -188,7 +188,7 @@ ModelTable ReadBinary(std::string_view bytes, const Progress& progress)
     return BuildTable(faces, 0, progress);
 }
 
-ModelTable ReadText(std::string_view bytes, const Progress& progress)
+ModelTable ReadText(std::string_view bytes, const ReadMeter& progress)
 {
     // note: a text triangle takes well over 50 bytes; enough for any file.
     std::vector<Vec3> corners;
@@ -249,7 +249,7 @@ ModelTable ReadText(std::string_view bytes, const Progress& progress)
 
 }  // namespace
 
-ModelTable ReadStl(std::string_view bytes, const Progress& progress)
+ModelTable ReadStl(std::string_view bytes, const ReadMeter& progress)
 {
     if (IsBinarySized(bytes)) return ReadBinary(bytes, progress);
     if (LooksLikeText(bytes)) return ReadText(bytes, progress);

@@ -12,7 +12,7 @@ MergeMethod ChooseMergeMethod(bool bothBuiltIn, bool robustAsked)
 }
 
 MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, MergeMethod method,
-                         const MergeProgress& progress, int threads, FaceDumps dumps)
+                         const Progress& progress, int threads, FaceDumps dumps)
 {
     MergedModels merged;
     if (method == MergeMethod::Literal) {

@@ -32,6 +32,6 @@ struct MergedModels {
 // in float positions (RepairFlatTriangles); threads as MergeMeshes takes
 // them. dumps says whether Literal writes the face lists.
 MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, MergeMethod method,
-                         const MergeProgress& progress = {}, int threads = 1, FaceDumps dumps = FaceDumps::Write);
+                         const Progress& progress = {}, int threads = 1, FaceDumps dumps = FaceDumps::Write);
 
 }  // namespace vorlane

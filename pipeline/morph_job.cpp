@@ -23,7 +23,7 @@ struct LoadedModel {
 };
 
 LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& given, const std::optional<Vec3>& centre,
-                 EmbeddingChoice embedding, const PrepareProgress& progress)
+                 EmbeddingChoice embedding, const Progress& progress)
 {
     LoadedModel loaded;
     if (!given) {
@@ -38,7 +38,7 @@ LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& g
         read.table = *given;
     } else {
         if (progress) progress("reading " + argument, 0.0);
-        read = ReadMeshFile(argument, progress ? ReadProgress(progress) : ReadProgress());
+        read = ReadMeshFile(argument, progress);
         if (progress) progress("reading " + argument, 1.0);
     }
     if (!read.error.empty()) {
@@ -88,11 +88,11 @@ bool IsModelArgument(const std::string& argument)
     return FindCatalogueModel(argument) || MeshFormatOfPath(argument, format);
 }
 
-MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& reportProgress)
+MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress)
 {
     MorphJob job;
     std::mutex reporting;
-    const PrepareProgress progress = [&](const std::string& phase, double fraction) {
+    const Progress progress = [&](std::string_view phase, double fraction) {
         const std::lock_guard<std::mutex> lock(reporting);
         if (reportProgress) reportProgress(phase, fraction);
     };
@@ -140,9 +140,7 @@ MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& reportP
             if (!job.error.empty()) return job;
         }
     }
-    job.merged = MergeModels(
-        *job.source, *job.target, method,
-        [&](const char* phase, double fraction) { progress(phase, fraction); }, request.threads, FaceDumps::Skip);
+    job.merged = MergeModels(*job.source, *job.target, method, progress, request.threads, FaceDumps::Skip);
     // note: the robust merge is closed by construction; the literal one not always.
     if (method == MergeMethod::Literal) {
         const int32_t open = CountOpenEdges(job.merged.mesh);

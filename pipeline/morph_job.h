@@ -60,6 +60,6 @@ std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>&
 // into a closed mesh, the source's fault first when both fail. Where either
 // mesh is mapped spherically, or landmarks are given, the target's sphere
 // is aligned to the source's before the merge.
-MorphJob RunMorphJob(const MorphRequest& request, const PrepareProgress& progress = {});
+MorphJob RunMorphJob(const MorphRequest& request, const Progress& progress = {});
 
 }  // namespace vorlane

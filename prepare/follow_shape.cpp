@@ -20,7 +20,7 @@ constexpr double NearCorner = 0.9;
 
 }  // namespace
 
-bool FollowShape(const Polyhedron& leader, Polyhedron& follower, double& misfit, const PrepareProgress& progress)
+bool FollowShape(const Polyhedron& leader, Polyhedron& follower, double& misfit, const Progress& progress)
 {
     if (progress) progress("matching the shapes", 0.0);
     const ModelTable leaderTable{leader.vertices, leader.faces};
@@ -59,8 +59,8 @@ bool FollowShape(const Polyhedron& leader, Polyhedron& follower, double& misfit,
         options.guides.push_back(ToF({direction.x / length * SphereRadius, direction.y / length * SphereRadius,
                                       direction.z / length * SphereRadius}));
     }
-    SphericalEmbedding embedding = EmbedOnSphere(followerTable, options, [&](const char* step, double fraction) {
-        if (progress) progress(std::string("following the shape (") + step + ")", fraction);
+    SphericalEmbedding embedding = EmbedOnSphere(followerTable, options, [&](std::string_view step, double fraction) {
+        if (progress) progress("following the shape (" + std::string(step) + ")", fraction);
     });
     if (!embedding.error.empty()) return false;
     follower.spherePoints = std::move(embedding.directions);

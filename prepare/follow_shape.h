@@ -21,6 +21,6 @@ inline constexpr double SameShapeMisfit = 0.03;
 // are then replaced and its map is spherical. Returns whether it did
 // (false also when the guided embedding failed: follower is then as it
 // was). misfit receives the match's misfit.
-bool FollowShape(const Polyhedron& leader, Polyhedron& follower, double& misfit, const PrepareProgress& progress = {});
+bool FollowShape(const Polyhedron& leader, Polyhedron& follower, double& misfit, const Progress& progress = {});
 
 }  // namespace vorlane

@@ -58,7 +58,7 @@ const char* SphereMapName(SphereMap map)
 }
 
 PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const std::string& name,
-                          const PrepareProgress& progress)
+                          const Progress& progress)
 {
     PreparedModel prepared;
     if (std::string problem = CheckFiniteTable(table); !problem.empty()) {
@@ -88,7 +88,7 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
             problem = found.error;
             chosen = found.centre;
             // note: a mesh of no volume is no better on a sphere of its own.
-            if (problem.rfind("the mesh has no volume", 0) == 0 || problem.rfind("the mesh collapses", 0) == 0) {
+            if (found.problem == CentreProblem::NoVolume || found.problem == CentreProblem::Collapsed) {
                 prepared.error = name + ": " + problem;
                 return prepared;
             }
@@ -110,8 +110,8 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
         }
     }
     const std::string phase = "embedding " + name;
-    SphericalEmbedding embedding = EmbedOnSphere(table, {}, [&](const char* step, double fraction) {
-        if (progress) progress(phase + " (" + step + ")", fraction);
+    SphericalEmbedding embedding = EmbedOnSphere(table, {}, [&](std::string_view step, double fraction) {
+        if (progress) progress(phase + " (" + std::string(step) + ")", fraction);
     });
     if (!embedding.error.empty()) {
         prepared.error = name + ": " + embedding.error;
@@ -124,7 +124,7 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
     return prepared;
 }
 
-std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const PrepareProgress& progress)
+std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const Progress& progress)
 {
     if (progress) progress("validating", 0.0);
     std::string problem = CheckFloatRange(model);

@@ -5,13 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "base/progress.h"
 #include "geometry/polyhedron.h"
 #include "geometry/vec3.h"
 
 namespace vorlane {
-
-// Called now and then with the phase running and its fraction done (0..1).
-using PrepareProgress = std::function<void(const std::string& phase, double fraction)>;
 
 struct PreparedModel {
     // Empty on success; otherwise one line naming the mesh and the reason.
@@ -47,13 +45,13 @@ struct PrepareOptions {
 // centre, or anything the merge computes from it, would overflow, are
 // refused (CheckFloatRange). name labels the errors (the file name).
 PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const std::string& name,
-                          const PrepareProgress& progress = {});
+                          const Progress& progress = {});
 
 // Refuses a prepared model the merge for real meshes cannot take (see
 // CheckFloatRange and ValidateStarShaped; a spherical map is checked on its
 // sphere points):
 // "<role> mesh refused: <reason>", role being "source" or "target".
 // Returns an empty string for a sound model.
-std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const PrepareProgress& progress = {});
+std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const Progress& progress = {});
 
 }  // namespace vorlane

@@ -208,9 +208,9 @@ Morph RunMorph(const py::object& source, const py::object& target, const std::st
 
     // A callback that raises stops its reports; the error is raised after.
     std::optional<py::error_already_set> raised;
-    PrepareProgress report;
+    Progress report;
     if (!progress.is_none()) {
-        report = [&](const std::string& phase, double fraction) {
+        report = [&](std::string_view phase, double fraction) {
             py::gil_scoped_acquire locked;
             if (raised) return;
             try {

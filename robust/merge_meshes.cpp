@@ -18,7 +18,7 @@ OverlayMeshes::OverlayMeshes(const Polyhedron& sourceModel_, const Polyhedron& t
     BothAtOnce(run.threads > 1, [&] { source = MakeWalkMesh(sourceModel); }, [&] { target = MakeWalkMesh(targetModel); });
 }
 
-MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress, int threads,
+MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const Progress& progress, int threads,
                             Polygons polygons)
 {
     const OverlayRun run{progress, threads, polygons == Polygons::Keep};

@@ -17,13 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "base/progress.h"
 #include "geometry/morph_mesh.h"
 #include "geometry/polyhedron.h"
 
 namespace vorlane {
-
-// Called now and then with the phase running and its fraction done (0..1).
-using MergeProgress = std::function<void(const char* phase, double fraction)>;
 
 struct MeshMergeResult {
     // Vertices in use only (none folded), edges of the overlay without the
@@ -56,7 +54,7 @@ struct MeshMergeResult {
 // to the byte. Without polygons the polygon lists stay empty: at a million
 // triangles a mesh they take a tenth of the merge's memory.
 enum class Polygons { Keep, Drop };
-MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const MergeProgress& progress = {}, int threads = 1,
+MeshMergeResult MergeMeshes(const Polyhedron& source, const Polyhedron& target, const Progress& progress = {}, int threads = 1,
                             Polygons polygons = Polygons::Keep);
 
 }  // namespace vorlane

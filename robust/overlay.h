@@ -23,7 +23,7 @@ namespace vorlane {
 // How one merge runs: whom it tells how far it is, on how many threads,
 // and whether it keeps the faces before triangulation.
 struct OverlayRun {
-    const MergeProgress& progress;
+    const Progress& progress;
     int threads = 1;
     bool keepPolygons = true;
 

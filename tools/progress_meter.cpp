@@ -29,7 +29,7 @@ ProgressMeter::~ProgressMeter()
     Finish();
 }
 
-void ProgressMeter::Report(const std::string& phase, double fraction)
+void ProgressMeter::Report(std::string_view phase, double fraction)
 {
     if (!enabled_) return;
     const double now = clock_();
@@ -38,7 +38,7 @@ void ProgressMeter::Report(const std::string& phase, double fraction)
     Draw(phase, " " + std::to_string(percent) + "%", now);
 }
 
-void ProgressMeter::Announce(const std::string& phase)
+void ProgressMeter::Announce(std::string_view phase)
 {
     if (!enabled_) return;
     const double now = clock_();
@@ -46,10 +46,10 @@ void ProgressMeter::Announce(const std::string& phase)
     Draw(phase, "", now);
 }
 
-void ProgressMeter::Draw(const std::string& phase, const std::string& amount, double now)
+void ProgressMeter::Draw(std::string_view phase, const std::string& amount, double now)
 {
     lastDrawn_ = now;
-    std::string line = "vorlane-merge: " + EscapeControls(phase) + amount;
+    std::string line = "vorlane-merge: " + EscapeControls(std::string(phase)) + amount;
     const std::size_t width = line.size();
     // note: pad over the longer line drawn before.
     if (width < shownWidth_) line.append(shownWidth_ - width, ' ');

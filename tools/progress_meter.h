@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace vorlane {
 
@@ -20,16 +21,16 @@ public:
     ProgressMeter& operator=(const ProgressMeter&) = delete;
 
     // phase with fraction done (clamped to 0..1).
-    void Report(const std::string& phase, double fraction);
+    void Report(std::string_view phase, double fraction);
     // phase alone, for work that reports no progress (writing the output):
     // drawn at once, never skipped as too soon, once the delay has passed.
-    void Announce(const std::string& phase);
+    void Announce(std::string_view phase);
     // Clears the line if anything was shown, so later messages start clean.
     void Finish();
 
 private:
     // Control characters in phase (a file name) are shown escaped.
-    void Draw(const std::string& phase, const std::string& amount, double now);
+    void Draw(std::string_view phase, const std::string& amount, double now);
 
     std::FILE* out_;
     bool enabled_;

@@ -101,7 +101,7 @@ const char* InputAt(const char* output, const std::vector<const char*>& inputs)
 std::string MergeBuiltIn(const vorlane::Polyhedron& source, const vorlane::Polyhedron& target, bool robust,
                          vorlane::ProgressMeter& meter, vorlane::MergedModels& merged)
 {
-    const auto report = [&](const std::string& phase, double fraction) { meter.Report(phase, fraction); };
+    const auto report = [&](std::string_view phase, double fraction) { meter.Report(phase, fraction); };
     if (robust) {
         for (const auto& [model, role] : {std::pair{&source, "source"}, std::pair{&target, "target"}}) {
             const std::string problem = vorlane::CheckStarShaped(*model, role, report);
@@ -189,7 +189,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     }
     request.threads = threads;
     const vorlane::MorphJob job =
-        vorlane::RunMorphJob(request, [&](const std::string& phase, double fraction) { meter.Report(phase, fraction); });
+        vorlane::RunMorphJob(request, [&](std::string_view phase, double fraction) { meter.Report(phase, fraction); });
     if (!job.error.empty()) return fail(job.error);
     const vorlane::MergedModels& merged = job.merged;
 

@@ -136,7 +136,8 @@ TEST(EmbedOnSphere, TetrahedronNeedsNoCollapse)
 TEST(EmbedOnSphere, ReportsProgressPerPhase)
 {
     std::map<std::string, double> last;
-    const SphericalEmbedding embedding = EmbedOnSphere(Icosphere(5, 1.0f), {}, [&last](const char* phase, double fraction) {
+    const SphericalEmbedding embedding = EmbedOnSphere(Icosphere(5, 1.0f), {}, [&last](std::string_view view, double fraction) {
+        const std::string phase(view);
         EXPECT_GE(fraction, 0.0);
         EXPECT_LE(fraction, 1.0);
         if (last.count(phase)) {

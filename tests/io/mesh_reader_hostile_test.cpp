@@ -168,7 +168,7 @@ TEST(MeshReaderHostile, ProgressIsReportedRarelyAndInOrder)
     std::ofstream("fan.off", std::ios::binary) << text;
     std::vector<std::pair<std::string, double>> reports;
     const MeshReadResult read =
-        vorlane::ReadMeshFile("fan.off", [&](const std::string& phase, double fraction) { reports.emplace_back(phase, fraction); });
+        vorlane::ReadMeshFile("fan.off", [&](std::string_view phase, double fraction) { reports.emplace_back(phase, fraction); });
     ASSERT_EQ(read.error, "");
     EXPECT_GE(reports.size(), 4u);
     EXPECT_LT(reports.size(), 100u);

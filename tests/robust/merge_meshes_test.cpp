@@ -464,10 +464,10 @@ TEST(MergeMeshes, ReportsItsPhases)
     const Polyhedron a = BuildIcosahedron({0, 0, 0});
     const Polyhedron b = BuildBox({0, 0, 0});
     std::vector<std::string> phases;
-    MergeMeshes(a, b, [&](const char* phase, double fraction) {
+    MergeMeshes(a, b, [&](std::string_view phase, double fraction) {
         EXPECT_GE(fraction, 0.0);
         EXPECT_LE(fraction, 1.0);
-        if (phases.empty() || phases.back() != phase) phases.push_back(phase);
+        if (phases.empty() || phases.back() != phase) phases.emplace_back(phase);
     });
     EXPECT_EQ(phases.front(), "locating vertices");
     EXPECT_EQ(phases.back(), "positions");
