@@ -19,6 +19,12 @@ namespace vorlane {
 // A closed, consistently oriented mesh as the walks see it. Its directions
 // are its centred vertices (central map) or its sphere points (spherical
 // map) unless a caller points them elsewhere.
+// note: not a TriangleConnectivity. Its sides are numbered the same way,
+// but it reads the model's faces in place instead of copying them, and it
+// pairs sides through the arc table every step needs anyway, in one pass
+// with no sort (a checked map holds each edge once each way). Measured on
+// 1.3 million triangles, a connectivity alone takes twice as long to build
+// as this whole record, and a run builds two.
 struct WalkMesh {
     const Polyhedron* model = nullptr;
     const std::vector<Vec3>* directions = nullptr;
