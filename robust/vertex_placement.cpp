@@ -8,7 +8,6 @@
 #include "base/huge_pages.h"
 #include "base/two_halves.h"
 #include "geometry/exact_predicates.h"
-#include "base/two_halves.h"
 #include "geometry/fan.h"
 #include "robust/overlay.h"
 #include "robust/ray_points.h"
@@ -157,7 +156,8 @@ bool StillFacing(const WalkMesh& target, int32_t v, const Vec3& d)
 // direction (it stays where it is on the target's surface), one target
 // vertex per source vertex, and only where every triangle around it
 // still faces its centre. Each move is linear and keeps its triangles
-// facing, so the target stays star-shaped.
+// facing, so the target's map stays valid. The other directions are kept
+// as the target's map (or a landmark turn) made them.
 void SnapNearVertices(OverlayMeshes& meshes, VertexPlaces& places)
 {
     const WalkMesh& source = meshes.source;
@@ -193,7 +193,7 @@ void SnapNearVertices(OverlayMeshes& meshes, VertexPlaces& places)
         }
         if (nearest < 0 || !StillFacing(target, static_cast<int32_t>(v), source.Point(nearest))) continue;
         if (meshes.snapped.empty()) {
-            meshes.snapped = target.model->vertices;
+            meshes.snapped = *target.directions;
             target.directions = &meshes.snapped;
         }
         meshes.snapped[v] = source.Point(nearest);

@@ -12,6 +12,7 @@
 
 #include "bench/hard_meshes.h"
 #include "bench/mesh_generator.h"
+#include "geometry/model_catalogue.h"
 #include "io/gltf_writer.h"
 #include "io/mesh_writer.h"
 #include "pipeline/morph_job.h"
@@ -121,6 +122,39 @@ TEST(MorphJob, ACopyTurnedAndStretchedMorphsPointToLikePoint)
     EXPECT_LT(ninetieth, 0.06);
     std::printf("misses over the diagonal: median %.4f, 90th percentile %.4f, largest %.4f\n", median, ninetieth,
                 misses.back());
+}
+
+// One landmark pair turns the target so that its vertex meets the source's
+// to within rounding; the merge then snaps the two together, and the morph
+// carries the one vertex exactly onto the other. The snap once copied the
+// target's surface points over the directions the turn had made.
+TEST(MorphJob, OneLandmarkMeetsItsPairExactly)
+{
+    const struct {
+        const char* source;
+        const char* target;
+        LandmarkPair pair;
+    } cases[] = {
+        {"cube", "icosahedron", {0, 0}},
+        {"cube", "icosahedron", {1, 2}},
+        {"icosahedron", "cube", {1, 2}},
+        {"icosahedron", "pyramid", {5, 4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.source) + " " + c.target);
+        MorphRequest request;
+        request.source = c.source;
+        request.target = c.target;
+        request.landmarks = {c.pair};
+        const MorphJob job = RunMorphJob(request);
+        ASSERT_EQ(job.error, "");
+        const Vec3 start = FindCatalogueModel(c.source)->build({}).vertices[static_cast<size_t>(c.pair.source)];
+        const Vec3 end = FindCatalogueModel(c.target)->build({}).vertices[static_cast<size_t>(c.pair.target)];
+        const MorphMesh& mesh = job.merged.mesh;
+        const size_t v = static_cast<size_t>(c.pair.source);
+        EXPECT_TRUE(mesh.startPositions[v] == start);
+        EXPECT_TRUE(mesh.endPositions[v] == end) << mesh.endPositions[v].x << " " << mesh.endPositions[v].y << " " << mesh.endPositions[v].z;
+    }
 }
 
 }  // namespace
