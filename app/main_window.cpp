@@ -5,10 +5,9 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QTimerEvent>
 
 #include "app/frame_view.h"
-#include "app/key_mapping.h"
+#include "app/window_controls.h"
 
 namespace vorlane {
 
@@ -27,48 +26,24 @@ MainWindow::MainWindow()
 
     view_ = new FrameView(scene_, state_.view, this);
     setCentralWidget(view_);
+    controls_ = new WindowControls(state_, scene_, [this] { view_->update(); }, this);
     // The clock runs once the scene exists, as it needs a context to be built.
-    connect(view_, &FrameView::sceneReady, this, [this] { Apply(ClockCommand::Start); });
+    connect(view_, &FrameView::sceneReady, controls_, &WindowControls::Start);
 }
 
 // The view, and with it the OpenGL context, goes with the window.
 MainWindow::~MainWindow() = default;
 
-void MainWindow::Apply(ClockCommand command)
-{
-    if (command == ClockCommand::Start) {
-        timer_.start(AnimationPeriodMs, Qt::PreciseTimer, this);
-    } else {
-        timer_.stop();
-    }
-}
+bool MainWindow::animationRunning() const { return controls_->running(); }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)
 {
-    // Auto-repeated presses count as presses: a held key keeps restarting
-    // the timer, as it should.
-    const std::optional<int32_t> key = VirtualKeyFromQt(event->key(), event->modifiers());
-    if (!key) {
-        QMainWindow::keyPressEvent(event);
-        return;
-    }
-    for (ClockCommand command : OnKeyPress(state_, scene_, *key)) Apply(command);
-    view_->update();
-}
-
-void MainWindow::timerEvent(QTimerEvent* event)
-{
-    if (event->timerId() != timer_.timerId()) {
-        QMainWindow::timerEvent(event);
-        return;
-    }
-    OnTimerTick(state_);
-    view_->update();
+    if (!controls_->KeyPress(*event)) QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    timer_.stop();
+    controls_->Stop();
     event->accept();
     QCoreApplication::exit(0);
 }

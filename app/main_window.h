@@ -1,8 +1,7 @@
 // The one top-level window: it owns the view, animation and scene state,
-// runs the animation timer and carries out the key commands.
+// and runs the demo's keys and clock over them.
 #pragma once
 
-#include <QBasicTimer>
 #include <QMainWindow>
 
 #include "app/animation_clock.h"
@@ -13,6 +12,7 @@ class QAction;
 namespace vorlane {
 
 class FrameView;
+class WindowControls;
 
 inline constexpr char WindowTitle[] = "Vorlane";
 inline constexpr int WindowLeft = 50;
@@ -32,22 +32,17 @@ public:
     const Scene& scene() const { return scene_; }
     FrameView* view() const { return view_; }
     QAction* exitAction() const { return exitAction_; }
-    bool animationRunning() const { return timer_.isActive(); }
+    bool animationRunning() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Apply(ClockCommand command);
-
     AnimationState state_;
     Scene scene_;
-    // Stands for animation timer 116: a restart restarts its period, and
-    // only its ticks move the clock.
-    QBasicTimer timer_;
     FrameView* view_ = nullptr;
+    WindowControls* controls_ = nullptr;
     QAction* exitAction_ = nullptr;
 };
 

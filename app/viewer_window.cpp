@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTimerEvent>
 
 #include <cerrno>
 #include <cmath>
@@ -16,9 +15,9 @@
 #include <fstream>
 #include <utility>
 
-#include "app/key_mapping.h"
 #include "app/main_window.h"
 #include "app/morph_view.h"
+#include "app/window_controls.h"
 #include "files/output_file.h"
 
 namespace vorlane {
@@ -39,6 +38,7 @@ ViewerWindow::ViewerWindow(ViewerInput input) : input_(std::move(input))
     setFocusPolicy(Qt::StrongFocus);
     view_ = new MorphView(scene_, state_.view, this);
     setCentralWidget(view_);
+    controls_ = new WindowControls(state_, scene_, [this] { view_->update(); }, this);
     connect(view_, &MorphView::contextReady, this, [this] {
         contextReady_ = true;
         StartClockWhenReady();
@@ -72,8 +72,10 @@ void ViewerWindow::ShowMorph(LoadedMorph loaded)
 
 void ViewerWindow::StartClockWhenReady()
 {
-    if (contextReady_ && morphShown() && !timer_.isActive()) timer_.start(AnimationPeriodMs, Qt::PreciseTimer, this);
+    if (contextReady_ && morphShown() && !controls_->running()) controls_->Start();
 }
+
+bool ViewerWindow::animationRunning() const { return controls_->running(); }
 
 void ViewerWindow::Poll()
 {
@@ -147,34 +149,12 @@ void ViewerWindow::keyPressEvent(QKeyEvent* event)
                                                           : problem));
         return;
     }
-    const std::optional<int32_t> key = VirtualKeyFromQt(event->key(), event->modifiers());
-    if (!key) {
-        QMainWindow::keyPressEvent(event);
-        return;
-    }
-    for (ClockCommand command : OnKeyPress(state_, scene_, *key)) {
-        if (command == ClockCommand::Start) {
-            timer_.start(AnimationPeriodMs, Qt::PreciseTimer, this);
-        } else {
-            timer_.stop();
-        }
-    }
-    view_->update();
-}
-
-void ViewerWindow::timerEvent(QTimerEvent* event)
-{
-    if (event->timerId() != timer_.timerId()) {
-        QMainWindow::timerEvent(event);
-        return;
-    }
-    OnTimerTick(state_);
-    view_->update();
+    if (!controls_->KeyPress(*event)) QMainWindow::keyPressEvent(event);
 }
 
 void ViewerWindow::closeEvent(QCloseEvent* event)
 {
-    timer_.stop();
+    controls_->Stop();
     poll_.stop();
     // Waits only until the load's next progress report.
     if (loader_) loader_->Cancel();

@@ -3,7 +3,6 @@
 // demo's clock and keys. Ctrl+S saves the frame.
 #pragma once
 
-#include <QBasicTimer>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
@@ -21,6 +20,7 @@ class QLabel;
 namespace vorlane {
 
 class MorphView;
+class WindowControls;
 
 // The two ends' colours: the demo's red and cyan.
 inline constexpr ByteColour ViewerSourceColour{255, 0, 0};
@@ -48,7 +48,7 @@ public:
     Scene& scene() { return scene_; }
     MorphView* view() const { return view_; }
     QLabel* statusLabel() const { return status_; }
-    bool animationRunning() const { return timer_.isActive(); }
+    bool animationRunning() const;
     // Saves the frame as SnapshotFileName in the working folder; returns an
     // empty string or why not.
     std::string SaveFrame();
@@ -60,7 +60,6 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -76,10 +75,10 @@ private:
     std::unique_ptr<MorphLoader> loader_;
     QElapsedTimer loadClock_;
     QTimer poll_;
-    QBasicTimer timer_;  // the animation clock, as in the demo
     bool contextReady_ = false;
     bool failed_ = false;
     MorphView* view_ = nullptr;
+    WindowControls* controls_ = nullptr;
     QLabel* status_ = nullptr;
 };
 
