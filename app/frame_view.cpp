@@ -6,8 +6,7 @@ namespace vorlane {
 
 QSurfaceFormat RequestedSurfaceFormat()
 {
-    // Every display Qt drives here is true colour, so no colour palette is
-    // ever built (see color_palette.h for the indexed-colour levels).
+    // Every display Qt drives here is true colour: no palette to build.
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);

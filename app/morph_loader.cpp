@@ -5,7 +5,6 @@
 
 #include "io/gltf_reader.h"
 #include "io/morph_triangles.h"
-#include "literal/rebuild_faces.h"
 #include "pipeline/morph_job.h"
 
 namespace vorlane {

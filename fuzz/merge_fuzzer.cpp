@@ -35,7 +35,7 @@ struct Bytes {
     float Coordinate() { return static_cast<int8_t>(Next()) / 8.0f; }
 };
 
-// Shapes most inputs make closed and often star-shaped, so the merge runs:
+// Shapes most inputs make closed and of genus 0, so the merge runs:
 // free triangles, a bipyramid, an octahedron; then scaled by a power of two
 // and moved, which reaches overflow and float collapse.
 ModelTable MakeMesh(Bytes& in)

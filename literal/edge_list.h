@@ -3,8 +3,8 @@
 // Edge entries are ordered by (from, to), each stored with from < to; entries
 // of one edge carry the vertices added on it, newest first. Point entries are
 // ordered by their coordinates quantised at 1/1000 and never share a key.
-// The list holds one kind at a time. Model builders and merges use it in turn
-// and each leaves it empty.
+// The list holds one kind at a time. The demo's merge uses it and leaves it
+// empty.
 #pragma once
 
 #include <cstdint>

@@ -11,7 +11,8 @@ namespace vorlane {
 
 // Merges source (step 0) into target (last step); the mesh points at both.
 // Writes "facelist1.txt" and "facelist2.txt" unless dumps is Skip (see
-// RebuildFaces). The shared EdgeList must be empty; it is empty again on return.
+// RebuildFaces). The process-wide EdgeList must be empty; it is empty again
+// on return.
 MorphMesh MergeTopologies(const Polyhedron& source, const Polyhedron& target, FaceDumps dumps = FaceDumps::Write);
 
 // The merged vertices whose end position shares its 1/1000 cell with an

@@ -14,7 +14,7 @@ namespace vorlane {
 
 enum class MergeMethod {
     Literal,  // MergeTopologies, as the demo merges; may write the face dumps
-    Robust,   // MergeMeshes: exact signs, any two star-shaped meshes
+    Robust,   // MergeMeshes: exact signs, any two valid sphere maps, central or spherical
 };
 
 // Two built-in models merge as the demo does unless robust is asked for;
@@ -28,9 +28,9 @@ struct MergedModels {
 };
 
 // Merges source into target by method. For Robust both models must have
-// passed CheckStarShaped, and the result is cleared of triangles of no area
-// in float positions (RepairFlatTriangles); threads as MergeMeshes takes
-// them. dumps says whether Literal writes the face lists.
+// passed CheckStarShaped (which takes either map), and the result is cleared
+// of triangles of no area in float positions (RepairFlatTriangles); threads
+// as MergeMeshes takes them. dumps says whether Literal writes the face lists.
 MergedModels MergeModels(const Polyhedron& source, const Polyhedron& target, MergeMethod method,
                          const Progress& progress = {}, int threads = 1, FaceDumps dumps = FaceDumps::Write);
 
