@@ -10,6 +10,7 @@
 
 #include "app/frame_view.h"
 #include "app/viewer_window.h"
+#include "command_line/terminal_text.h"
 #include "command_line/viewer_arguments.h"
 
 namespace vorlane {
@@ -32,7 +33,7 @@ int RunViewer(int argc, char** argv)
     ViewerArguments arguments;
     const std::string problem = ParseViewerArguments(argc, argv, arguments);
     if (!problem.empty()) {
-        std::fprintf(stderr, "vorlane: %s\n%s", problem.c_str(), ViewerUsage().c_str());
+        std::fprintf(stderr, "vorlane: %s\n%s", EscapeControls(problem).c_str(), ViewerUsage().c_str());
         return UsageStatus;
     }
     if (arguments.help) {

@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "app/morph_view.h"
 #include "app/window_controls.h"
+#include "command_line/terminal_text.h"
 #include "files/output_file.h"
 
 namespace vorlane {
@@ -44,6 +45,8 @@ ViewerWindow::ViewerWindow(ViewerInput input) : input_(std::move(input))
         StartClockWhenReady();
     });
     status_ = new QLabel(view_);
+    // Phases and errors name files, which may look like markup.
+    status_->setTextFormat(Qt::PlainText);
     status_->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 128); padding: 6px; }"));
     status_->move(10, 10);
     status_->hide();
@@ -84,7 +87,7 @@ void ViewerWindow::Poll()
         double fraction = 0.0;
         const std::string phase = loader_->Phase(fraction);
         if (loadClock_.elapsed() >= QuietLoadMs && !phase.empty()) {
-            status_->setText(QStringLiteral("%1  %2 %").arg(QString::fromStdString(phase)).arg(std::lround(fraction * 100)));
+            status_->setText(QStringLiteral("%1  %2 %").arg(QString::fromStdString(EscapeControls(phase))).arg(std::lround(fraction * 100)));
             status_->adjustSize();
             status_->show();
         }
@@ -104,9 +107,12 @@ void ViewerWindow::Poll()
 void ViewerWindow::Fail(const std::string& reason)
 {
     failed_ = true;
-    std::fprintf(stderr, "vorlane: %s\n", reason.c_str());
-    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Vorlane"), QString::fromStdString(reason),
+    // The line vorlane-merge prints, file names and all, escaped as it does.
+    const std::string line = EscapeControls(reason);
+    std::fprintf(stderr, "vorlane: %s\n", line.c_str());
+    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Vorlane"), QString::fromStdString(line),
                                 QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [this] { emit finished(1); });
     box->open();
@@ -143,7 +149,7 @@ void ViewerWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (event->key() == Qt::Key_S && event->modifiers().testFlag(Qt::ControlModifier)) {
-        const std::string problem = SaveFrame();
+        const std::string problem = EscapeControls(SaveFrame());
         if (!problem.empty()) std::fprintf(stderr, "vorlane: %s\n", problem.c_str());
         ShowStatus(QString::fromStdString(problem.empty() ? "saved " + SnapshotFileName(input_, state_.view.morphStep)
                                                           : problem));

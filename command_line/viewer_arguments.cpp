@@ -6,13 +6,18 @@
 #include <filesystem>
 
 #include "command_line/merge_arguments.h"
+#include "command_line/terminal_text.h"
 #include "io/gltf_writer.h"
 
 namespace vorlane {
 
 namespace {
 
-std::string BaseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+// note: window managers and xdotool hand the title on to terminals.
+std::string BaseName(const std::string& path)
+{
+    return EscapeControls(std::filesystem::path(path).filename().string());
+}
 
 std::string SafeStem(const std::string& path)
 {

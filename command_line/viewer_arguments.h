@@ -28,7 +28,7 @@ std::string ParseViewerArguments(int argc, char** argv, ViewerArguments& argumen
 std::string ViewerUsage();
 
 // "Vorlane: SOURCE to TARGET" or "Vorlane: MORPH.glb", file names without
-// their folders.
+// their folders and with their control characters escaped.
 std::string ViewerTitle(const ViewerInput& input);
 
 // "vorlane-SOURCE-TARGET-stepKK.png" (or "vorlane-MORPH-stepKK.png"): the

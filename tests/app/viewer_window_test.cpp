@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include <memory>
 
 #include "app/morph_view.h"
+#include "app/viewer_main.h"
 #include "bench/mesh_generator.h"
 #include "io/gltf_writer.h"
 #include "app_test_support.h"
@@ -226,6 +228,48 @@ TEST_F(ViewerWindowTest, BadInputGetsTheMergeToolsReasonAndStatusOne)
     ASSERT_EQ(finished.count(), 1);
     EXPECT_EQ(finished.front().front().toInt(), 1);
     EXPECT_FALSE(window.morphShown());
+}
+
+// A name with control bytes must not drive the terminal the error goes to,
+// nor markup style the message: both show it as vorlane-merge prints it.
+TEST_F(ViewerWindowTest, NamesWithControlCharactersAreEchoedEscaped)
+{
+    const std::vector<std::array<std::string, 2>> cases{
+        {"red\x1b[31m", "red\\x1b[31m"},
+        {"title\x1b]0;owned\x07", "title\\x1b]0;owned\\x07"},
+        {"two\nlines\r", "two\\x0alines\\x0d"},
+        {"c1\xc2\x9b" "2J", "c1\\xc2\\x9b2J"},
+        {"<b>bold <i>\xc3\xa9", "<b>bold <i>\xc3\xa9"},
+    };
+    for (const auto& [name, escaped] : cases) {
+        SCOPED_TRACE(escaped);
+        std::string option = "--" + name;
+        char program[] = "vorlane";
+        char* argv[] = {program, option.data(), nullptr};
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(RunViewer(2, argv), 2);
+        const std::string usage = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(usage.substr(0, usage.find('\n') + 1), "vorlane: unknown option '--" + escaped + "'\n");
+
+        ViewerInput input;
+        input.request.source = name;
+        input.request.target = "cube";
+        ViewerWindow window(input);
+        EXPECT_EQ(window.windowTitle().toStdString(), "Vorlane: " + escaped + " to cube");
+        testing::internal::CaptureStderr();
+        window.show();
+        window.StartLoading();
+        QMessageBox* box = nullptr;
+        const bool shown = WaitFor([&] { return (box = window.findChild<QMessageBox*>()) && box->isVisible(); });
+        const std::string errors = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(shown);
+        const std::string line =
+            "'" + escaped + "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)";
+        EXPECT_EQ(box->text().toStdString(), line);
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
+        EXPECT_NE(errors.find("vorlane: " + line + "\n"), std::string::npos) << errors;
+        box->accept();
+    }
 }
 
 TEST_F(ViewerWindowTest, CtrlSSavesTheFrameAsPngNamedAfterTheInputsAndStep)
