@@ -7,6 +7,20 @@
 
 namespace vorlane {
 
+namespace {
+
+// The two half-edges of one edge become twins where they run it opposite
+// ways; returns whether they did.
+bool PairTwins(TriangleConnectivity& mesh, int32_t a, int32_t b)
+{
+    if (Origin(mesh, a) == Origin(mesh, b)) return false;
+    At(mesh.twin, a) = b;
+    At(mesh.twin, b) = a;
+    return true;
+}
+
+}  // namespace
+
 TriangleConnectivity BuildTriangleConnectivity(std::vector<Triangle> triangles, std::size_t vertexCount,
                                                EdgeProblem* problem)
 {
@@ -35,12 +49,7 @@ TriangleConnectivity BuildTriangleConnectivity(std::vector<Triangle> triangles, 
             const auto holders = static_cast<int32_t>(next - run);
             const int32_t a = run[0].second, b = holders == 2 ? run[1].second : -1;
             EdgeProblem* found = holders == 1 ? &open : holders > 2 ? &crowded : nullptr;
-            if (holders == 2 && Origin(mesh, a) == Origin(mesh, b)) {
-                found = &sameWay;
-            } else if (holders == 2) {
-                At(mesh.twin, a) = b;
-                At(mesh.twin, b) = a;
-            }
+            if (holders == 2 && !PairTwins(mesh, a, b)) found = &sameWay;
             if (found && found->fault == EdgeFault::None) {
                 const EdgeFault fault = found == &open ? EdgeFault::Open : found == &crowded ? EdgeFault::Crowded : EdgeFault::SameWay;
                 *found = {fault, static_cast<int32_t>(low), run->first, holders, a / 3, b >= 0 ? b / 3 : -1};
@@ -50,6 +59,34 @@ TriangleConnectivity BuildTriangleConnectivity(std::vector<Triangle> triangles, 
     }
     if (problem) *problem = open.fault != EdgeFault::None ? open : crowded.fault != EdgeFault::None ? crowded : sameWay;
     return mesh;
+}
+
+void ConnectTriangles(TriangleConnectivity& mesh, const std::vector<int32_t>& listed)
+{
+    struct Side {
+        int32_t low, high, halfEdge;
+        bool operator<(const Side& o) const
+        {
+            return low != o.low ? low < o.low : high != o.high ? high < o.high : halfEdge < o.halfEdge;
+        }
+    };
+    std::vector<Side> sides;
+    sides.reserve(3 * listed.size());
+    for (const int32_t t : listed) {
+        for (int32_t h = 3 * t; h < 3 * t + 3; ++h) {
+            const int32_t u = Origin(mesh, h), v = Destination(mesh, h);
+            sides.push_back({std::min(u, v), std::max(u, v), h});
+            At(mesh.twin, h) = -1;
+            At(mesh.outgoing, u) = h;
+        }
+    }
+    std::sort(sides.begin(), sides.end());
+    for (std::size_t i = 0; i < sides.size();) {
+        std::size_t next = i + 1;
+        while (next < sides.size() && sides[next].low == sides[i].low && sides[next].high == sides[i].high) ++next;
+        if (next - i == 2) PairTwins(mesh, sides[i].halfEdge, sides[i + 1].halfEdge);
+        i = next;
+    }
 }
 
 std::vector<int32_t> FanCounts(const TriangleConnectivity& mesh)
@@ -72,20 +109,15 @@ SharedNeighbours CountSharedNeighbours(const TriangleConnectivity& mesh, int32_t
     if (marks.stamp.size() != mesh.outgoing.size()) marks = {std::vector<uint32_t>(mesh.outgoing.size(), 0), 0};
     const uint32_t round = ++marks.round;
     SharedNeighbours count;
-    const int32_t first = At(mesh.outgoing, u);
-    for (int32_t e = first;;) {
+    const bool closed = VisitOutgoing(mesh, u, [&](int32_t e) {
         ++count.valence;
         At(marks.stamp, Destination(mesh, e)) = round;
-        e = NextAround(mesh, e);
-        if (e == first) break;
-    }
-    const int32_t second = At(mesh.outgoing, v);
-    for (int32_t e = second;;) {
-        ++count.valence;
-        count.shared += At(marks.stamp, Destination(mesh, e)) == round;
-        e = NextAround(mesh, e);
-        if (e == second) break;
-    }
+    });
+    if (!closed || !VisitOutgoing(mesh, v, [&](int32_t e) {
+            ++count.valence;
+            count.shared += At(marks.stamp, Destination(mesh, e)) == round;
+        }))
+        count.shared = -1;
     return count;
 }
 

@@ -60,6 +60,31 @@ struct EdgeProblem {
 TriangleConnectivity BuildTriangleConnectivity(std::vector<Triangle> triangles, std::size_t vertexCount,
                                                EdgeProblem* problem = nullptr);
 
+// Connects the listed triangles of mesh (twin and outgoing sized, corners in
+// range) as BuildTriangleConnectivity would a mesh of them alone: the twins
+// of their half-edges, and for each of their corners one of their
+// half-edges leaving it (the last listed). Other entries keep their values,
+// so a vertex's fan is whole where every triangle around it is listed: a
+// pass over a few triangles of a large mesh costs what it lists. Time: a
+// sort of the listed half-edges.
+void ConnectTriangles(TriangleConnectivity& mesh, const std::vector<int32_t>& listed);
+
+// Calls visit(h) for each half-edge h leaving v, counter-clockwise from its
+// outgoing one. Returns false where v has none or its fan is open (a twin
+// of -1 met), having visited the half-edges up to there.
+template <class Visit>
+bool VisitOutgoing(const TriangleConnectivity& mesh, int32_t v, Visit visit)
+{
+    const int32_t first = At(mesh.outgoing, v);
+    if (first < 0) return false;
+    for (int32_t e = first;;) {
+        visit(e);
+        e = NextAround(mesh, e);
+        if (e < 0) return false;
+        if (e == first) return true;
+    }
+}
+
 // How many separate fans of triangles (joined through edges at the vertex)
 // meet at each vertex: 1 where the surface is manifold, 0 where no triangle
 // is. Needs every twin set (no EdgeProblem).
@@ -81,6 +106,7 @@ struct SharedNeighbours {
 // outgoing half-edge). Collapsing edge (u, v) keeps the mesh a simplicial
 // surface exactly when shared == 2, the two corners opposite the edge: the
 // link condition. Leaves u's neighbours w marked: marks.stamp[w] == marks.round.
+// Where either fan is open, shared is -1 and the collapse refused.
 SharedNeighbours CountSharedNeighbours(const TriangleConnectivity& mesh, int32_t u, int32_t v, NeighbourMarks& marks);
 
 inline bool LinkConditionHolds(const TriangleConnectivity& mesh, int32_t u, int32_t v, NeighbourMarks& marks)
