@@ -6,43 +6,46 @@
 
 namespace vorlane::flat_repair {
 
-void CollapseInto(std::vector<Corners>& triangles, ListSpan goingHolds, int32_t going, int32_t stays,
-                  std::vector<std::size_t>& changed)
+void CollapseInto(TriangleConnectivity& net, int32_t going, int32_t stays, std::vector<std::size_t>& changed)
 {
-    for (int32_t k : goingHolds) {
-        Corners& u = triangles[static_cast<std::size_t>(k)];
-        if (u[0] < 0) continue;
-        changed.push_back(static_cast<std::size_t>(k));
+    // note: the walk reads only twins, which stay as they were till the
+    // next round's join, so the corners can change under it.
+    VisitOutgoing(net, going, [&](int32_t h) {
+        Triangle& u = At(net.triangles, h / 3);
+        changed.push_back(static_cast<std::size_t>(h / 3));
         if (std::find(u.begin(), u.end(), stays) != u.end()) {
             u = {-1, -1, -1};
         } else {
             std::replace(u.begin(), u.end(), going, stays);
         }
-    }
+    });
 }
 
 namespace {
 
 bool SameAtBothEnds(const MorphMesh& mesh, int32_t a, int32_t b)
 {
-    return mesh.startPositions[static_cast<std::size_t>(a)] == mesh.startPositions[static_cast<std::size_t>(b)] &&
-           mesh.endPositions[static_cast<std::size_t>(a)] == mesh.endPositions[static_cast<std::size_t>(b)];
+    return At(mesh.startPositions, a) == At(mesh.startPositions, b) && At(mesh.endPositions, a) == At(mesh.endPositions, b);
 }
 
-// Whether side a b can go without pinching the surface: its ends share
-// exactly the two neighbours across it, and nothing near changed this round.
-bool Collapsible(const VertexLists& around, const std::vector<char>& touched, int32_t a, int32_t b)
+// The link condition, and more than a tetrahedron's valences: a tetrahedron
+// has nothing to lose.
+bool LinkAllowsCollapse(const TriangleConnectivity& net, int32_t a, int32_t b, NeighbourMarks& marks)
 {
-    const ListSpan na = around[static_cast<std::size_t>(a)];
-    const ListSpan nb = around[static_cast<std::size_t>(b)];
-    if (touched[static_cast<std::size_t>(a)] || touched[static_cast<std::size_t>(b)]) return false;
-    for (int32_t v : na)
-        if (touched[static_cast<std::size_t>(v)]) return false;
-    for (int32_t v : nb)
-        if (touched[static_cast<std::size_t>(v)]) return false;
-    std::vector<int32_t> common;
-    std::set_intersection(na.begin(), na.end(), nb.begin(), nb.end(), std::back_inserter(common));
-    return common.size() == 2 && na.size() + nb.size() > 6;
+    const SharedNeighbours link = CountSharedNeighbours(net, a, b, marks);
+    return link.shared == 2 && link.valence > 6;
+}
+
+// Whether side a b can go without pinching the surface, and nothing near
+// changed this round.
+bool Collapsible(const TriangleConnectivity& net, const std::vector<char>& touched, NeighbourMarks& marks, int32_t a,
+                 int32_t b)
+{
+    if (At(touched, a) || At(touched, b)) return false;
+    bool near = false;
+    const auto look = [&](int32_t h) { near = near || At(touched, Destination(net, h)); };
+    if (!VisitOutgoing(net, a, look) || !VisitOutgoing(net, b, look) || near) return false;
+    return LinkAllowsCollapse(net, a, b, marks);
 }
 
 }  // namespace
@@ -52,10 +55,11 @@ bool Collapsible(const VertexLists& around, const std::vector<char>& touched, in
 // A triangle with such a side has no area, so only the flat ones and those
 // changed since are looked at, in order as a pass over all would; one
 // changed in a round has every corner touched and waits for the next.
-int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangles, Reach& reach, std::vector<int32_t>& rep,
+int32_t CollapseCoincident(const MorphMesh& mesh, TriangleConnectivity& net, Reach& reach, std::vector<int32_t>& rep,
                            const std::vector<std::size_t>& flat, std::vector<std::size_t>& changed)
 {
     int32_t collapsed = 0;
+    NeighbourMarks marks;
     std::vector<std::size_t> candidates = flat;
     for (int round = 0; round < Rounds; ++round) {
         if (round > 0) {
@@ -68,37 +72,30 @@ int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangle
         std::vector<char> wanted(rep.size(), 0);
         bool any = false;
         for (const std::size_t index : candidates) {
-            const Corners& t = triangles[index];
+            const Triangle& t = net.triangles[index];
             if (t[0] < 0) continue;
             for (int i = 0; i < 3; ++i) {
-                const int32_t a = t[static_cast<std::size_t>(i)], b = t[static_cast<std::size_t>((i + 1) % 3)];
+                const int32_t a = At(t, i), b = At(t, (i + 1) % 3);
                 if (!SameAtBothEnds(mesh, a, b)) continue;
-                wanted[static_cast<std::size_t>(a)] = wanted[static_cast<std::size_t>(b)] = 1;
+                At(wanted, a) = At(wanted, b) = 1;
                 any = true;
             }
         }
         if (!any) break;
-        const VertexLists around = Neighbours(triangles, reach, wanted);
-        const VertexLists holding = Holding(triangles, reach, wanted);
+        reach.Connect(net, wanted);
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
         for (const std::size_t index : candidates) {
-            Corners& t = triangles[index];
+            const Triangle& t = net.triangles[index];
             if (t[0] < 0) continue;
             for (int i = 0; i < 3 && t[0] >= 0; ++i) {
-                const int32_t a = t[static_cast<std::size_t>(i)], b = t[static_cast<std::size_t>((i + 1) % 3)];
-                if (touched[static_cast<std::size_t>(a)] || touched[static_cast<std::size_t>(b)] || !SameAtBothEnds(mesh, a, b)) continue;
-                const ListSpan na = around[static_cast<std::size_t>(a)];
-                const ListSpan nb = around[static_cast<std::size_t>(b)];
-                std::vector<int32_t> common;
-                std::set_intersection(na.begin(), na.end(), nb.begin(), nb.end(), std::back_inserter(common));
-                // note: more shared neighbours would pinch the surface; a tetrahedron has nothing to lose.
-                if (common.size() != 2 || na.size() + nb.size() <= 6) continue;
-                for (int32_t v : na) touched[static_cast<std::size_t>(v)] = 1;
-                for (int32_t v : nb) touched[static_cast<std::size_t>(v)] = 1;
-                touched[static_cast<std::size_t>(a)] = touched[static_cast<std::size_t>(b)] = 1;
-                rep[static_cast<std::size_t>(b)] = a;
-                CollapseInto(triangles, holding[static_cast<std::size_t>(b)], b, a, changed);
+                const int32_t a = At(t, i), b = At(t, (i + 1) % 3);
+                if (At(touched, a) || At(touched, b) || !SameAtBothEnds(mesh, a, b)) continue;
+                if (!LinkAllowsCollapse(net, a, b, marks)) continue;
+                MarkAround(net, a, touched);
+                MarkAround(net, b, touched);
+                At(rep, b) = a;
+                CollapseInto(net, b, a, changed);
                 ++now;
             }
         }
@@ -112,17 +109,16 @@ int32_t CollapseCoincident(const MorphMesh& mesh, std::vector<Corners>& triangle
 // ends, where every triangle around the end that goes keeps some area and
 // its facing at both ends of the morph. The kept end stays on both
 // surfaces; the triangles around it change by less than the side's length.
-int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, Reach& reach, std::vector<int32_t>& rep,
+int32_t CollapseShortSides(const Ends& ends, TriangleConnectivity& net, Reach& reach, std::vector<int32_t>& rep,
                            std::vector<std::size_t>& flat)
 {
     int32_t collapsed = 0;
+    NeighbourMarks marks;
     std::vector<std::size_t> changed;
     for (int round = 0; round < Rounds; ++round) {
-        if (round > 0) flat = FlatAgain(ends, triangles, flat, changed);
+        if (round > 0) flat = FlatAgain(ends, net.triangles, flat, changed);
         if (flat.empty()) break;
-        const std::vector<char> wanted = CornersOf(triangles, flat, rep.size());
-        const VertexLists around = Neighbours(triangles, reach, wanted);
-        const VertexLists holding = Holding(triangles, reach, wanted);
+        reach.Connect(net, CornersOf(net.triangles, flat, rep.size()));
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
         // Whether going can move into stays with no triangle around it
@@ -131,29 +127,31 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, Re
         // fewer, and another flat triangle to mend next round).
         const auto sound = [&](int32_t going, int32_t stays, bool strict) {
             int flatBefore = 0, flatAfter = 0;
-            for (int32_t k : holding[static_cast<std::size_t>(going)]) {
-                const Corners& u = triangles[static_cast<std::size_t>(k)];
+            bool keeps = true;
+            VisitOutgoing(net, going, [&](int32_t h) {
+                const Triangle& u = At(net.triangles, h / 3);
+                if (!keeps) return;
                 flatBefore += FlatAtAnEnd(ends, u);
-                if (std::find(u.begin(), u.end(), stays) != u.end()) continue;
-                Corners moved = u;
+                if (std::find(u.begin(), u.end(), stays) != u.end()) return;
+                Triangle moved = u;
                 std::replace(moved.begin(), moved.end(), going, stays);
                 flatAfter += FlatAtAnEnd(ends, moved);
-                if (strict && flatAfter > 0) return false;
-                for (int end = 0; end < 2; ++end) {
+                if (strict && flatAfter > 0) keeps = false;
+                for (int end = 0; end < 2 && keeps; ++end) {
                     const std::vector<Vec3>& p = *ends.positions[end];
-                    if (!(Dot(AreaVector(p, moved[0], moved[1], moved[2]), AreaVector(p, u[0], u[1], u[2])) > 0.0)) return false;
+                    keeps = Dot(AreaVector(p, moved[0], moved[1], moved[2]), AreaVector(p, u[0], u[1], u[2])) > 0.0;
                 }
-            }
-            return strict || flatAfter <= flatBefore;
+            });
+            return keeps && (strict || flatAfter <= flatBefore);
         };
         for (const std::size_t index : flat) {
-            Corners& t = triangles[index];
+            const Triangle& t = net.triangles[index];
             if (t[0] < 0) continue;
             const std::vector<Vec3>& at = *ends.positions[ends.Flat(0, t[0], t[1], t[2]) ? 0 : 1];
             std::array<std::pair<double, int>, 3> sidesByLength;
             for (int i = 0; i < 3; ++i) {
-                const D3 d = Sub(ToD(at[static_cast<std::size_t>(t[static_cast<std::size_t>((i + 1) % 3)])]), ToD(at[static_cast<std::size_t>(t[static_cast<std::size_t>(i)])]));
-                sidesByLength[static_cast<std::size_t>(i)] = {Dot(d, d), i};
+                const D3 d = Sub(ToD(At(at, At(t, (i + 1) % 3))), ToD(At(at, At(t, i))));
+                At(sidesByLength, i) = {Dot(d, d), i};
             }
             std::sort(sidesByLength.begin(), sidesByLength.end());
             // note: a move that leaves a flat triangle behind is taken only
@@ -161,8 +159,8 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, Re
             int32_t going = -1, stays = -1;
             for (const bool strict : {true, false}) {
                 for (const auto& [length, side] : sidesByLength) {
-                    const int32_t a = t[static_cast<std::size_t>(side)], b = t[static_cast<std::size_t>((side + 1) % 3)];
-                    if (Collapsible(around, touched, a, b)) {
+                    const int32_t a = At(t, side), b = At(t, (side + 1) % 3);
+                    if (Collapsible(net, touched, marks, a, b)) {
                         if (sound(b, a, strict)) {
                             going = b, stays = a;
                         } else if (sound(a, b, strict)) {
@@ -174,18 +172,16 @@ int32_t CollapseShortSides(const Ends& ends, std::vector<Corners>& triangles, Re
                 if (going >= 0) break;
             }
             if (going < 0) continue;
-            const ListSpan na = around[static_cast<std::size_t>(going)];
-            const ListSpan nb = around[static_cast<std::size_t>(stays)];
-            for (int32_t v : na) touched[static_cast<std::size_t>(v)] = 1;
-            for (int32_t v : nb) touched[static_cast<std::size_t>(v)] = 1;
-            rep[static_cast<std::size_t>(going)] = stays;
-            CollapseInto(triangles, holding[static_cast<std::size_t>(going)], going, stays, changed);
+            MarkAround(net, going, touched);
+            MarkAround(net, stays, touched);
+            At(rep, going) = stays;
+            CollapseInto(net, going, stays, changed);
             ++now;
         }
         collapsed += now;
         if (now == 0) break;
     }
-    if (!changed.empty()) flat = FlatAgain(ends, triangles, flat, changed);
+    if (!changed.empty()) flat = FlatAgain(ends, net.triangles, flat, changed);
     return collapsed;
 }
 

@@ -26,7 +26,7 @@ void DropTurned(std::vector<IndexPair>& edges, std::vector<IndexPair> turned)
 void FollowCollapses(std::vector<IndexPair>& edges, const std::vector<int32_t>& rep)
 {
     const auto root = [&](int32_t v) {
-        while (rep[static_cast<std::size_t>(v)] != v) v = rep[static_cast<std::size_t>(v)];
+        while (At(rep, v) != v) v = At(rep, v);
         return v;
     };
     // Only the edges at a collapsed vertex change: they are sorted apart and
@@ -48,14 +48,14 @@ void FollowCollapses(std::vector<IndexPair>& edges, const std::vector<int32_t>& 
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
 }
 
-std::vector<int32_t> WriteBack(MorphMesh& mesh, const std::vector<Corners>& triangles, std::vector<IndexPair> edges, int threads)
+std::vector<int32_t> WriteBack(MorphMesh& mesh, const std::vector<Triangle>& triangles, std::vector<IndexPair> edges, int threads)
 {
     // Vertices in use keep their order, so sorted edges stay sorted. The
     // runs of kept vertices between dropped ones move down whole.
     std::vector<int32_t> number(mesh.startPositions.size(), -1);
-    for (const Corners& c : triangles) {
+    for (const Triangle& c : triangles) {
         if (c[0] >= 0)
-            for (int32_t v : c) number[static_cast<std::size_t>(v)] = 0;
+            for (int32_t v : c) At(number, v) = 0;
     }
     std::size_t kept = 0;
     for (std::size_t v = 0; v < number.size();) {
@@ -86,7 +86,7 @@ std::vector<int32_t> WriteBack(MorphMesh& mesh, const std::vector<Corners>& tria
     mesh.vertexCount = static_cast<int32_t>(mesh.startPositions.size());
     // Triangles are written over the faces in two halves at once: there are
     // no more of them than before.
-    const auto alive = [](const Corners& c) { return c[0] >= 0; };
+    const auto alive = [](const Triangle& c) { return c[0] >= 0; };
     const std::size_t half = triangles.size() / 2;
     const auto middle = triangles.begin() + static_cast<std::ptrdiff_t>(half);
     const std::size_t firstHalf = static_cast<std::size_t>(std::count_if(triangles.begin(), middle, alive));
@@ -94,15 +94,14 @@ std::vector<int32_t> WriteBack(MorphMesh& mesh, const std::vector<Corners>& tria
     InTwoHalves(threads, triangles.size(), half, [&](std::size_t begin, std::size_t end) {
         std::size_t at = begin == 0 ? 0 : firstHalf;
         for (std::size_t t = begin; t < end; ++t) {
-            const Corners& c = triangles[t];
+            const Triangle& c = triangles[t];
             if (c[0] < 0) continue;
-            mesh.faces[at++] = {3, FaceIndices(number[static_cast<std::size_t>(c[0])], number[static_cast<std::size_t>(c[1])],
-                                               number[static_cast<std::size_t>(c[2])])};
+            mesh.faces[at++] = {3, FaceIndices(At(number, c[0]), At(number, c[1]), At(number, c[2]))};
         }
     });
     mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
     InTwoHalves(threads, edges.size(), [&](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i) edges[i] = {number[static_cast<std::size_t>(edges[i].from)], number[static_cast<std::size_t>(edges[i].to)]};
+        for (std::size_t i = begin; i < end; ++i) edges[i] = {At(number, edges[i].from), At(number, edges[i].to)};
     });
     mesh.edges = std::move(edges);
     mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());

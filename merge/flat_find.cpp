@@ -8,19 +8,19 @@
 
 namespace vorlane::flat_repair {
 
-std::vector<char> CornersOf(const std::vector<Corners>& triangles, const std::vector<std::size_t>& listed,
+std::vector<char> CornersOf(const std::vector<Triangle>& triangles, const std::vector<std::size_t>& listed,
                             std::size_t vertexCount)
 {
     std::vector<char> wanted(vertexCount, 0);
     for (const std::size_t t : listed) {
         for (const int32_t v : triangles[t]) {
-            if (v >= 0) wanted[static_cast<std::size_t>(v)] = 1;
+            if (v >= 0) At(wanted, v) = 1;
         }
     }
     return wanted;
 }
 
-bool FlatAtAnEnd(const Ends& ends, const Corners& c)
+bool FlatAtAnEnd(const Ends& ends, const Triangle& c)
 {
     return c[0] >= 0 && (ends.Flat(0, c[0], c[1], c[2]) || ends.Flat(1, c[0], c[1], c[2]));
 }
@@ -44,7 +44,7 @@ std::vector<std::size_t> FindFlat(const MorphMesh& mesh, const Ends& ends, int t
     return flat;
 }
 
-std::vector<std::size_t> FlatAgain(const Ends& ends, const std::vector<Corners>& triangles,
+std::vector<std::size_t> FlatAgain(const Ends& ends, const std::vector<Triangle>& triangles,
                                    const std::vector<std::size_t>& flat, std::vector<std::size_t>& changed)
 {
     changed.insert(changed.end(), flat.begin(), flat.end());

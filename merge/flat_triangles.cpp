@@ -23,38 +23,41 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh, int threads)
     bool trianglesOnly = true;
     std::vector<std::size_t> flat = FindFlat(mesh, ends, threads, trianglesOnly);
     if (!trianglesOnly || flat.empty()) return repair;
-    std::vector<Corners> triangles;
-    triangles.reserve(mesh.faces.size());
-    for (const MeshFace& f : mesh.faces) triangles.push_back({f.indices[0], f.indices[1], f.indices[2]});
+    // note: twins and outgoing half-edges are joined only around the flat
+    // triangles, round by round (Reach), and read nowhere else.
+    TriangleConnectivity net;
+    net.triangles.reserve(mesh.faces.size());
+    for (const MeshFace& f : mesh.faces) net.triangles.push_back({f.indices[0], f.indices[1], f.indices[2]});
+    net.twin.assign(3 * net.triangles.size(), -1);
+    net.outgoing.assign(mesh.startPositions.size(), -1);
 
     std::vector<int32_t> rep(mesh.startPositions.size());
     for (std::size_t v = 0; v < rep.size(); ++v) rep[v] = static_cast<int32_t>(v);
     std::vector<std::size_t> changed;
     Reach reach(rep.size());
-    repair.collapsed = CollapseCoincident(mesh, triangles, reach, rep, flat, changed);
-    flat = FlatAgain(ends, triangles, flat, changed);
+    repair.collapsed = CollapseCoincident(mesh, net, reach, rep, flat, changed);
+    flat = FlatAgain(ends, net.triangles, flat, changed);
     // The overlay's edges come sorted.
     std::vector<IndexPair> edges = std::move(mesh.edges);
     if (repair.collapsed > 0) FollowCollapses(edges, rep);
     // note: a collapse can leave a flat triangle a flip now mends, and the
     // other way round; a few passes of both.
     for (int pass = 0; pass < 4; ++pass) {
-        const int32_t flipped = FlipFlat(mesh, ends, triangles, reach, edges, flat);
-        const int32_t shortened = CollapseShortSides(ends, triangles, reach, rep, flat);
+        const int32_t flipped = FlipFlat(mesh, ends, net, reach, edges, flat);
+        const int32_t shortened = CollapseShortSides(ends, net, reach, rep, flat);
         repair.flipped += flipped;
         repair.collapsed += shortened;
         if (shortened > 0) FollowCollapses(edges, rep);
         if (flipped + shortened == 0) break;
     }
-    const std::vector<int32_t> number = WriteBack(mesh, triangles, std::move(edges), threads);
+    const std::vector<int32_t> number = WriteBack(mesh, net.triangles, std::move(edges), threads);
     // note: the kept vertices span no more than all did, so a triangle flat
     // now was flat before and is in the list.
     const Ends after(mesh);
     for (const std::size_t t : flat) {
-        const Corners& c = triangles[t];
+        const Triangle& c = net.triangles[t];
         if (c[0] < 0) continue;
-        const int32_t a = number[static_cast<std::size_t>(c[0])], b = number[static_cast<std::size_t>(c[1])],
-                      d = number[static_cast<std::size_t>(c[2])];
+        const int32_t a = At(number, c[0]), b = At(number, c[1]), d = At(number, c[2]);
         if (after.Flat(0, a, b, d) || after.Flat(1, a, b, d)) ++repair.remaining;
     }
     return repair;
