@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/frame_view.h"
+#include "app/gl_context_check.h"
 #include "app/main_window.h"
 #include "app/viewer_main.h"
 #include "files/output_file.h"
@@ -48,10 +49,19 @@ int main(int argc, char* argv[])
     // view's gets the same format.
     QSurfaceFormat::setDefaultFormat(vorlane::RequestedSurfaceFormat());
     QApplication application(argc, argv);
+    if (const std::string problem = vorlane::GlDisplayProblem(vorlane::DemoGlVersion); !problem.empty()) {
+        std::fprintf(stderr, "vorlane: %s\n", problem.c_str());
+        return 1;
+    }
     int status = 0;
     {
         vorlane::MainWindow window;
         window.show();
+        // The view sets up its context as it is shown, before any paint.
+        if (const std::string problem = vorlane::GlViewProblem(*window.view()); !problem.empty()) {
+            std::fprintf(stderr, "vorlane: %s\n", problem.c_str());
+            return 1;
+        }
         status = application.exec();
     }  // the window, its context and its timer are gone before the exit status is returned
     return status;

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "app/frame_view.h"
+#include "app/gl_context_check.h"
+#include "app/morph_view.h"
 #include "app/viewer_window.h"
 #include "command_line/terminal_text.h"
 #include "command_line/viewer_arguments.h"
@@ -47,12 +49,21 @@ int RunViewer(int argc, char** argv)
     try {
         QSurfaceFormat::setDefaultFormat(RequestedSurfaceFormat());
         QApplication application(argc, argv);
+        if (const std::string gl = GlDisplayProblem(ViewerGlVersion); !gl.empty()) {
+            std::fprintf(stderr, "vorlane: %s\n", gl.c_str());
+            return FailureStatus;
+        }
         // The window says when the program is done, and with which status.
         QApplication::setQuitOnLastWindowClosed(false);
         ViewerWindow window(arguments.input);
         QObject::connect(&window, &ViewerWindow::finished, &application,
                          [](int status) { QCoreApplication::exit(status); });
         window.show();
+        // The view sets up its context as it is shown, before any paint.
+        if (const std::string gl = GlViewProblem(*window.view()); !gl.empty()) {
+            std::fprintf(stderr, "vorlane: %s\n", gl.c_str());
+            return FailureStatus;
+        }
         window.StartLoading();
         return application.exec();
     } catch (const std::bad_alloc&) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app_test_support.h"
 #include "test_support.h"
@@ -43,11 +44,12 @@ protected:
         program.waitForFinished();
     }
 
-    void Start(const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+    void Start(const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+               const QStringList& arguments = {})
     {
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(QString::fromStdString(work.string()));
-        program.start(QStringLiteral(VORLANE_PATH), {});
+        program.start(QStringLiteral(VORLANE_PATH), arguments);
         ASSERT_TRUE(program.waitForStarted());
     }
 
@@ -158,6 +160,48 @@ TEST_F(ProgramTest, WithoutADisplayItSaysSoAndExitsWithOne)
     const std::string error = program.readAllStandardError().toStdString();
     EXPECT_EQ(error.rfind("vorlane: no display", 0), 0u) << error;
     EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1);
+}
+
+// Without the OpenGL its window draws with, Qt would crash at the first paint
+// or show nothing: each program says why in one line and exits with 1. The
+// demo needs OpenGL 1.1, the viewer's buffer objects 1.5.
+TEST_F(ProgramTest, WithoutTheOpenGLItDrawsWithItSaysWhyAndExitsWithOne)
+{
+    struct Case {
+        const char* variable;
+        const char* value;
+        QStringList arguments;
+        std::string line;  // empty: the window shows
+    };
+    const QStringList viewer{"cube", "icosahedron"};
+    const std::vector<Case> cases{
+        {"QT_XCB_GL_INTEGRATION", "none", {}, "vorlane: the display gives no OpenGL context"},
+        {"LIBGL_ALWAYS_INDIRECT", "1", viewer, "vorlane: the display gives no OpenGL context"},
+        {"QT_QPA_PLATFORM", "offscreen", {}, "vorlane: this platform's windows take no OpenGL view"},
+        {"QT_QPA_PLATFORM", "offscreen", viewer, "vorlane: this platform's windows take no OpenGL view"},
+        {"MESA_GL_VERSION_OVERRIDE", "1.0", {}, "vorlane: OpenGL 1.0 is too old: the window needs 1.1 or later"},
+        {"MESA_GL_VERSION_OVERRIDE", "1.1", viewer, "vorlane: OpenGL 1.1 is too old: the window needs 1.5 or later"},
+        {"MESA_GL_VERSION_OVERRIDE", "1.1", {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.variable) + "=" + c.value + (c.arguments.isEmpty() ? " demo" : " viewer"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString(c.variable), QString(c.value));
+        Start(environment, c.arguments);
+        if (c.line.empty()) {
+            const std::string window = MainWindowId();
+            ASSERT_FALSE(window.empty()) << program.readAllStandardError().toStdString();
+            ASSERT_TRUE(vorlane::test::RequestWindowClose(std::stoul(window)));
+            EXPECT_EQ(ExitStatus(), 0);
+            continue;
+        }
+        EXPECT_EQ(ExitStatus(), 1);
+        // Qt may say what it could not do first; the program's line is the last.
+        const std::string error = program.readAllStandardError().toStdString();
+        const size_t last = error.rfind('\n', error.size() - 2);
+        EXPECT_EQ(error.substr(last == std::string::npos ? 0 : last + 1), c.line + "\n") << error;
+        EXPECT_EQ(error.find("vorlane:"), error.rfind("vorlane:")) << error;
+    }
 }
 
 }  // namespace
