@@ -311,6 +311,20 @@ Alignment AlignTarget(const SphereMesh& source, const SphereMesh& target, const 
         }
         result.method = "three landmarks (Moebius) fell back to a rotation: the map turned a triangle over";
     }
+    // Two pairs the rotation only comes near are met by the Moebius map
+    // that also holds still the pole of the circle through both partners,
+    // so that it bends the turned sphere no more than it must.
+    const D3 pole = landmarks.size() == 2 ? Cross(to[0], to[1]) : D3{};
+    if (landmarks.size() == 2 && Dot(pole, pole) > 1e-12) {
+        const D3 q = Unit(pole);
+        const Moebius m = Compose(Inverse(ToZeroOneInfinity({to[0], to[1], q})),
+                                  ToZeroOneInfinity({Apply(rotation, from[0]), Apply(rotation, from[1]), q}));
+        if (MapDirections(target, [&](const D3& u) { return ApplyMoebius(m, Apply(rotation, u)); }, result.directions)) {
+            result.method = "two landmarks (Moebius)";
+            return result;
+        }
+        result.method = "two landmarks (Moebius) fell back to a rotation: the map turned a triangle over";
+    }
     if (!MapDirections(target, [&](const D3& u) { return Apply(rotation, u); }, result.directions)) {
         // note: only rounding can turn a triangle under a rotation; keep the map as it was.
         MapDirections(target, [](const D3& u) { return u; }, result.directions);

@@ -40,7 +40,7 @@ struct Alignment {
     // triangle stays positive by the exact orientation predicate.
     std::vector<Vec3> directions;
     // What was done, for the summary: "shape search", "one landmark",
-    // "two landmarks", "three landmarks (Moebius)", "N landmarks (least
+    // "two landmarks (Moebius)", "three landmarks (Moebius)", "N landmarks (least
     // squares)", with " fell back to ..." where a map turned a triangle over.
     std::string method;
     // Mean squared distance of the unit-sized shapes over the sample
@@ -51,8 +51,10 @@ struct Alignment {
 // The best map of target's sphere onto source's. Without landmarks: a
 // coarse search over rotations, then refinement. One landmark pair fixes
 // the rotation up to a turn about the pair's direction, searched; two fix
-// it (least squares); three are met exactly by the Moebius map through
-// them; more in the least-squares sense by a rotation. Landmark indices
+// it (least squares), and a Moebius map then meets them exactly; three are
+// met exactly by the Moebius map through them; more in the least-squares
+// sense by a rotation. Where a Moebius map would turn a triangle over, the
+// rotation is kept and method says so. Landmark indices
 // out of range give an error.
 Alignment AlignTarget(const SphereMesh& source, const SphereMesh& target, const std::vector<LandmarkPair>& landmarks);
 

@@ -124,36 +124,40 @@ TEST(MorphJob, ACopyTurnedAndStretchedMorphsPointToLikePoint)
                 misses.back());
 }
 
-// One landmark pair turns the target so that its vertex meets the source's
-// to within rounding; the merge then snaps the two together, and the morph
-// carries the one vertex exactly onto the other. The snap once copied the
-// target's surface points over the directions the turn had made.
-TEST(MorphJob, OneLandmarkMeetsItsPairExactly)
+// Landmarks turn (and, for two or three, bend) the target so that each
+// target vertex meets its partner to within rounding; the merge then snaps
+// the two together, and the morph carries the one exactly onto the other.
+// The snap once copied the target's surface points over the directions the
+// turn had made.
+TEST(MorphJob, LandmarksMeetTheirPairsExactly)
 {
     const struct {
         const char* source;
         const char* target;
-        LandmarkPair pair;
+        std::vector<LandmarkPair> pairs;
     } cases[] = {
-        {"cube", "icosahedron", {0, 0}},
-        {"cube", "icosahedron", {1, 2}},
-        {"icosahedron", "cube", {1, 2}},
-        {"icosahedron", "pyramid", {5, 4}},
+        {"cube", "icosahedron", {{0, 0}}},
+        {"cube", "icosahedron", {{1, 2}}},
+        {"icosahedron", "cube", {{1, 2}}},
+        {"icosahedron", "pyramid", {{5, 4}}},
+        {"cube", "icosahedron", {{0, 0}, {6, 3}}},
+        {"icosahedron", "cube", {{0, 0}, {1, 2}, {7, 5}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.source) + " " + c.target);
+        SCOPED_TRACE(std::string(c.source) + " " + c.target + " " + std::to_string(c.pairs.size()));
         MorphRequest request;
         request.source = c.source;
         request.target = c.target;
-        request.landmarks = {c.pair};
+        request.landmarks = c.pairs;
         const MorphJob job = RunMorphJob(request);
         ASSERT_EQ(job.error, "");
-        const Vec3 start = FindCatalogueModel(c.source)->build({}).vertices[static_cast<size_t>(c.pair.source)];
-        const Vec3 end = FindCatalogueModel(c.target)->build({}).vertices[static_cast<size_t>(c.pair.target)];
         const MorphMesh& mesh = job.merged.mesh;
-        const size_t v = static_cast<size_t>(c.pair.source);
-        EXPECT_TRUE(mesh.startPositions[v] == start);
-        EXPECT_TRUE(mesh.endPositions[v] == end) << mesh.endPositions[v].x << " " << mesh.endPositions[v].y << " " << mesh.endPositions[v].z;
+        for (const LandmarkPair& pair : c.pairs) {
+            const size_t v = static_cast<size_t>(pair.source);
+            EXPECT_TRUE(mesh.startPositions[v] == FindCatalogueModel(c.source)->build({}).vertices[v]);
+            EXPECT_TRUE(mesh.endPositions[v] == FindCatalogueModel(c.target)->build({}).vertices[static_cast<size_t>(pair.target)])
+                << job.alignment;
+        }
     }
 }
 
