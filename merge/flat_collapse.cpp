@@ -69,19 +69,18 @@ int32_t CollapseCoincident(const MorphMesh& mesh, TriangleConnectivity& net, Rea
             candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
         }
         // Only the ends of coincident sides are asked about.
-        std::vector<char> wanted(rep.size(), 0);
-        bool any = false;
+        std::vector<int32_t> wanted;
         for (const std::size_t index : candidates) {
             const Triangle& t = net.triangles[index];
             if (t[0] < 0) continue;
             for (int i = 0; i < 3; ++i) {
                 const int32_t a = At(t, i), b = At(t, (i + 1) % 3);
                 if (!SameAtBothEnds(mesh, a, b)) continue;
-                At(wanted, a) = At(wanted, b) = 1;
-                any = true;
+                wanted.push_back(a);
+                wanted.push_back(b);
             }
         }
-        if (!any) break;
+        if (wanted.empty()) break;
         reach.Connect(net, wanted);
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
@@ -118,7 +117,7 @@ int32_t CollapseShortSides(const Ends& ends, TriangleConnectivity& net, Reach& r
     for (int round = 0; round < Rounds; ++round) {
         if (round > 0) flat = FlatAgain(ends, net.triangles, flat, changed);
         if (flat.empty()) break;
-        reach.Connect(net, CornersOf(net.triangles, flat, rep.size()));
+        reach.Connect(net, CornersOf(net.triangles, flat));
         std::vector<char> touched(rep.size(), 0);
         int32_t now = 0;
         // Whether going can move into stays with no triangle around it

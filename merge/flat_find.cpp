@@ -8,16 +8,14 @@
 
 namespace vorlane::flat_repair {
 
-std::vector<char> CornersOf(const std::vector<Triangle>& triangles, const std::vector<std::size_t>& listed,
-                            std::size_t vertexCount)
+std::vector<int32_t> CornersOf(const std::vector<Triangle>& triangles, const std::vector<std::size_t>& listed)
 {
-    std::vector<char> wanted(vertexCount, 0);
+    std::vector<int32_t> corners;
+    corners.reserve(3 * listed.size());
     for (const std::size_t t : listed) {
-        for (const int32_t v : triangles[t]) {
-            if (v >= 0) At(wanted, v) = 1;
-        }
+        if (triangles[t][0] >= 0) corners.insert(corners.end(), triangles[t].begin(), triangles[t].end());
     }
-    return wanted;
+    return corners;
 }
 
 bool FlatAtAnEnd(const Ends& ends, const Triangle& c)

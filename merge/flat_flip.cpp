@@ -20,7 +20,7 @@ int32_t FlipFlat(const MorphMesh& mesh, const Ends& ends, TriangleConnectivity& 
         if (flat.empty()) break;
         // note: a flip touches only its four corners, so the fans of the
         // others stay true for the rest of the round.
-        reach.Connect(net, CornersOf(net.triangles, flat, mesh.startPositions.size()));
+        reach.Connect(net, CornersOf(net.triangles, flat));
         // Whether a side joins u and v; an open fan counts as one, so nothing turns there.
         const auto joined = [&](int32_t u, int32_t v) {
             bool found = false;

@@ -73,11 +73,11 @@ public:
     // wanted vertex, and others, so that their fans are whole; the whole
     // mesh is scanned again only when a wanted vertex lies outside the
     // region. The twins of triangles changed since stay stale.
-    void Connect(TriangleConnectivity& net, const std::vector<char>& wanted)
+    void Connect(TriangleConnectivity& net, const std::vector<int32_t>& wanted)
     {
         bool outside = false;
-        for (std::size_t v = 0; v < wanted.size(); ++v) {
-            if (wanted[v] && !inside_[v]) inside_[v] = 1, outside = true;
+        for (const int32_t v : wanted) {
+            if (!At(inside_, v)) At(inside_, v) = 1, outside = true;
         }
         if (outside) {
             listed_.clear();
@@ -107,9 +107,8 @@ inline bool MarkAround(const TriangleConnectivity& net, int32_t v, std::vector<c
     return VisitOutgoing(net, v, [&](int32_t h) { At(touched, Destination(net, h)) = 1; });
 }
 
-// The corners of the listed triangles, as a mask over the vertices.
-std::vector<char> CornersOf(const std::vector<Triangle>& triangles, const std::vector<std::size_t>& listed,
-                            std::size_t vertexCount);
+// The corners of the listed live triangles, with repeats.
+std::vector<int32_t> CornersOf(const std::vector<Triangle>& triangles, const std::vector<std::size_t>& listed);
 
 bool FlatAtAnEnd(const Ends& ends, const Triangle& c);
 
