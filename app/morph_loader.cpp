@@ -1,6 +1,8 @@
 #include "app/morph_loader.h"
 
+#include <memory>
 #include <new>
+#include <system_error>
 #include <utility>
 
 #include "io/gltf_reader.h"
@@ -58,7 +60,17 @@ LoadedMorph LoadMorph(const ViewerInput& input, const Progress& progress)
     return loaded;
 }
 
-MorphLoader::MorphLoader(ViewerInput input) : thread_([this, input = std::move(input)] { Run(input); }) {}
+MorphLoader::MorphLoader(ViewerInput input)
+{
+    // note: the input is kept apart from the thread, which may fail to start after taking it.
+    const auto kept = std::make_shared<const ViewerInput>(std::move(input));
+    try {
+        thread_ = std::thread([this, kept] { Run(*kept); });
+    } catch (const std::system_error&) {
+        // No thread to be had: load now; the window waits, but opens.
+        Run(*kept);
+    }
+}
 
 MorphLoader::~MorphLoader() { Cancel(); }
 

@@ -29,7 +29,8 @@ struct LoadedMorph {
 // and flattens the morph's triangles. Lets whatever progress throws pass.
 LoadedMorph LoadMorph(const ViewerInput& input, const Progress& progress = {});
 
-// LoadMorph on its own thread, started at construction.
+// LoadMorph on its own thread, started at construction (or, when no thread
+// can be had, run within it).
 class MorphLoader {
 public:
     explicit MorphLoader(ViewerInput input);
@@ -56,7 +57,7 @@ private:
     std::string phase_;
     double fraction_ = 0.0;
     LoadedMorph result_;
-    std::thread thread_;  // last: it starts once everything above exists
+    std::thread thread_;
 };
 
 }  // namespace vorlane

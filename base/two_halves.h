@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -15,24 +16,33 @@ namespace vorlane {
 // Below this many items a second thread costs more than it saves.
 constexpr std::size_t HalvesFrom = 8192;
 
-// Runs first and second, on two threads when parallel, else in turn. An
-// exception from either comes out of this call once both are done.
+// Runs first and second, on two threads when parallel, else in turn; in
+// turn too when no second thread can be had (a memory or process limit),
+// which gives the same result. An exception from either comes out of this
+// call once both are done.
 template <class F, class G>
 void BothAtOnce(bool parallel, F&& first, G&& second)
 {
+    std::exception_ptr failure;
+    std::thread other;
+    if (parallel) {
+        try {
+            other = std::thread([&] {
+                try {
+                    second();
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            parallel = false;
+        }
+    }
     if (!parallel) {
         first();
         second();
         return;
     }
-    std::exception_ptr failure;
-    std::thread other([&] {
-        try {
-            second();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
     try {
         first();
     } catch (...) {

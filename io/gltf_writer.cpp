@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <system_error>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "base/huge_pages.h"
@@ -33,23 +35,29 @@ const char* const Base64Marker = "@vorlane-base64@";
 const float AnimationTimes[3] = {0.0f, MorphAnimationSeconds / 2.0f, MorphAnimationSeconds};
 const float AnimationWeights[3] = {0.0f, 1.0f, 0.0f};
 
-// Runs work on its own thread when asked, else at once; joins at the latest
-// when it goes, so no early return leaves the thread running.
+// Runs work on its own thread when asked, else at once, and at once too
+// when no thread can be had; joins at the latest when it goes, so no early
+// return leaves the thread running.
 class Background {
 public:
     template <class F>
     Background(bool threaded, F&& work)
     {
-        if (threaded) thread_ = std::thread(std::forward<F>(work));
-        else work();
+        Start(threaded, std::forward<F>(work));
     }
     ~Background() { Join(); }
     template <class F>
     void Start(bool threaded, F&& work)
     {
         Join();
-        if (threaded) thread_ = std::thread(std::forward<F>(work));
-        else work();
+        if (!threaded) return work();
+        // note: kept apart from the thread, which may fail to start after taking it.
+        const auto task = std::make_shared<std::decay_t<F>>(std::forward<F>(work));
+        try {
+            thread_ = std::thread([task] { (*task)(); });
+        } catch (const std::system_error&) {
+            (*task)();
+        }
     }
     void Join()
     {

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+#include <thread>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -49,6 +55,47 @@ TEST(FromBothEnds, VisitsEveryItemOnceFromEachEnd)
 
 // Two threads' tables side by side share no cache line, and keep what they
 // were made with.
+// Leaves this process a megabyte more address space than it holds: room
+// for small allocations, none for a thread's stack.
+void LeaveNoRoomForAThread()
+{
+    unsigned long pages = 0;
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm || std::fscanf(statm, "%lu", &pages) != 1) std::_Exit(4);
+    std::fclose(statm);
+    const rlim_t size = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (1u << 20);
+    const rlimit limit{size, size};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(5);
+}
+
+// Runs a split with no room for a thread: 0 when both halves ran in turn,
+// each once, and every item was visited; 3 when the limit did not stop a
+// thread, so that nothing was tested.
+int SplitWithoutRoom()
+{
+    LeaveNoRoomForAThread();
+    try {
+        std::thread([] {}).join();
+        return 3;
+    } catch (const std::system_error&) {
+    }
+    int runs[2] = {0, 0};
+    std::thread::id ran[2];
+    BothAtOnce(true, [&] { ++runs[0], ran[0] = std::this_thread::get_id(); }, [&] { ++runs[1], ran[1] = std::this_thread::get_id(); });
+    std::size_t visited = 0;
+    FromBothEnds(2, 100000, 4096, [&](std::size_t begin, std::size_t end, bool) { visited += end - begin; });
+    return runs[0] == 1 && runs[1] == 1 && ran[0] == ran[1] && visited == 100000 ? 0 : 1;
+}
+
+// Where no second thread can start, the split runs in turn rather than
+// aborting on the failed start.
+TEST(BothAtOnce, RunsInTurnWhereNoThreadCanStart)
+{
+    // note: a fresh process, whose threads have no stacks cached from earlier tests.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::_Exit(SplitWithoutRoom()), ::testing::ExitedWithCode(0), "");
+}
+
 TEST(OwnCacheLine, NeighboursStartOnLinesOfTheirOwn)
 {
     struct Table {
