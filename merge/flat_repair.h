@@ -62,9 +62,9 @@ struct Ends {
 // triangle around a vertex of the region either was so when the list was
 // made or changed since, and is listed either way.
 // note: the connectivity is joined over these few thousand triangles, not
-// over the millions of the whole mesh: a whole build costs some 180
-// instructions a half-edge, 450 million on a merge of 830,000 triangles
-// whose rounds all take 70 million.
+// over the millions of the whole mesh: on the merge of CGAL's armadillo and
+// diplodocus (831,296 triangles) a whole build takes 471 million
+// instructions, every round of flips and collapses 47 million.
 class Reach {
 public:
     explicit Reach(std::size_t vertexCount) : inside_(vertexCount, 0) {}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
 #include <set>
 #include <vector>
 
@@ -127,6 +128,21 @@ TEST(TriangleConnectivity, SharedNeighboursMatchABruteForceCount)
             refused += !LinkConditionHolds(mesh, u, v, marks);
         }
         EXPECT_EQ(refused, c.refused);
+        // Joined over every triangle as the build does; over vertex 0's alone, its fan whole.
+        TriangleConnectivity joined{c.table.triangles, std::vector<int32_t>(mesh.twin.size(), 7), std::vector<int32_t>(mesh.outgoing.size(), 7)};
+        std::vector<int32_t> listed(c.table.triangles.size()), fan;
+        std::iota(listed.begin(), listed.end(), 0);
+        ConnectTriangles(joined, listed);
+        EXPECT_EQ(joined.twin, mesh.twin);
+        EXPECT_EQ(joined.outgoing, mesh.outgoing);
+        listed.erase(std::remove_if(listed.begin(), listed.end(),
+                                    [&](int32_t t) { return std::count(At(c.table.triangles, t).begin(), At(c.table.triangles, t).end(), 0) == 0; }),
+                     listed.end());
+        joined.twin.assign(joined.twin.size(), 7);
+        ConnectTriangles(joined, listed);
+        EXPECT_TRUE(VisitOutgoing(joined, 0, [&](int32_t h) { fan.push_back(Destination(joined, h)); }));
+        EXPECT_EQ(std::set<int32_t>(fan.begin(), fan.end()), At(sets, 0));
+        EXPECT_EQ(fan.size(), At(sets, 0).size());
     }
 }
 
