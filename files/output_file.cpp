@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
@@ -41,7 +42,8 @@ std::string OpenFailure(const std::string& path, int error)
 
 // ----------------------------------------------------------------- removal on signals
 
-const int CleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default ends the process and that can be caught.
+const int CleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE, SIGVTALRM, SIGPROF};
 
 // The temporary file being written, for the handler; the path changes only
 // while the signals are blocked.
@@ -79,11 +81,18 @@ private:
 };
 
 // Installs the handler where the default action would have ended the
-// process; an ignored signal or another handler stays as it is.
+// process; an ignored signal or another handler stays as it is. A file
+// grown past the size limit fails its write (EFBIG) instead of ending the
+// process, so the writer says why and cleans up.
 class RemoveOnSignals {
 public:
     RemoveOnSignals()
     {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ignoringSizeLimit_ = sigaction(SIGXFSZ, nullptr, &previousSizeLimit_) == 0 && previousSizeLimit_.sa_handler == SIG_DFL &&
+                             !(previousSizeLimit_.sa_flags & SA_SIGINFO) && sigaction(SIGXFSZ, &ignore, nullptr) == 0;
         for (std::size_t i = 0; i < std::size(CleanupSignals); ++i) {
             struct sigaction ours {};
             ours.sa_handler = RemoveTemporaryAndRaise;
@@ -97,6 +106,7 @@ public:
     {
         for (std::size_t i = 0; i < std::size(CleanupSignals); ++i)
             if (installed_[i]) sigaction(CleanupSignals[i], &previous_[i], nullptr);
+        if (ignoringSizeLimit_) sigaction(SIGXFSZ, &previousSizeLimit_, nullptr);
     }
     RemoveOnSignals(const RemoveOnSignals&) = delete;
     RemoveOnSignals& operator=(const RemoveOnSignals&) = delete;
@@ -104,6 +114,8 @@ public:
 private:
     struct sigaction previous_[std::size(CleanupSignals)] {};
     bool installed_[std::size(CleanupSignals)] = {};
+    struct sigaction previousSizeLimit_ {};
+    bool ignoringSizeLimit_ = false;
 };
 
 // While it lives, writes out and flushes what has reached the file, a
@@ -193,6 +205,48 @@ std::string Settle(const char* temporary, const char* path)
     return failure;
 }
 
+// A file in directory with no name yet, which nothing can leave behind, not
+// even a kill: only its descriptor holds it till Publish links it. -1 where
+// the file system has no such files, or /proc cannot name the descriptor.
+int OpenUnnamed(const std::filesystem::path& directory)
+{
+    const int descriptor = open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (descriptor < 0) return -1;
+    const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
+    if (access(self.c_str(), F_OK) == 0) return descriptor;
+    close(descriptor);
+    return -1;
+}
+
+// Gives the unnamed file at descriptor the name path: linked there at once
+// where path is free, else under a fresh name from pattern (its last six
+// characters replaced) and renamed over path. Returns an empty string or
+// why it failed.
+std::string Publish(int descriptor, std::vector<char>& pattern, const char* path)
+{
+    const SignalsHeld held;
+    const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0) return {};
+    if (errno != EEXIST) return SystemFailure("cannot write");
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    uint64_t seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                    (static_cast<uint64_t>(getpid()) << 32);
+    char* const x = pattern.data() + pattern.size() - 7;  // before the terminating zero
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        for (int i = 0; i < 6; ++i) {
+            seed = seed * 6364136223846793005u + 1442695040888963407u;
+            x[i] = letters[(seed >> 33) % (sizeof letters - 1)];
+        }
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, pattern.data(), AT_SYMLINK_FOLLOW) == 0) {
+            std::memcpy(pendingPath, pattern.data(), pattern.size());
+            pathPending = 1;
+            return Settle(pattern.data(), path);
+        }
+        if (errno != EEXIST) return SystemFailure("cannot write");
+    }
+    return "cannot write: no free name for a temporary file beside it";
+}
+
 // Writes a stream's bytes to a FILE, keeping the first failure's errno.
 class FileBuffer : public std::streambuf {
 public:
@@ -270,8 +324,9 @@ std::string WriteFileAtomically(const std::string& path, const std::function<std
     if (name.size() > sizeof pendingPath)
         return path + ": cannot create a file beside it: " + std::strerror(ENAMETOOLONG);
     const RemoveOnSignals removeOnSignals;
-    int descriptor = -1;
-    {
+    int descriptor = OpenUnnamed(target.parent_path());
+    const bool unnamed = descriptor >= 0;
+    if (!unnamed) {
         const SignalsHeld held;
         descriptor = mkostemp(name.data(), O_CLOEXEC);
         if (descriptor < 0) {
@@ -296,15 +351,23 @@ std::string WriteFileAtomically(const std::string& path, const std::function<std
             failure = write(file);
         } catch (...) {
             std::fclose(file);
-            Settle(name.data(), nullptr);
+            if (!unnamed) Settle(name.data(), nullptr);
             throw;
         }
         if (failure.empty() && flushError != 0) failure = std::string("cannot write: ") + std::strerror(flushError);
         if (failure.empty() && std::fflush(file) != 0) failure = SystemFailure("cannot write");
         if (failure.empty() && fsync(fileno(file)) != 0) failure = SystemFailure("cannot write");
+        // note: an unnamed file lives only while a descriptor holds it.
+        const int kept = unnamed ? dup(descriptor) : -1;
+        if (unnamed && kept < 0 && failure.empty()) failure = SystemFailure("cannot write");
         if (std::fclose(file) != 0 && failure.empty()) failure = SystemFailure("cannot write");
+        if (kept >= 0) {
+            if (failure.empty()) failure = Publish(kept, name, path.c_str());
+            close(kept);
+        }
     }
 
+    if (unnamed) return failure.empty() ? std::string() : path + ": " + failure;
     if (failure.empty()) failure = Settle(name.data(), path.c_str());
     else Settle(name.data(), nullptr);
     return failure.empty() ? std::string() : path + ": " + failure;

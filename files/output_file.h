@@ -17,8 +17,10 @@ int OpenRegularFileForWriting(const std::string& path, std::string& reason);
 
 // Writes to a fresh temporary file beside path through write, which returns
 // an empty string or why it failed; flushes it to disk and renames it to path
-// on success and removes it otherwise, also on SIGINT, SIGTERM or SIGHUP
-// meanwhile. path must be absent or a regular file, whose permissions the new
+// on success and removes it otherwise. The file has no name till it is
+// whole where the file system allows (nothing is left even by a kill);
+// elsewhere a catchable signal that would end the process removes it
+// first. A file past the size limit (SIGXFSZ) fails with the reason. path must be absent or a regular file, whose permissions the new
 // one keeps (a new file gets 0666 less the umask); the old file is replaced,
 // not rewritten, so other hard links to it keep the old contents. Returns an
 // empty string or "<path>: <reason>" in one line, with the system's reason.

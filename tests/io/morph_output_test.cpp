@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <meshoptimizer.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -293,15 +294,19 @@ TEST(OutputFile, KeepsPermissionsAndTakesNamesAtTheLimit)
     EXPECT_EQ(vorlane::test::ReadFile(longName), "hello");
 }
 
+// Whatever ends the writer halfway, a kill included, nothing of the file is
+// left where the user looks.
 TEST(OutputFile, SignalsWhileWritingRemoveTheTemporaryFile)
 {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, SIGPIPE, SIGKILL}) {
         SCOPED_TRACE(signal);
         vorlane::test::ScratchDirectory scratch;
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            std::signal(signal, SIG_DFL);
+            const rlimit noCore{0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
+            if (signal != SIGKILL) std::signal(signal, SIG_DFL);
             vorlane::WriteFileAtomically("out.glb", [&](std::FILE* file) {
                 std::fputs("half", file);
                 std::fflush(file);
@@ -315,6 +320,35 @@ TEST(OutputFile, SignalsWhileWritingRemoveTheTemporaryFile)
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
         EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
     }
+}
+
+// Every writer past the size limit says why and leaves nothing, where the
+// limit's signal used to end it silently with a partial file beside the
+// output.
+TEST(OutputFile, SizeLimitGivesTheReason)
+{
+    vorlane::test::ScratchDirectory scratch;
+    const MorphMesh mesh = TopologyMerge();
+    std::filesystem::create_directory("out");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit small{1024, 1024};
+        setrlimit(RLIMIT_FSIZE, &small);
+        int told = 0;
+        for (const char* path : {"out/o.glb", "out/o.gltf", "out/o.ply"}) {
+            vorlane::GltfContainer container{};
+            const std::string message = vorlane::GltfContainerOfPath(path, container)
+                                            ? vorlane::WriteGltfMorph(mesh, path, container)
+                                            : vorlane::WriteMeshAtStep(mesh, 0, path, vorlane::StepFormat::Ply);
+            told += message.rfind(std::string(path) + ": ", 0) == 0 && message.find(": File too large") != std::string::npos;
+        }
+        _exit(told == 3 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(std::filesystem::is_empty("out"));
 }
 
 // Every writer on a full disk says why, and leaves nothing behind.
