@@ -21,8 +21,8 @@
 #include "embed/mesh_topology.h"
 #include "embed/spherical_embedding.h"
 #include "io/mesh_reader.h"
-#include "prepare/float_range.h"
 #include "prepare/orient_outward.h"
+#include "robust/float_range.h"
 
 namespace {
 

@@ -18,7 +18,6 @@ namespace {
 struct LoadedModel {
     std::string error;
     bool builtIn = false;
-    bool checked = false;
     Polyhedron model;
 };
 
@@ -48,7 +47,6 @@ LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& g
     PreparedModel prepared = PrepareMesh(std::move(read.table), {centre, embedding}, argument, progress);
     loaded.error = std::move(prepared.error);
     loaded.model = std::move(prepared.model);
-    loaded.checked = prepared.checked;
     return loaded;
 }
 
@@ -111,14 +109,6 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
     job.sourceMap = job.source->map;
     job.targetMap = job.target->map;
     const MergeMethod method = ChooseMergeMethod(source.builtIn && target.builtIn, !request.literal);
-    if (method == MergeMethod::Robust) {
-        std::string problems[2];
-        BothAtOnce(
-            parallel, [&] { if (!source.checked) problems[0] = CheckStarShaped(*job.source, "source", progress); },
-            [&] { if (!target.checked) problems[1] = CheckStarShaped(*job.target, "target", progress); });
-        job.error = problems[0].empty() ? problems[1] : problems[0];
-        if (!job.error.empty()) return job;
-    }
     if (method == MergeMethod::Robust &&
         (job.source->map == SphereMap::Spherical || job.target->map == SphereMap::Spherical || !request.landmarks.empty())) {
         // One shape twice: the spherical map follows the other's, and no
@@ -141,6 +131,10 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
         }
     }
     job.merged = MergeModels(*job.source, *job.target, method, progress, request.threads, FaceDumps::Skip);
+    if (!job.merged.error.empty()) {
+        job.error = job.merged.error;
+        return job;
+    }
     // note: the robust merge is closed by construction; the literal one not always.
     if (method == MergeMethod::Literal) {
         const int32_t open = CountOpenEdges(job.merged.mesh);

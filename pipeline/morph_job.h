@@ -57,7 +57,8 @@ std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>&
 
 // Runs the path for request, reporting its phases (from one thread at a
 // time); stops at the first input that cannot be read, prepared or merged
-// into a closed mesh, the source's fault first when both fail. Where either
+// (refused by the merge's check, or merged literally into a mesh that is
+// not closed), the source's fault first when both fail. Where either
 // mesh is mapped spherically, or landmarks are given, the target's sphere
 // is aligned to the source's before the merge.
 MorphJob RunMorphJob(const MorphRequest& request, const Progress& progress = {});

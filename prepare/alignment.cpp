@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "geometry/dvec3.h"
-#include "prepare/star_shaped.h"
 #include "prepare/surface_sampler.h"
+#include "robust/sphere_map_check.h"
 
 namespace vorlane {
 namespace {

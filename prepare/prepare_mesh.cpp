@@ -5,10 +5,10 @@
 
 #include "embed/mesh_topology.h"
 #include "embed/spherical_embedding.h"
-#include "prepare/float_range.h"
 #include "prepare/kernel_centre.h"
 #include "prepare/orient_outward.h"
-#include "prepare/star_shaped.h"
+#include "robust/float_range.h"
+#include "robust/sphere_map_check.h"
 
 namespace vorlane {
 
@@ -101,9 +101,7 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
             }
             // Auto keeps the central map only where the merge can take it.
             if (options.embedding == EmbeddingChoice::Central) return prepared;
-            // note: the check the merge asks for later, so it is not made twice.
-            prepared.checked = ValidateStarShaped(prepared.model).empty();
-            if (prepared.checked) return prepared;
+            if (ValidateStarShaped(prepared.model).empty()) return prepared;
         } else if (options.embedding == EmbeddingChoice::Central) {
             prepared.error = name + ": " + problem;
             return prepared;
@@ -122,23 +120,6 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
     prepared.model.map = SphereMap::Spherical;
     if (std::string range = CheckFloatRange(prepared.model); !range.empty()) prepared.error = name + ": " + range;
     return prepared;
-}
-
-std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const Progress& progress)
-{
-    if (progress) progress("validating", 0.0);
-    std::string problem = CheckFloatRange(model);
-    if (problem.empty() && model.map == SphereMap::Central) {
-        problem = ValidateStarShaped(model);
-    } else if (problem.empty()) {
-        Polyhedron onSphere;
-        onSphere.vertices = model.spherePoints;
-        onSphere.faces = model.faces;
-        onSphere.vertexCount = model.vertexCount;
-        onSphere.faceCount = model.faceCount;
-        problem = ValidateStarShaped(onSphere);
-    }
-    return problem.empty() ? problem : role + " mesh refused: " + problem;
 }
 
 }  // namespace vorlane

@@ -15,7 +15,6 @@ struct PreparedModel {
     // Empty on success; otherwise one line naming the mesh and the reason.
     std::string error;
     Polyhedron model;
-    bool checked = false;  // already known to pass CheckStarShaped
 };
 
 // Which map onto the sphere a mesh gets.
@@ -46,12 +45,5 @@ struct PrepareOptions {
 // refused (CheckFloatRange). name labels the errors (the file name).
 PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const std::string& name,
                           const Progress& progress = {});
-
-// Refuses a prepared model the merge for real meshes cannot take (see
-// CheckFloatRange and ValidateStarShaped; a spherical map is checked on its
-// sphere points):
-// "<role> mesh refused: <reason>", role being "source" or "target".
-// Returns an empty string for a sound model.
-std::string CheckStarShaped(const Polyhedron& model, const std::string& role, const Progress& progress = {});
 
 }  // namespace vorlane

@@ -49,7 +49,7 @@ struct MeshMergeResult {
 };
 
 // Merges source (start positions) into target (end positions). Both must be
-// models that ValidateStarShaped accepts (the prepare stage checks them).
+// maps that CheckSphereMap accepts (MergeModels checks them).
 // threads > 1 runs independent parts on two threads; the result is the same
 // to the byte. Without polygons the polygon lists stay empty: at a million
 // triangles a mesh they take a tenth of the merge's memory.

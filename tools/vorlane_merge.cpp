@@ -9,7 +9,6 @@
 #include <new>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "base/huge_pages.h"
@@ -96,20 +95,14 @@ const char* InputAt(const char* output, const std::vector<const char*>& inputs)
 }
 
 // The demo's merge of two built-in models about the given centres, or the
-// merge for real meshes when asked (which takes only models that pass its
-// checks). Returns an empty string or why not.
+// merge for real meshes when asked (which refuses models that fail its
+// check). Returns an empty string or why not.
 std::string MergeBuiltIn(const vorlane::Polyhedron& source, const vorlane::Polyhedron& target, bool robust,
                          vorlane::ProgressMeter& meter, vorlane::MergedModels& merged)
 {
-    const auto report = [&](std::string_view phase, double fraction) { meter.Report(phase, fraction); };
-    if (robust) {
-        for (const auto& [model, role] : {std::pair{&source, "source"}, std::pair{&target, "target"}}) {
-            const std::string problem = vorlane::CheckStarShaped(*model, role, report);
-            if (!problem.empty()) return problem;
-        }
-    }
-    merged = vorlane::MergeModels(source, target, vorlane::ChooseMergeMethod(true, robust), report);
-    return {};
+    merged = vorlane::MergeModels(source, target, vorlane::ChooseMergeMethod(true, robust),
+                                  [&](std::string_view phase, double fraction) { meter.Report(phase, fraction); });
+    return merged.error;
 }
 
 // ----------------------------------------------------------------- NAME cx cy cz form

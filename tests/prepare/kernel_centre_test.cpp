@@ -11,8 +11,8 @@
 #include "io/mesh_files.h"
 #include "io/mesh_reader.h"
 #include "prepare/orient_outward.h"
-#include "prepare/star_shaped.h"
 #include "robust/merge_meshes.h"
+#include "robust/sphere_map_check.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "geometry/exact_predicates.h"
-#include "prepare/star_shaped.h"
 #include "robust/arc_split.h"
 #include "robust/arc_walk.h"
 #include "robust/merge_meshes.h"
+#include "robust/sphere_map_check.h"
 
 namespace vorlane {
 namespace {

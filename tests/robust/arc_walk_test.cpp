@@ -8,9 +8,9 @@
 #include "bench/mesh_generator.h"
 #include "geometry/exact_predicates.h"
 #include "geometry/model_catalogue.h"
-#include "prepare/star_shaped.h"
 #include "robust/arc_walk.h"
 #include "robust/merge_meshes.h"
+#include "robust/sphere_map_check.h"
 
 namespace vorlane {
 namespace {

@@ -1,4 +1,4 @@
-#include "prepare/star_shaped.h"
+#include "robust/sphere_map_check.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +12,8 @@
 #include "base/huge_pages.h"
 #include "geometry/dvec3.h"
 #include "geometry/exact_predicates.h"
-#include "prepare/sphere_grid.h"
+#include "robust/float_range.h"
+#include "robust/sphere_grid.h"
 
 namespace vorlane {
 namespace {
@@ -156,6 +157,23 @@ std::string ValidateStarShaped(const Polyhedron& model)
     const double turns = total / (4.0 * M_PI);
     if (std::lround(turns) != 1) return "it is not star-shaped about its centre: " + FindOverlap(model);
     return {};
+}
+
+std::string CheckSphereMap(const Polyhedron& model, const std::string& role, const Progress& progress)
+{
+    if (progress) progress("validating", 0.0);
+    std::string problem = CheckFloatRange(model);
+    if (problem.empty() && model.map == SphereMap::Central) {
+        problem = ValidateStarShaped(model);
+    } else if (problem.empty()) {
+        Polyhedron onSphere;
+        onSphere.vertices = model.spherePoints;
+        onSphere.faces = model.faces;
+        onSphere.vertexCount = model.vertexCount;
+        onSphere.faceCount = model.faceCount;
+        problem = ValidateStarShaped(onSphere);
+    }
+    return problem.empty() ? problem : role + " mesh refused: " + problem;
 }
 
 }  // namespace vorlane

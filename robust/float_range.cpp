@@ -1,4 +1,4 @@
-#include "prepare/float_range.h"
+#include "robust/float_range.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 
 #include "bench/mesh_generator.h"
 #include "geometry/model_catalogue.h"
-#include "prepare/prepare_mesh.h"
+#include "robust/sphere_map_check.h"
 
 namespace vorlane {
 namespace {
@@ -38,7 +38,7 @@ ModelTable TwoNestedSpheres()
     return inner;
 }
 
-TEST(CheckStarShaped, UnsoundMeshesAreRefusedWithTheirFirstFault)
+TEST(CheckSphereMap, UnsoundMeshesAreRefusedWithTheirFirstFault)
 {
     const Refusal refusals[] = {
         {"open", WithoutLastTriangle(CubeTable()), {0, 0, 0}, "source mesh refused: it is not closed: edge (2, 3) of triangle 5 is in 1 triangle"},
@@ -60,18 +60,30 @@ TEST(CheckStarShaped, UnsoundMeshesAreRefusedWithTheirFirstFault)
         bad.vertexCount = static_cast<int32_t>(bad.vertices.size());
         bad.faceCount = static_cast<int32_t>(bad.faces.size());
         bad.centre = r.centre;
-        const std::string error = CheckStarShaped(bad, "source");
+        const std::string error = CheckSphereMap(bad, "source");
         EXPECT_EQ(error.rfind(r.says, 0), 0u) << error;
-        EXPECT_EQ(CheckStarShaped(bad, "target").rfind("target mesh refused: ", 0), 0u);
+        EXPECT_EQ(CheckSphereMap(bad, "target").rfind("target mesh refused: ", 0), 0u);
     }
 }
 
-TEST(CheckStarShaped, EveryCatalogueModelAboutTheOriginPasses)
+TEST(CheckSphereMap, EveryCatalogueModelAboutTheOriginPasses)
 {
     for (const CatalogueEntry& entry : Catalogue()) {
         SCOPED_TRACE(entry.name);
-        EXPECT_EQ(CheckStarShaped(entry.build({0, 0, 0}), "source"), "");
+        EXPECT_EQ(CheckSphereMap(entry.build({0, 0, 0}), "source"), "");
     }
+}
+
+// Built-in models skip PrepareMesh: this check, before the merge, refuses
+// them whole, past float or not.
+TEST(CheckSphereMap, BuiltInModelAboutAFarCentreIsRefusedNotTrapped)
+{
+    const Polyhedron cube = BuildCube({-3e38f, 0, 0});
+    EXPECT_EQ(CheckSphereMap(cube, "source").rfind("source mesh refused: ", 0), 0u);
+    ModelTable box = CubeTable();
+    for (Vec3& v : box.vertices) v = {3e38f + v.x * 3e35f, v.y * 3e35f, v.z * 3e35f};
+    const Polyhedron far = BuildPolyhedron(box, {-3e38f, 0, 0});
+    EXPECT_EQ(CheckSphereMap(far, "target").rfind("target mesh refused: vertex 0 lies too far", 0), 0u) << CheckSphereMap(far, "target");
 }
 
 }  // namespace

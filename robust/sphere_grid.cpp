@@ -1,4 +1,4 @@
-#include "prepare/sphere_grid.h"
+#include "robust/sphere_grid.h"
 
 #include <algorithm>
 #include <cmath>
