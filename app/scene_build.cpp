@@ -1,4 +1,5 @@
 
+#include <cassert>
 #include <cstddef>
 #include <iterator>
 #include <utility>
@@ -6,7 +7,7 @@
 #include "app/scene.h"
 #include "geometry/model_catalogue.h"
 #include "geometry/vec3.h"
-#include "literal/merge_topologies.h"
+#include "pipeline/morph_job.h"
 
 namespace vorlane {
 
@@ -62,7 +63,14 @@ void BuildScene(Scene& scene)
     }
     scene.morphs.reserve(std::size(SceneMerges));
     for (const auto& pair : SceneMerges) {
-        scene.morphs.push_back(MergeTopologies(scene.models[pair[0]], scene.models[pair[1]]));
+        MorphRequest request;
+        request.sourceModel = &scene.models[pair[0]];
+        request.targetModel = &scene.models[pair[1]];
+        request.merge = MergeChoice::Demo;
+        MorphJob job = RunMorphJob(request);
+        // note: the demo's merge refuses nothing.
+        assert(job.error.empty());
+        scene.morphs.push_back(std::move(job.merged.mesh));
     }
     scene.shown.clear();
     for (std::size_t k = 0; k < scene.morphs.size(); ++k) {

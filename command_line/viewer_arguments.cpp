@@ -70,7 +70,7 @@ std::string ParseViewerArguments(int argc, char** argv, ViewerArguments& argumen
     request.target = parsed.positional[1];
     request.sourceCentre = parsed.sourceCentre;
     request.targetCentre = parsed.targetCentre;
-    request.literal = parsed.literal;
+    request.merge = parsed.literal ? MergeChoice::Literal : MergeChoice::Robust;
     if (parsed.embedding && !ParseEmbeddingChoice(parsed.embedding, request.embedding))
         return std::string("--embedding takes auto, central or spherical, not '") + parsed.embedding + "'";
     if (parsed.landmarks) return ReadLandmarkFile(parsed.landmarks, request.landmarks);

@@ -50,6 +50,14 @@ LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& g
     return loaded;
 }
 
+// The job's own copy of a model it must change, made from the request's
+// where the request gave one.
+Polyhedron& Own(std::unique_ptr<Polyhedron>& owned, const Polyhedron* given)
+{
+    if (!owned) owned = std::make_unique<Polyhedron>(*given);
+    return *owned;
+}
+
 SphereMesh OnSphere(const Polyhedron& model)
 {
     return {&model.vertices, model.map == SphereMap::Central ? &model.vertices : &model.spherePoints, &model.faces};
@@ -96,47 +104,63 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
     };
     const bool parallel = request.threads > 1;
     LoadedModel source, target;
+    // note: a model the request gave is merged as a built-in one.
+    source.builtIn = request.sourceModel != nullptr;
+    target.builtIn = request.targetModel != nullptr;
     // The two inputs share nothing until the merge.
     BothAtOnce(
-        parallel, [&] { source = Load(request.source, request.sourceMesh, request.sourceCentre, request.embedding, progress); },
-        [&] { target = Load(request.target, request.targetMesh, request.targetCentre, request.embedding, progress); });
+        parallel,
+        [&] {
+            if (!request.sourceModel)
+                source = Load(request.source, request.sourceMesh, request.sourceCentre, request.embedding, progress);
+        },
+        [&] {
+            if (!request.targetModel)
+                target = Load(request.target, request.targetMesh, request.targetCentre, request.embedding, progress);
+        });
     if (!source.error.empty() || !target.error.empty()) {
         job.error = std::move(source.error.empty() ? target.error : source.error);
         return job;
     }
-    job.source = std::make_unique<Polyhedron>(std::move(source.model));
-    job.target = std::make_unique<Polyhedron>(std::move(target.model));
-    job.sourceMap = job.source->map;
-    job.targetMap = job.target->map;
-    const MergeMethod method = ChooseMergeMethod(source.builtIn && target.builtIn, !request.literal);
+    if (!request.sourceModel) job.source = std::make_unique<Polyhedron>(std::move(source.model));
+    if (!request.targetModel) job.target = std::make_unique<Polyhedron>(std::move(target.model));
+    const auto sourceModel = [&]() -> const Polyhedron& { return job.source ? *job.source : *request.sourceModel; };
+    const auto targetModel = [&]() -> const Polyhedron& { return job.target ? *job.target : *request.targetModel; };
+    job.sourceMap = sourceModel().map;
+    job.targetMap = targetModel().map;
+    const MergeMethod method = ChooseMergeMethod(source.builtIn && target.builtIn, request.merge == MergeChoice::Robust);
     if (method == MergeMethod::Robust &&
-        (job.source->map == SphereMap::Spherical || job.target->map == SphereMap::Spherical || !request.landmarks.empty())) {
+        (job.sourceMap == SphereMap::Spherical || job.targetMap == SphereMap::Spherical || !request.landmarks.empty())) {
+        Polyhedron& turnedSource = Own(job.source, request.sourceModel);
+        Polyhedron& turnedTarget = Own(job.target, request.targetModel);
         // One shape twice: the spherical map follows the other's, and no
         // turn of the sphere is needed.
         double misfit = 0.0;
         bool followed = false;
         if (request.landmarks.empty()) {
-            if (job.target->map == SphereMap::Spherical) {
-                followed = FollowShape(*job.source, *job.target, misfit, progress);
+            if (turnedTarget.map == SphereMap::Spherical) {
+                followed = FollowShape(turnedSource, turnedTarget, misfit, progress);
             } else {
-                followed = FollowShape(*job.target, *job.source, misfit, progress);
+                followed = FollowShape(turnedTarget, turnedSource, misfit, progress);
             }
         }
         if (followed) {
             job.alignment = "one shape: the maps follow each other";
         } else {
             if (progress) progress("aligning", 0.0);
-            job.error = Align(*job.source, *job.target, request.landmarks, job.alignment);
+            job.error = Align(turnedSource, turnedTarget, request.landmarks, job.alignment);
             if (!job.error.empty()) return job;
         }
     }
-    job.merged = MergeModels(*job.source, *job.target, method, progress, request.threads, FaceDumps::Skip);
+    const bool demo = request.merge == MergeChoice::Demo;
+    job.merged = MergeModels(sourceModel(), targetModel(), method, progress, request.threads,
+                             demo ? FaceDumps::Write : FaceDumps::Skip);
     if (!job.merged.error.empty()) {
         job.error = job.merged.error;
         return job;
     }
     // note: the robust merge is closed by construction; the literal one not always.
-    if (method == MergeMethod::Literal) {
+    if (method == MergeMethod::Literal && !demo) {
         const int32_t open = CountOpenEdges(job.merged.mesh);
         if (open > 0)
             job.error = "the literal merge of " + request.source + " and " + request.target + " is not closed: " +

@@ -15,6 +15,17 @@
 
 namespace vorlane {
 
+// How two models merge.
+enum class MergeChoice {
+    Robust,   // the merge for real meshes
+    // The demo's merge for two built-in models (anything else takes the
+    // merge for real meshes): Literal writes no face lists and refuses a
+    // result that is not closed; Demo runs it as the demo does, writing the
+    // face lists and keeping any result.
+    Literal,
+    Demo,
+};
+
 struct MorphRequest {
     std::string source;  // a mesh file or the name of a built-in model
     std::string target;
@@ -22,21 +33,25 @@ struct MorphRequest {
     // source and target, which then only name them in messages.
     std::optional<ModelTable> sourceMesh;
     std::optional<ModelTable> targetMesh;
+    // Models built and kept by the caller (the demo scene's, whose morphs
+    // point into its own list), merged where they lie as built-in models;
+    // source and target then only name them. They must outlive the job's
+    // mesh; a turn of the sphere changes a copy, never them.
+    const Polyhedron* sourceModel = nullptr;
+    const Polyhedron* targetModel = nullptr;
     std::optional<Vec3> sourceCentre;  // by default the origin for built-in models, the kernel's centre for files
     std::optional<Vec3> targetCentre;
     EmbeddingChoice embedding = EmbeddingChoice::Auto;  // for mesh files; built-in models are central
     std::vector<LandmarkPair> landmarks;  // source vertex, target vertex, in the files' numbering
-    // The demo's merge for two built-in models instead of the merge for real
-    // meshes (anything else takes the latter). It writes no face lists here,
-    // and a result that is not closed is refused.
-    bool literal = false;
+    MergeChoice merge = MergeChoice::Robust;
     int threads = 1;      // 2 or more: both inputs at once, and the merge on two threads
 };
 
 struct MorphJob {
     // Empty on success; otherwise one line naming the input and the reason.
     std::string error;
-    // Where the merged mesh points: kept apart so the job can move.
+    // Where the merged mesh points: kept apart so the job can move. Null
+    // where the mesh points at the request's own model instead.
     std::unique_ptr<Polyhedron> source;
     std::unique_ptr<Polyhedron> target;
     MergedModels merged;
@@ -57,10 +72,10 @@ std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>&
 
 // Runs the path for request, reporting its phases (from one thread at a
 // time); stops at the first input that cannot be read, prepared or merged
-// (refused by the merge's check, or merged literally into a mesh that is
-// not closed), the source's fault first when both fail. Where either
-// mesh is mapped spherically, or landmarks are given, the target's sphere
-// is aligned to the source's before the merge.
+// (refused by the merge's check, or, under MergeChoice::Literal, merged
+// into a mesh that is not closed), the source's fault first when both fail.
+// Where either mesh is mapped spherically, or landmarks are given, the
+// target's sphere is aligned to the source's before the robust merge.
 MorphJob RunMorphJob(const MorphRequest& request, const Progress& progress = {});
 
 }  // namespace vorlane

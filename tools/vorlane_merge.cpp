@@ -78,8 +78,6 @@ void PrintSummary(const char* source, const char* target, const vorlane::MergedM
                 m.vertexCount, merged.foldedCount, m.edgeCount, m.faceCount, maps.c_str());
 }
 
-
-
 // The input file that output names, however either is spelled, or null.
 const char* InputAt(const char* output, const std::vector<const char*>& inputs)
 {
@@ -94,44 +92,37 @@ const char* InputAt(const char* output, const std::vector<const char*>& inputs)
     return nullptr;
 }
 
-// The demo's merge of two built-in models about the given centres, or the
-// merge for real meshes when asked (which refuses models that fail its
-// check). Returns an empty string or why not.
-std::string MergeBuiltIn(const vorlane::Polyhedron& source, const vorlane::Polyhedron& target, bool robust,
-                         vorlane::ProgressMeter& meter, vorlane::MergedModels& merged)
-{
-    merged = vorlane::MergeModels(source, target, vorlane::ChooseMergeMethod(true, robust),
-                                  [&](std::string_view phase, double fraction) { meter.Report(phase, fraction); });
-    return merged.error;
-}
-
 // ----------------------------------------------------------------- NAME cx cy cz form
 
+// The demo's merge of two built-in models about the given centres, or the
+// merge for real meshes when asked.
 int RunCatalogueForm(const vorlane::MergeArguments& arguments)
 {
     if (arguments.sourceCentre || arguments.targetCentre || arguments.step)
         return Usage("--source-centre, --target-centre and --step need -o OUT");
     if (arguments.positional.size() != 8)
         return Usage("expected 8 arguments, got " + std::to_string(arguments.positional.size()));
-    vorlane::Polyhedron models[2];
+    vorlane::MorphRequest request;
+    request.source = arguments.positional[0];
+    request.target = arguments.positional[4];
+    request.merge = arguments.robust ? vorlane::MergeChoice::Robust : vorlane::MergeChoice::Demo;
     for (int m = 0; m < 2; ++m) {
         const char* name = arguments.positional[static_cast<size_t>(m * 4)];
-        const vorlane::CatalogueEntry* entry = vorlane::FindCatalogueModel(name);
-        if (!entry) return Usage(std::string("unknown model '") + name + "'");
+        if (!vorlane::FindCatalogueModel(name)) return Usage(std::string("unknown model '") + name + "'");
         Vec3 centre;
         float* coordinates[3] = {&centre.x, &centre.y, &centre.z};
         for (int i = 0; i < 3; ++i) {
             const char* text = arguments.positional[static_cast<size_t>(m * 4 + 1 + i)];
             if (!vorlane::ParseFloat(text, *coordinates[i])) return Usage(std::string("'") + text + "' is not a number");
         }
-        models[m] = entry->build(centre);
+        (m == 0 ? request.sourceCentre : request.targetCentre) = centre;
     }
     vorlane::ProgressMeter meter(stderr, isatty(STDERR_FILENO) != 0);
-    vorlane::MergedModels merged;
-    const std::string problem = MergeBuiltIn(models[0], models[1], arguments.robust, meter, merged);
+    const vorlane::MorphJob job =
+        vorlane::RunMorphJob(request, [&](std::string_view phase, double fraction) { meter.Report(phase, fraction); });
     meter.Finish();
-    if (!problem.empty()) return Failure(problem);
-    PrintSummary(arguments.positional[0], arguments.positional[4], merged);
+    if (!job.error.empty()) return Failure(job.error);
+    PrintSummary(arguments.positional[0], arguments.positional[4], job.merged);
     return 0;
 }
 
@@ -173,7 +164,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     request.target = arguments.positional[1];
     request.sourceCentre = arguments.sourceCentre;
     request.targetCentre = arguments.targetCentre;
-    request.literal = arguments.literal;
+    request.merge = arguments.literal ? vorlane::MergeChoice::Literal : vorlane::MergeChoice::Robust;
     if (arguments.embedding && !vorlane::ParseEmbeddingChoice(arguments.embedding, request.embedding))
         return Usage("--embedding takes auto, central or spherical, not " + Quoted(arguments.embedding));
     if (arguments.landmarks) {

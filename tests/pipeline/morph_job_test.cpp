@@ -161,6 +161,45 @@ TEST(MorphJob, LandmarksMeetTheirPairsExactly)
     }
 }
 
+// Models the request gives are merged where they lie, as the demo's merge
+// and as the merge for real meshes; a landmark's turn of the sphere works
+// on the job's own copy and leaves the caller's model as it was.
+TEST(MorphJob, GivenModelsAreMergedInPlaceAndNeverTurned)
+{
+    const Polyhedron cube = BuildCube({0, 0, 0});
+    const Polyhedron icosahedron = BuildIcosahedron({0, 0, 0});
+    for (const MergeChoice choice : {MergeChoice::Literal, MergeChoice::Robust}) {
+        SCOPED_TRACE(static_cast<int>(choice));
+        MorphRequest request;
+        request.source = "cube";
+        request.target = "icosahedron";
+        request.sourceModel = &cube;
+        request.targetModel = &icosahedron;
+        request.merge = choice;
+        const MorphJob job = RunMorphJob(request);
+        ASSERT_EQ(job.error, "");
+        EXPECT_EQ(job.merged.mesh.source, &cube);
+        EXPECT_EQ(job.merged.mesh.target, &icosahedron);
+        EXPECT_FALSE(job.source || job.target);
+        // The same pair built by name merges to the same mesh.
+        request.sourceModel = request.targetModel = nullptr;
+        const MorphJob named = RunMorphJob(request);
+        EXPECT_EQ(named.merged.mesh.endPositions, job.merged.mesh.endPositions);
+        EXPECT_EQ(named.merged.mesh.faceCount, job.merged.mesh.faceCount);
+    }
+    MorphRequest turned;
+    turned.sourceModel = &cube;
+    turned.targetModel = &icosahedron;
+    turned.landmarks = {{0, 3}};
+    const MorphJob job = RunMorphJob(turned);
+    ASSERT_EQ(job.error, "");
+    ASSERT_TRUE(job.target);
+    EXPECT_EQ(job.merged.mesh.target, job.target.get());
+    EXPECT_EQ(job.target->map, SphereMap::Spherical);
+    EXPECT_EQ(icosahedron.map, SphereMap::Central);
+    EXPECT_EQ(icosahedron.vertices, BuildIcosahedron({0, 0, 0}).vertices);
+}
+
 }  // namespace
 
 // Landmark files that hold nothing, or are no files, get the reason; a FIFO
