@@ -1,5 +1,6 @@
 #include "bench/hard_meshes.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
@@ -131,5 +132,32 @@ ModelTable SquareTorus(int n, bool twoTori)
 }
 
 ModelTable EdgeSharingCubes(int n) { return VoxelSurface({{0, 0, 0}, {1, 1, 0}}, n); }
+
+ModelTable Tube(int sides, int rings, float length, float radius)
+{
+    ModelTable tube;
+    for (int r = 0; r < rings; ++r) {
+        const float z = length * (static_cast<float>(r) / static_cast<float>(rings - 1) - 0.5f);
+        for (int s = 0; s < sides; ++s) {
+            const double a = 2.0 * M_PI * s / sides;
+            tube.vertices.push_back({radius * static_cast<float>(std::cos(a)), radius * static_cast<float>(std::sin(a)), z});
+        }
+    }
+    const int32_t bottom = static_cast<int32_t>(tube.vertices.size());
+    tube.vertices.push_back({0.0f, 0.0f, -0.5f * length});
+    tube.vertices.push_back({0.0f, 0.0f, 0.5f * length});
+    const int32_t last = (rings - 1) * sides;
+    for (int32_t s = 0; s < sides; ++s) {
+        const int32_t next = (s + 1) % sides;
+        for (int32_t r = 0; r + 1 < rings; ++r) {
+            const int32_t a = r * sides + s, b = r * sides + next;
+            tube.triangles.push_back({a, b, b + sides});
+            tube.triangles.push_back({a, b + sides, a + sides});
+        }
+        tube.triangles.push_back({bottom, next, s});
+        tube.triangles.push_back({bottom + 1, last + s, last + next});
+    }
+    return tube;
+}
 
 }  // namespace vorlane

@@ -43,4 +43,8 @@ ModelTable SquareTorus(int n, bool twoTori = false);
 // Two cubes sharing only one edge: that edge is held by 4 triangles.
 ModelTable EdgeSharingCubes(int n);
 
+// A closed prism of sides sides and rings rings along z, length long and of
+// the given radius, about the origin, its ends closed by fans.
+ModelTable Tube(int sides, int rings, float length, float radius);
+
 }  // namespace vorlane

@@ -5,6 +5,7 @@
 
 #include "embed/mesh_topology.h"
 #include "embed/spherical_embedding.h"
+#include "prepare/central_crowding.h"
 #include "prepare/kernel_centre.h"
 #include "prepare/orient_outward.h"
 #include "robust/float_range.h"
@@ -99,9 +100,11 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
                 prepared.error = name + ": " + range;
                 return prepared;
             }
-            // Auto keeps the central map only where the merge can take it.
+            // Auto keeps the central map only where the merge can take it,
+            // and only where it does not pile most of the surface up in
+            // little of the sphere (a long tube seen from inside).
             if (options.embedding == EmbeddingChoice::Central) return prepared;
-            if (ValidateStarShaped(prepared.model).empty()) return prepared;
+            if (ValidateStarShaped(prepared.model).empty() && CrowdedShare(prepared.model) <= MostlyCrowded) return prepared;
         } else if (options.embedding == EmbeddingChoice::Central) {
             prepared.error = name + ": " + problem;
             return prepared;

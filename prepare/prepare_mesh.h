@@ -19,7 +19,7 @@ struct PreparedModel {
 
 // Which map onto the sphere a mesh gets.
 enum class EmbeddingChoice {
-    Auto,       // central where the mesh is star-shaped about its centre, spherical otherwise
+    Auto,       // central where the mesh is star-shaped about its centre and the map does not crowd it, spherical otherwise
     Central,    // central projection about the centre; refused where not star-shaped
     Spherical,  // the spherical embedding, for any closed genus-0 mesh
 };

@@ -8,7 +8,9 @@
 #include <string>
 
 #include "bench/hard_meshes.h"
+#include "bench/mesh_generator.h"
 #include "geometry/model_catalogue.h"
+#include "prepare/central_crowding.h"
 #include "robust/float_range.h"
 
 namespace vorlane {
@@ -86,6 +88,33 @@ TEST(PrepareMesh, PinchedVerticesAreSplitUnderEveryChoiceThatEmbeds)
         EXPECT_EQ(prepared.error, "");
         EXPECT_EQ(prepared.model.vertices.size(), pinched.vertices.size() + 1);
         EXPECT_EQ(prepared.model.map, SphereMap::Spherical);
+    }
+}
+
+// Seen from its middle, a tube piles its ends into two small caps of the
+// sphere. On the side at height z (radius 1) the solid angle per area is
+// (1 + z^2)^-1.5, against a fair 4 pi / (2 pi 100) for a tube 100 long;
+// a hundredfold short from |z| = 17.06 on: about two thirds of the side.
+// Auto then takes the spherical map, whose merge with a sphere made 15
+// million crossings where it now makes a hundred thousand.
+TEST(PrepareMesh, AutoLeavesACrowdedCentralMap)
+{
+    const struct {
+        const char* name;
+        ModelTable table;
+        double share, within;
+        SphereMap map;
+    } cases[] = {
+        {"icosphere", Icosphere(3, 1.0f), 0.0, 0.0, SphereMap::Central},
+        {"cube", Box(0, 0, 0, 1), 0.0, 0.0, SphereMap::Central},
+        {"tube 100 long", Tube(64, 201, 100.0f, 1.0f), 1.0 - 17.06 / 50.0, 0.02, SphereMap::Spherical},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_NEAR(CrowdedShare(BuildPolyhedron(c.table, {})), c.share, c.within);
+        const PreparedModel prepared = PrepareMesh(c.table, {}, c.name);
+        ASSERT_EQ(prepared.error, "");
+        EXPECT_EQ(prepared.model.map, c.map);
     }
 }
 
