@@ -64,10 +64,10 @@ void BM_MergeMeshes(benchmark::State& state)
     for (auto _ : state) {
         const MeshMergeResult result = MergeMeshes(source, target, {}, threads);
         crossings = result.mesh.crossingCount;
-        benchmark::DoNotOptimize(result.mesh.faceCount);
+        benchmark::DoNotOptimize(result.mesh.faceCount());
     }
-    state.SetComplexityN(source.faceCount + target.faceCount);
-    state.counters["triangles"] = static_cast<double>(source.faceCount + target.faceCount);
+    state.SetComplexityN(source.faceCount() + target.faceCount());
+    state.counters["triangles"] = static_cast<double>(source.faceCount() + target.faceCount());
     state.counters["crossings"] = static_cast<double>(crossings);
 }
 // One thread up to level 8; the fit against n log n in the input triangles,
@@ -86,8 +86,8 @@ void BM_MergeBipyramids(benchmark::State& state)
     const bool kernel = state.range(1) != 0;
     const Polyhedron source = BuildPolyhedron(a, kernel ? FindKernelCentre(a).centre : Vec3{0, 0, 0});
     const Polyhedron target = BuildPolyhedron(b, kernel ? FindKernelCentre(b).centre : Vec3{0, 0, 0});
-    for (auto _ : state) benchmark::DoNotOptimize(MergeMeshes(source, target).mesh.faceCount);
-    state.counters["triangles"] = static_cast<double>(source.faceCount + target.faceCount);
+    for (auto _ : state) benchmark::DoNotOptimize(MergeMeshes(source, target).mesh.faceCount());
+    state.counters["triangles"] = static_cast<double>(source.faceCount() + target.faceCount());
 }
 BENCHMARK(BM_MergeBipyramids)->ArgsProduct({{2000, 50000}, {0, 1}})->Unit(benchmark::kMillisecond);
 

@@ -95,10 +95,9 @@ std::optional<Vec3> MakeCentre(Bytes& in)
 // Every edge of the triangles once each way: closed and consistently oriented.
 void RequireSound(const vorlane::MorphMesh& mesh)
 {
-    Require(mesh.faceCount == static_cast<int32_t>(mesh.faces.size()) && mesh.faceCount > 0);
-    Require(mesh.startPositions.size() == static_cast<size_t>(mesh.vertexCount) &&
-            mesh.endPositions.size() == static_cast<size_t>(mesh.vertexCount));
-    for (int32_t v = 0; v < mesh.vertexCount; ++v) {
+    Require(mesh.faceCount() > 0);
+    Require(mesh.endPositions.size() == mesh.startPositions.size());
+    for (int32_t v = 0; v < mesh.vertexCount(); ++v) {
         const Vec3& s = mesh.startPositions[static_cast<size_t>(v)];
         const Vec3& e = mesh.endPositions[static_cast<size_t>(v)];
         Require(std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z));
@@ -109,7 +108,7 @@ void RequireSound(const vorlane::MorphMesh& mesh)
         Require(f.vertexCount == 3);
         for (int i = 0; i < 3; ++i) {
             const int32_t u = f.indices.data()[i], v = f.indices.data()[(i + 1) % 3];
-            Require(u >= 0 && u < mesh.vertexCount && v >= 0 && v < mesh.vertexCount && u != v);
+            Require(u >= 0 && u < mesh.vertexCount() && v >= 0 && v < mesh.vertexCount() && u != v);
             ++sides[{u, v}];
         }
     }

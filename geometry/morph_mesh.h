@@ -132,9 +132,6 @@ struct SurfaceLocation {
 // Merged vertices are numbered source vertices, target vertices, crossings.
 // Folded vertices keep their slot; no edge or face refers to them.
 struct MorphMesh {
-    int32_t vertexCount = 0;
-    int32_t edgeCount = 0;
-    int32_t faceCount = 0;
     int32_t crossingCount = 0;         // vertices made where an edge of one model crosses one of the other
     std::vector<Vec3> endPositions;    // on the target, in its table coordinates
     std::vector<Vec3> startPositions;  // on the source, in its table coordinates
@@ -147,6 +144,11 @@ struct MorphMesh {
     std::vector<SurfaceLocation> endLocations;
     const Polyhedron* source = nullptr;  // shown at step 0
     const Polyhedron* target = nullptr;  // shown at the last step
+
+    // Counts are the sizes of the tables they count; folded vertices are counted.
+    int32_t vertexCount() const { return static_cast<int32_t>(startPositions.size()); }
+    int32_t edgeCount() const { return static_cast<int32_t>(edges.size()); }
+    int32_t faceCount() const { return static_cast<int32_t>(faces.size()); }
 };
 
 }  // namespace vorlane

@@ -11,8 +11,6 @@ namespace vorlane {
 Polyhedron BuildPolyhedron(const ModelTable& table, const Vec3& centre)
 {
     Polyhedron model;
-    model.vertexCount = static_cast<int32_t>(table.vertices.size());
-    model.faceCount = static_cast<int32_t>(table.triangles.size());
     model.vertices.resize(table.vertices.size());
     model.spherePoints.resize(table.vertices.size());  // zero where a vertex sits on the centre
     for (std::size_t i = 0; i < table.vertices.size(); ++i) {
@@ -36,7 +34,6 @@ Polyhedron BuildPolyhedron(const ModelTable& table, const Vec3& centre)
         for (std::size_t k = higherEnds.first[v]; k < higherEnds.first[v + 1]; ++k)
             model.edges.push_back({static_cast<int32_t>(v), higherEnds.items[k]});
     }
-    model.edgeCount = static_cast<int32_t>(model.edges.size());
     model.centre = centre;
     return model;
 }

@@ -31,9 +31,6 @@ enum class SphereMap : uint8_t {
 
 // A closed triangulated model about its centre.
 struct Polyhedron {
-    int32_t vertexCount = 0;
-    int32_t faceCount = 0;
-    int32_t edgeCount = 0;
     Vec3 centre;                     // in table coordinates
     std::vector<Vec3> vertices;      // table position minus centre
     std::vector<Vec3> spherePoints;  // vertices projected onto the common sphere
@@ -45,6 +42,11 @@ struct Polyhedron {
     // combination of a triangle's vertices as the direction is of its
     // sphere points.
     SphereMap map = SphereMap::Central;
+
+    // Counts are the sizes of the tables they count.
+    int32_t vertexCount() const { return static_cast<int32_t>(vertices.size()); }
+    int32_t faceCount() const { return static_cast<int32_t>(faces.size()); }
+    int32_t edgeCount() const { return static_cast<int32_t>(edges.size()); }
 };
 
 // A model's own tables, in table coordinates.

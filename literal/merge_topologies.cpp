@@ -95,9 +95,9 @@ void SplitAllEdges(const Polyhedron& model, MergeScratch& scratch)
 
 void MapVertices(const Polyhedron& onto, MergeScratch& scratch, const Polyhedron& from)
 {
-    scratch.mappedCount = from.vertexCount;
-    scratch.mappedVertices.resize(static_cast<size_t>(from.vertexCount));
-    for (int32_t i = 0; i < from.vertexCount; ++i) {
+    scratch.mappedCount = from.vertexCount();
+    scratch.mappedVertices.resize(static_cast<size_t>(from.vertexCount()));
+    for (int32_t i = 0; i < from.vertexCount(); ++i) {
         scratch.mappedVertices[static_cast<size_t>(i)] = SurfacePoint(onto, from.spherePoints[static_cast<size_t>(i)]);
     }
 }
@@ -147,7 +147,7 @@ int32_t CountFoldedVertices(const MorphMesh& mesh)
     }
     std::sort(cells.begin(), cells.end());
     const auto distinct = std::unique(cells.begin(), cells.end()) - cells.begin();
-    return mesh.vertexCount - static_cast<int32_t>(distinct);
+    return mesh.vertexCount() - static_cast<int32_t>(distinct);
 }
 
 MorphMesh MergeTopologies(const Polyhedron& source, const Polyhedron& target, FaceDumps dumps)
@@ -163,7 +163,7 @@ MorphMesh MergeTopologies(const Polyhedron& source, const Polyhedron& target, Fa
         const Arc targetArc{target.spherePoints[static_cast<size_t>(targetEdge.from)],
                             target.spherePoints[static_cast<size_t>(targetEdge.to)]};
         const int32_t before = targetScratch.crossingCount;
-        for (int32_t j = 0; j < source.edgeCount; ++j) {
+        for (int32_t j = 0; j < source.edgeCount(); ++j) {
             const IndexPair& sourceEdge = source.edges[static_cast<size_t>(j)];
             const Arc sourceArc{source.spherePoints[static_cast<size_t>(sourceEdge.from)],
                                 source.spherePoints[static_cast<size_t>(sourceEdge.to)]};
@@ -179,16 +179,15 @@ MorphMesh MergeTopologies(const Polyhedron& source, const Polyhedron& target, Fa
     }
     SplitEdges(source, sourceScratch, -1, -1, -1, -1);
 
-    const int32_t s = source.vertexCount;
-    const int32_t t = target.vertexCount;
+    const int32_t s = source.vertexCount();
+    const int32_t t = target.vertexCount();
     const int32_t x = sourceScratch.crossingCount;
     MorphMesh mesh;
     mesh.source = &source;
     mesh.target = &target;
-    mesh.vertexCount = s + t + x;
     mesh.crossingCount = x;
-    mesh.startPositions.reserve(static_cast<size_t>(mesh.vertexCount));
-    mesh.endPositions.reserve(static_cast<size_t>(mesh.vertexCount));
+    mesh.startPositions.reserve(static_cast<size_t>(s + t + x));
+    mesh.endPositions.reserve(static_cast<size_t>(s + t + x));
     for (int32_t i = 0; i < s; ++i) {
         mesh.startPositions.push_back(Add(source.vertices[static_cast<size_t>(i)], source.centre));
         mesh.endPositions.push_back(Add(targetScratch.mappedVertices[static_cast<size_t>(i)], target.centre));
@@ -211,7 +210,7 @@ MorphMesh MergeTopologies(const Polyhedron& source, const Polyhedron& target, Fa
     mesh.centre = SphereCentre;
 
     // Vertices whose end positions share a 1/1000 cell become the earliest of them.
-    for (int32_t r = 0; r < mesh.vertexCount; ++r) {
+    for (int32_t r = 0; r < mesh.vertexCount(); ++r) {
         const int32_t h = InsertList(mesh.endPositions[static_cast<size_t>(r)], r);
         if (h == -1) continue;
         for (IndexPair& e : provisional) {
@@ -225,8 +224,7 @@ MorphMesh MergeTopologies(const Polyhedron& source, const Polyhedron& target, Fa
     CleanList();
 
     for (const IndexPair& e : provisional) InsertList(e, -1);
-    mesh.edgeCount = CountList();
-    mesh.edges.resize(static_cast<size_t>(mesh.edgeCount));
+    mesh.edges.resize(static_cast<size_t>(CountList()));
     CopyList(mesh.edges.data());
 
     RebuildFaces(mesh, dumps);

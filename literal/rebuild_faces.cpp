@@ -205,7 +205,6 @@ int32_t RebuildFaces(MorphMesh& mesh, FaceDumps dumps)
     // A dump that cannot be written must not cost the morph its faces.
     const bool polygonsWritten = !write || WriteFaceDump("facelist1.txt", polygons);
     mesh.faces = FanTriangulate(polygons);
-    mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
     const bool trianglesWritten = !write || WriteFaceDump("facelist2.txt", mesh.faces);
     return polygonsWritten && trianglesWritten ? 1 : 0;
 }

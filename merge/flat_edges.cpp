@@ -83,7 +83,6 @@ std::vector<int32_t> WriteBack(MorphMesh& mesh, const std::vector<Triangle>& tri
     for (std::vector<SurfaceLocation>* locations : {&mesh.startLocations, &mesh.endLocations}) {
         if (!locations->empty()) locations->resize(kept);
     }
-    mesh.vertexCount = static_cast<int32_t>(mesh.startPositions.size());
     // Triangles are written over the faces in two halves at once: there are
     // no more of them than before.
     const auto alive = [](const Triangle& c) { return c[0] >= 0; };
@@ -99,12 +98,10 @@ std::vector<int32_t> WriteBack(MorphMesh& mesh, const std::vector<Triangle>& tri
             mesh.faces[at++] = {3, FaceIndices(At(number, c[0]), At(number, c[1]), At(number, c[2]))};
         }
     });
-    mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
     InTwoHalves(threads, edges.size(), [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) edges[i] = {At(number, edges[i].from), At(number, edges[i].to)};
     });
     mesh.edges = std::move(edges);
-    mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
     return number;
 }
 

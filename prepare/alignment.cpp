@@ -229,8 +229,6 @@ bool MapDirections(const SphereMesh& target, Map map, std::vector<Vec3>& out)
     Polyhedron check;
     check.vertices = out;
     check.faces = *target.triangles;
-    check.vertexCount = static_cast<int32_t>(out.size());
-    check.faceCount = static_cast<int32_t>(check.faces.size());
     return ValidateStarShaped(check).empty();
 }
 

@@ -40,14 +40,13 @@ void WhitePoints()
 
 void DrawMorphFaces(const MorphMesh& mesh, int32_t step, const std::optional<ByteColour>& colour)
 {
-    assert(mesh.faceCount >= 0 && static_cast<std::size_t>(mesh.faceCount) <= mesh.faces.size());
     if (colour) {
         glColor3ub(colour->red, colour->green, colour->blue);
     } else {
         Black();
     }
     glBegin(GL_TRIANGLES);
-    for (int32_t f = 0; f < mesh.faceCount; ++f) {
+    for (int32_t f = 0; f < mesh.faceCount(); ++f) {
         const FaceIndices& indices = mesh.faces[static_cast<std::size_t>(f)].indices;
         if (indices.size() < 3) continue;
         const TrianglePoints corners{MorphPoint(mesh, step, indices[0]), MorphPoint(mesh, step, indices[1]),
@@ -64,10 +63,9 @@ void DrawMorphFaces(const MorphMesh& mesh, int32_t step, const std::optional<Byt
 
 void DrawMorphEdges(const MorphMesh& mesh, int32_t step)
 {
-    assert(mesh.edgeCount >= 0 && static_cast<std::size_t>(mesh.edgeCount) <= mesh.edges.size());
     BlackLines();
     glBegin(GL_LINES);
-    for (int32_t i = 0; i < mesh.edgeCount; ++i) {
+    for (int32_t i = 0; i < mesh.edgeCount(); ++i) {
         const IndexPair& edge = mesh.edges[static_cast<std::size_t>(i)];
         Vertex(MorphPoint(mesh, step, edge.from));
         Vertex(MorphPoint(mesh, step, edge.to));
@@ -79,16 +77,15 @@ void DrawMorphVertices(const MorphMesh& mesh, int32_t step)
 {
     WhitePoints();
     glBegin(GL_POINTS);
-    for (int32_t v = 0; v < mesh.vertexCount; ++v) Vertex(MorphPoint(mesh, step, v));
+    for (int32_t v = 0; v < mesh.vertexCount(); ++v) Vertex(MorphPoint(mesh, step, v));
     glEnd();
 }
 
 void DrawModelEdges(const Polyhedron& model)
 {
-    assert(model.edgeCount >= 0 && static_cast<std::size_t>(model.edgeCount) <= model.edges.size());
     BlackLines();
     glBegin(GL_LINES);
-    for (int32_t i = 0; i < model.edgeCount; ++i) {
+    for (int32_t i = 0; i < model.edgeCount(); ++i) {
         const IndexPair& edge = model.edges[static_cast<std::size_t>(i)];
         Vertex(ModelVertex(model, edge.from));
         Vertex(ModelVertex(model, edge.to));
@@ -100,16 +97,16 @@ void DrawModelVertices(const Polyhedron& model)
 {
     WhitePoints();
     glBegin(GL_POINTS);
-    for (int32_t i = 0; i < model.vertexCount; ++i) Vertex(ModelVertex(model, i));
+    for (int32_t i = 0; i < model.vertexCount(); ++i) Vertex(ModelVertex(model, i));
     glEnd();
 }
 
 void DrawProjectionRays(const Polyhedron& model)
 {
-    assert(model.vertexCount >= 0 && static_cast<std::size_t>(model.vertexCount) <= model.spherePoints.size());
+    assert(model.vertexCount() >= 0 && static_cast<std::size_t>(model.vertexCount()) <= model.spherePoints.size());
     BlackLines();
     glBegin(GL_LINES);
-    for (int32_t i = 0; i < model.vertexCount; ++i) {
+    for (int32_t i = 0; i < model.vertexCount(); ++i) {
         Vertex(SphereCentre);
         Vertex(model.spherePoints[static_cast<std::size_t>(i)]);
     }

@@ -170,8 +170,6 @@ private:
                 }
             }
         }
-        out.surface.vertexCount = static_cast<int32_t>(out.surface.vertices.size());
-        out.surface.faceCount = static_cast<int32_t>(out.surface.faces.size());
         return true;
     }
 

@@ -37,7 +37,6 @@ void PlacePositions(const OverlayMeshes& meshes, const VertexPlaces& places, con
 {
     const WalkMesh& source = meshes.source;
     const WalkMesh& target = meshes.target;
-    mesh.vertexCount = keptCount;
     for (std::vector<Vec3>* positions : {&mesh.startPositions, &mesh.endPositions}) {
         ReserveHuge(*positions, static_cast<size_t>(keptCount), run.threads);
         positions->resize(static_cast<size_t>(keptCount));
@@ -133,8 +132,6 @@ void Assemble(Rings& rings, const OverlayMeshes& meshes, const VertexPlaces& pla
     Release(rings.around);
     Release(rings.first);
     PlacePositions(meshes, places, crossings, merged, rings.compact, rings.keptCount, run, mesh);
-    mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
-    mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
     mesh.centre = SphereCentre;
     mesh.source = &meshes.sourceModel;
     mesh.target = &meshes.targetModel;

@@ -169,8 +169,6 @@ std::string CheckSphereMap(const Polyhedron& model, const std::string& role, con
         Polyhedron onSphere;
         onSphere.vertices = model.spherePoints;
         onSphere.faces = model.faces;
-        onSphere.vertexCount = model.vertexCount;
-        onSphere.faceCount = model.faceCount;
         problem = ValidateStarShaped(onSphere);
     }
     return problem.empty() ? problem : role + " mesh refused: " + problem;

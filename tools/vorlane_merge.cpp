@@ -75,7 +75,7 @@ void PrintSummary(const char* source, const char* target, const vorlane::MergedM
     const vorlane::MorphMesh& m = merged.mesh;
     std::printf("source %s target %s crossings %d vertices %d folded %d edges %d faces %d%s\n",
                 vorlane::EscapeControls(source).c_str(), vorlane::EscapeControls(target).c_str(), m.crossingCount,
-                m.vertexCount, merged.foldedCount, m.edgeCount, m.faceCount, maps.c_str());
+                m.vertexCount(), merged.foldedCount, m.edgeCount(), m.faceCount(), maps.c_str());
 }
 
 // The input file that output names, however either is spelled, or null.

@@ -108,7 +108,7 @@ TEST(BuildScene, EightModelsAndFourMergesInOrder)
         SCOPED_TRACE(testing::Message() << "morph " << i);
         EXPECT_EQ(scene.morphs[i].source, &scene.models[merges[i][0]]);
         EXPECT_EQ(scene.morphs[i].target, &scene.models[merges[i][1]]);
-        EXPECT_GT(scene.morphs[i].faceCount, 0);
+        EXPECT_GT(scene.morphs[i].faceCount(), 0);
         // Each morph is shown in the colours of its two models.
         const ColouredMorph& shown = scene.shown[i];
         EXPECT_EQ(shown.mesh, &scene.morphs[i]);
@@ -139,7 +139,7 @@ TEST(BuildScene, LeavesTheDumpsOfTheLastMerge)
     Polyhedron cube = BuildCube({0, 0, 0});
     Polyhedron icosahedron = BuildIcosahedron({0, 0, 0});
     const MorphMesh last = MergeTopologies(cube, icosahedron);
-    ASSERT_GT(last.faceCount, 0);
+    ASSERT_GT(last.faceCount(), 0);
     EXPECT_FALSE(polygons.empty());
     EXPECT_EQ(polygons, test::ReadFile("facelist1.txt"));
     EXPECT_EQ(triangles, test::ReadFile("facelist2.txt"));

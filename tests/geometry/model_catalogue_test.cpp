@@ -32,11 +32,11 @@ TEST_P(CatalogueModel, CountsAndEulerCharacteristic)
 {
     const CatalogueCase& c = GetParam();
     const Polyhedron model = c.build({0, 0, 0});
-    EXPECT_EQ(model.vertexCount, c.vertices);
-    EXPECT_EQ(model.faceCount, c.faces);
-    EXPECT_EQ(model.edgeCount, c.edges);
-    EXPECT_EQ(model.vertexCount - model.edgeCount + model.faceCount, 2);
-    EXPECT_EQ(2 * model.edgeCount, 3 * model.faceCount);
+    EXPECT_EQ(model.vertexCount(), c.vertices);
+    EXPECT_EQ(model.faceCount(), c.faces);
+    EXPECT_EQ(model.edgeCount(), c.edges);
+    EXPECT_EQ(model.vertexCount() - model.edgeCount() + model.faceCount(), 2);
+    EXPECT_EQ(2 * model.edgeCount(), 3 * model.faceCount());
 }
 
 TEST_P(CatalogueModel, EdgesAreTheDistinctTriangleSidesAscending)
@@ -134,15 +134,15 @@ TEST(Catalogue, BuildsInARowGetOnlyTheirOwnEdges)
 {
     const Polyhedron pyramid = BuildPyramid({0, 0, 0});
     const Polyhedron icosahedron = BuildIcosahedron({0, 0, 0});
-    EXPECT_EQ(pyramid.edgeCount, 9);
-    EXPECT_EQ(icosahedron.edgeCount, 30);
+    EXPECT_EQ(pyramid.edgeCount(), 9);
+    EXPECT_EQ(icosahedron.edgeCount(), 30);
 }
 
 TEST(Catalogue, FaceNamingAVertexTwiceAddsNoSelfEdge)
 {
     const ModelTable table{{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 1}, {0, 1, 2}}};
     const Polyhedron model = BuildPolyhedron(table, {0, 0, 0});
-    ASSERT_EQ(model.edgeCount, 3);
+    ASSERT_EQ(model.edgeCount(), 3);
     for (const IndexPair& e : model.edges) EXPECT_LT(e.from, e.to);
 }
 

@@ -134,8 +134,8 @@ TEST(GltfWriter, RoundTripGivesTheMergedMeshAndItsMorph)
     const MorphMesh topology = TopologyMerge();
     // Folded vertices are left out: 73 merged, 18 folded away.
     EXPECT_EQ(vorlane::CollectMorphTriangles(topology).startPositions.size(),
-              static_cast<size_t>(topology.vertexCount - vorlane::CountFoldedVertices(topology)));
-    EXPECT_EQ(vorlane::CollectMorphTriangles(topology).triangles.size(), static_cast<size_t>(topology.faceCount));
+              static_cast<size_t>(topology.vertexCount() - vorlane::CountFoldedVertices(topology)));
+    EXPECT_EQ(vorlane::CollectMorphTriangles(topology).triangles.size(), static_cast<size_t>(topology.faceCount()));
     ExpectRoundTrip(topology, "topology.glb");
     ExpectRoundTrip(topology, "topology.GLTF");
 
@@ -143,7 +143,7 @@ TEST(GltfWriter, RoundTripGivesTheMergedMeshAndItsMorph)
     vorlane::Polyhedron target = vorlane::BuildIcosahedron(Vec3{});
     const vorlane::MeshMergeResult robust = vorlane::MergeMeshes(source, target);
     EXPECT_EQ(vorlane::CollectMorphTriangles(robust.mesh).startPositions.size(),
-              static_cast<size_t>(robust.mesh.vertexCount));
+              static_cast<size_t>(robust.mesh.vertexCount()));
     ExpectRoundTrip(robust.mesh, "robust.glb");
 }
 

@@ -80,7 +80,6 @@ TEST(MapToSurface, FirstTriangleInFacesOrderWinsNotTheNearest)
     Polyhedron model;
     model.vertices = {{-50, -50, 100}, {50, -50, 100}, {0, 50, 100}, {-50, -50, 200}, {50, -50, 200}, {0, 50, 200}};
     model.faces = {{3, 4, 5}, {0, 1, 2}};
-    model.faceCount = 2;
     Vec3 out;
     ASSERT_TRUE(MapToSurface(model, {0, 0, 300}, out));
     EXPECT_EQ(out.z, 200.0f);
@@ -92,7 +91,6 @@ TEST(MapToSurface, SharedEdgeGoesToTheEarlierTriangle)
     Polyhedron model;
     model.vertices = {{0, -50, 100}, {0, 50, 100}, {50, 0, 100}, {-50, 0, 120}};
     model.faces = {{1, 0, 3}, {0, 1, 2}};
-    model.faceCount = 2;
     const Vec3 ray{0, 0, 300};
     Vec3 first;
     Vec3 second;

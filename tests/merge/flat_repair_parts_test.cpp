@@ -55,8 +55,6 @@ MorphMesh Morph(const ModelTable& start, const std::vector<Vec3>& end)
     MorphMesh mesh;
     mesh.startPositions = start.vertices, mesh.endPositions = end, mesh.edges = BuildPolyhedron(start, {0, 0, 0}).edges;
     for (const Triangle& t : start.triangles) mesh.faces.push_back({3, FaceIndices(t[0], t[1], t[2])});
-    mesh.vertexCount = static_cast<int32_t>(end.size()), mesh.faceCount = static_cast<int32_t>(mesh.faces.size());
-    mesh.edgeCount = static_cast<int32_t>(mesh.edges.size());
     return mesh;
 }
 

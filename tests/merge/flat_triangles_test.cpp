@@ -58,7 +58,7 @@ void ExpectClosedAndNotFlat(const MorphMesh& mesh)
         EXPECT_EQ(count, 1);
         EXPECT_EQ(directed.count({side.second, side.first}), 1u);
     }
-    EXPECT_EQ(mesh.vertexCount - static_cast<int32_t>(directed.size() / 2) + mesh.faceCount, 2);
+    EXPECT_EQ(mesh.vertexCount() - static_cast<int32_t>(directed.size() / 2) + mesh.faceCount(), 2);
 }
 
 // A tetrahedron A B C D whose side A B is also met by a fifth vertex M:
@@ -69,14 +69,11 @@ MorphMesh TetrahedronWithM(const Vec3& m)
     MorphMesh mesh;
     mesh.startPositions = {{0, 0, 0}, {2, 0, 0}, {1, -1, 0}, {1, 0.5f, 1}, m};
     mesh.endPositions = mesh.startPositions;
-    mesh.vertexCount = 5;
     const int32_t A = 0, B = 1, C = 2, D = 3, M = 4;
     for (const auto& t : std::vector<std::array<int32_t, 3>>{{A, C, B}, {B, M, A}, {M, D, A}, {B, D, M}, {C, D, B}, {A, D, C}}) {
         mesh.faces.push_back({3, FaceIndices(t[0], t[1], t[2])});
     }
-    mesh.faceCount = 6;
     mesh.edges = {{A, B}, {A, C}, {A, D}, {A, M}, {B, C}, {B, D}, {B, M}, {C, D}, {D, M}};
-    mesh.edgeCount = 9;
     return mesh;
 }
 
@@ -102,16 +99,13 @@ TEST(RepairFlatTriangles, TetrahedronIsNotCollapsed)
     MorphMesh mesh;
     mesh.startPositions = {{0, 0, 0}, {0, 0, 0}, {1, 0, 0}, {0, 1, 1}};
     mesh.endPositions = mesh.startPositions;
-    mesh.vertexCount = 4;
     for (const auto& t : std::vector<std::array<int32_t, 3>>{{0, 1, 2}, {0, 3, 1}, {0, 2, 3}, {1, 3, 2}}) {
         mesh.faces.push_back({3, FaceIndices(t[0], t[1], t[2])});
     }
-    mesh.faceCount = 4;
     mesh.edges = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
-    mesh.edgeCount = 6;
     const FlatRepair repair = RepairFlatTriangles(mesh);
     EXPECT_EQ(repair.collapsed, 0);
-    EXPECT_EQ(mesh.vertexCount, 4);
+    EXPECT_EQ(mesh.vertexCount(), 4);
     EXPECT_EQ(mesh.faces.size(), 4u);
     ExpectEdgesOfTheFaces(mesh);
 }
@@ -133,7 +127,7 @@ TEST(RepairFlatTriangles, SmallCases)
         EXPECT_EQ(repair.collapsed, c.collapsed);
         EXPECT_EQ(repair.flipped, c.flipped);
         EXPECT_EQ(repair.remaining, 0);
-        EXPECT_EQ(mesh.vertexCount, c.vertices);
+        EXPECT_EQ(mesh.vertexCount(), c.vertices);
         ExpectClosedAndNotFlat(mesh);
         // note: a turned side leaves the edge list, its new diagonal is not the overlay's.
         if (c.flipped == 0) ExpectEdgesOfTheFaces(mesh);

@@ -51,7 +51,7 @@ TEST(MergeModels, RobustRefusesABadMapSourceFirst)
     }
     const MergedModels literal = MergeModels(outside, good, MergeMethod::Literal, {}, 1, FaceDumps::Skip);
     EXPECT_EQ(literal.error, "");
-    EXPECT_GT(literal.mesh.faceCount, 0);
+    EXPECT_GT(literal.mesh.faceCount(), 0);
 }
 
 }  // namespace

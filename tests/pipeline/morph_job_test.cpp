@@ -185,7 +185,7 @@ TEST(MorphJob, GivenModelsAreMergedInPlaceAndNeverTurned)
         request.sourceModel = request.targetModel = nullptr;
         const MorphJob named = RunMorphJob(request);
         EXPECT_EQ(named.merged.mesh.endPositions, job.merged.mesh.endPositions);
-        EXPECT_EQ(named.merged.mesh.faceCount, job.merged.mesh.faceCount);
+        EXPECT_EQ(named.merged.mesh.faceCount(), job.merged.mesh.faceCount());
     }
     MorphRequest turned;
     turned.sourceModel = &cube;

@@ -35,19 +35,14 @@ protected:
         // Window x and y equal scene x and y.
         LookOrthographically(0, test::FrameSize, 1000);
 
-        source.vertexCount = 2;
         source.vertices = {{10, 20, 0}, {30, 40, 0}};
         source.spherePoints = {{100, 200, 0}, {300, 400, 0}};
-        source.edgeCount = 1;
         source.edges = {{0, 1}};
 
-        mesh.vertexCount = 5;
         mesh.startPositions = {{100, 100, 0}, {300, 100, 0}, {100, 300, 0}, {300, 300, 0}, {0, 0, 0}};
         mesh.endPositions = {{200, 300, 0}, {400, 300, 0}, {200, 500, 0}, {400, 500, 100}, {0, 0, 0}};
-        mesh.edgeCount = 2;
         mesh.edges = {{0, 1}, {1, 3}};
         // The short face is a broken record: it must be passed over, not read past.
-        mesh.faceCount = 3;
         mesh.faces = {{3, {0, 1, 2}}, {2, {0, 1}}, {3, {1, 3, 2}}};
         mesh.source = &source;
         mesh.target = &target;
@@ -124,7 +119,7 @@ TEST_F(MorphDrawingTest, FacesAtTheStepInTheMorphColourOrBlack)
 
 TEST_F(MorphDrawingTest, NoFacesStillMakeAnEmptyBlock)
 {
-    mesh.faceCount = 0;
+    mesh.faces.clear();
     EXPECT_TRUE(Feedback([&] { DrawMorphFaces(mesh, 0, ByteColour{}); }).empty());
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -50,7 +50,6 @@ TEST(MorphColour, IcosahedronIntoCube)
 TEST(MorphPoint, WalksFromStartToEndInTwentySteps)
 {
     MorphMesh mesh;
-    mesh.vertexCount = 2;
     mesh.startPositions = {{0.0f, 0.0f, 0.0f}, {0.1f, -35.35534f, 26.286554f}};
     mesh.endPositions = {{20.0f, -40.0f, 1.0f}, {-42.53254f, 0.3f, 1e-7f}};
 

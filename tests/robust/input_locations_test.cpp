@@ -40,14 +40,14 @@ TEST(MergeMeshes, LocationsRebuildEveryPositionOnBothInputs)
         const Polyhedron source = Twisted(BuildPolyhedron(c.source, c.sourceCentre), c.sourceTwist);
         const Polyhedron target = Twisted(BuildPolyhedron(c.target, c.targetCentre), c.targetTwist);
         const MorphMesh mesh = MergeMeshes(source, target).mesh;
-        ASSERT_EQ(mesh.startLocations.size(), static_cast<size_t>(mesh.vertexCount));
-        ASSERT_EQ(mesh.endLocations.size(), static_cast<size_t>(mesh.vertexCount));
+        ASSERT_EQ(mesh.startLocations.size(), static_cast<size_t>(mesh.vertexCount()));
+        ASSERT_EQ(mesh.endLocations.size(), static_cast<size_t>(mesh.vertexCount()));
         for (int end = 0; end < 2; ++end) {
             const Polyhedron& model = end == 0 ? source : target;
-            for (int32_t v = 0; v < mesh.vertexCount; ++v) {
+            for (int32_t v = 0; v < mesh.vertexCount(); ++v) {
                 const SurfaceLocation& at = (end == 0 ? mesh.startLocations : mesh.endLocations)[static_cast<size_t>(v)];
                 ASSERT_GE(at.triangle, 0);
-                ASSERT_LT(at.triangle, model.faceCount);
+                ASSERT_LT(at.triangle, model.faceCount());
                 double sum = 0.0, rebuilt[3] = {model.centre.x, model.centre.y, model.centre.z};
                 for (size_t i = 0; i < 3; ++i) {
                     EXPECT_GE(at.weights[i], 0.0);

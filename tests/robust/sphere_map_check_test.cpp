@@ -57,8 +57,6 @@ TEST(CheckSphereMap, UnsoundMeshesAreRefusedWithTheirFirstFault)
         bad.vertices = r.table.vertices;
         for (Vec3& v : bad.vertices) v = {v.x - r.centre.x, v.y - r.centre.y, v.z - r.centre.z};
         bad.faces = r.table.triangles;
-        bad.vertexCount = static_cast<int32_t>(bad.vertices.size());
-        bad.faceCount = static_cast<int32_t>(bad.faces.size());
         bad.centre = r.centre;
         const std::string error = CheckSphereMap(bad, "source");
         EXPECT_EQ(error.rfind(r.says, 0), 0u) << error;
