@@ -13,9 +13,8 @@ namespace vorlane {
 namespace {
 
 // What the walks along some source arcs met, numbered as if they were
-// the first. Aligned: two walks' tables side by side on one stack would
-// share the cache line their every push writes.
-struct alignas(64) ArcWalks {
+// the first.
+struct ArcWalks {
     std::vector<Crossing> crossings;
     std::vector<int32_t> walked;
     std::vector<int32_t> first;
@@ -77,12 +76,13 @@ ArcCrossings FindCrossings(const OverlayMeshes& meshes, const VertexPlaces& plac
     bool placed = true;
     for (size_t v = 0; v < places.sourceOnTarget.size(); ++v) placed = placed && (!places.used[0][v] || places.sourceOnTarget[v].index >= 0);
     const bool parallel = placed && run.threads > 1;
-    ArcWalks front{std::move(found.crossings), std::move(found.walked), std::move(found.walkedFirst), {}};
+    // note: two walks' tables side by side would share the line their every push writes.
+    OwnCacheLine<ArcWalks> front{{std::move(found.crossings), std::move(found.walked), std::move(found.walkedFirst), {}}};
     // The back's stretches, last first, one after another in back; each
     // begins where its sizes were. note: one table grown as it goes: a
     // table per stretch, or one reserved ahead, left the heap in holes that
     // raised a level-8 merge's peak by about 100 MB.
-    ArcWalks back;
+    OwnCacheLine<ArcWalks> back;
     struct Sizes {
         size_t crossings, walked, first;
     };

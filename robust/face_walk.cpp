@@ -1,6 +1,5 @@
 // Spokes sorted round each vertex, and the faces walked from them.
 #include <algorithm>
-#include <atomic>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -87,8 +86,7 @@ void IndexWideVertices(Rings& rings)
 }
 
 // The faces whose first spoke leaves a vertex from begin up to end.
-// Aligned as the walks along arcs are.
-struct alignas(64) FaceWalks {
+struct FaceWalks {
     std::vector<int32_t> starts;  // the end of each face in indices
     std::vector<int32_t> indices;
     std::vector<MeshFace> faces;  // triangles
@@ -97,7 +95,7 @@ struct alignas(64) FaceWalks {
 // Spokes the walks have passed, each run's in its own table: no cache
 // line is written by both.
 struct WalkMarks {
-    std::vector<std::atomic<uint8_t>> first;  // read by the second run
+    SharedFlags first;  // read by the second run
     std::vector<uint8_t> second;
 };
 
@@ -116,7 +114,7 @@ void WalkFacesOf(const Rings& rings, bool keepPolygons, int32_t begin, int32_t e
     const bool wide = !rings.byNeighbour.empty();
     for (int32_t v = begin; v < end; ++v) {
         for (int32_t start = rings.first[static_cast<size_t>(v)]; start < rings.first[static_cast<size_t>(v) + 1]; ++start) {
-            if (marks.first[static_cast<size_t>(start)].load(std::memory_order_relaxed)) continue;
+            if (marks.first.IsSet(static_cast<size_t>(start))) continue;
             if (!firstRun && marks.second[static_cast<size_t>(start)]) continue;
             const size_t first = out.indices.size();
             bool earlier = false;
@@ -125,7 +123,7 @@ void WalkFacesOf(const Rings& rings, bool keepPolygons, int32_t begin, int32_t e
             do {
                 const int32_t far = rings.around[static_cast<size_t>(s)];
                 if (firstRun) {
-                    marks.first[static_cast<size_t>(s)].store(1, std::memory_order_relaxed);
+                    marks.first.Set(static_cast<size_t>(s));
                 } else if (s < lowest) {
                     earlier = true;  // the first run's face: no need to go round
                     break;
@@ -163,10 +161,11 @@ Rings SortAroundVertices(SpokeTable& spokeTable, const OverlayMeshes& meshes, co
     // vertices, numbered first, have spokes to sort), then the stretches
     // are packed in order. Each end has its own scratch.
     std::vector<int32_t> keptAt(static_cast<size_t>(vertexCount), 0);
-    struct alignas(64) EndScratch {
+    struct EndScratch {
         AngleScratch angles;
         std::vector<int32_t> seen;  // by vertex, the last wide vertex that reached it
-    } scratches[2];
+    };
+    OwnCacheLine<EndScratch> scratches[2];
     for (EndScratch& s : scratches) {
         // note: room ahead, so that the two ends' first items share no cache line.
         s.angles.towards.reserve(64);
@@ -272,9 +271,10 @@ void WalkFaces(const Rings& rings, const OverlayRun& run, MeshMergeResult& resul
     const size_t split = run.threads > 1
                              ? static_cast<size_t>(std::lower_bound(rings.first.begin(), rings.first.end(), polygons / 5 * 3) - rings.first.begin())
                              : static_cast<size_t>(vertexCount);
-    WalkMarks marks{std::vector<std::atomic<uint8_t>>(rings.around.size()), std::vector<uint8_t>(run.threads > 1 ? rings.around.size() : 0)};
-    FaceWalks first{std::move(result.polygonStarts), std::move(result.polygonIndices), std::move(result.mesh.faces)};
-    FaceWalks second;
+    WalkMarks marks{SharedFlags(rings.around.size()), std::vector<uint8_t>(run.threads > 1 ? rings.around.size() : 0)};
+    // note: the two runs' tables side by side would share the line their every push writes.
+    OwnCacheLine<FaceWalks> first{{std::move(result.polygonStarts), std::move(result.polygonIndices), std::move(result.mesh.faces)}};
+    OwnCacheLine<FaceWalks> second;
     // note: room for every face, as the split only estimates the halves:
     // room left untouched costs no memory, but grown by doubling the faces
     // were copied and faulted in twice over.
