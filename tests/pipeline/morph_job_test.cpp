@@ -161,6 +161,26 @@ TEST(MorphJob, LandmarksMeetTheirPairsExactly)
     }
 }
 
+// A map the merge's check refuses may meet a landmark's turn first: the
+// turn must not trap on it (a zero direction, a triangle seen from behind),
+// and the check then refuses it as before.
+TEST(MorphJob, AMapTurnedBeforeTheCheckIsStillRefused)
+{
+    MorphRequest request;
+    request.source = "tet.off";
+    request.sourceMesh = ModelTable{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}}};
+    request.sourceCentre = Vec3{};  // a corner: its direction is zero
+    request.embedding = EmbeddingChoice::Central;
+    request.target = "cube";
+    request.targetCentre = Vec3{20, 20, 20};
+    request.landmarks = {{1, 0}};
+    const std::string seen = " mesh refused: it is not star-shaped about its centre: triangle 0 is seen edge-on or from behind";
+    EXPECT_EQ(RunMorphJob(request).error, "source" + seen);
+    request.sourceMesh.reset();
+    request.source = "icosahedron";
+    EXPECT_EQ(RunMorphJob(request).error, "target" + seen);
+}
+
 // Models the request gives are merged where they lie, as the demo's merge
 // and as the merge for real meshes; a landmark's turn of the sphere works
 // on the job's own copy and leaves the caller's model as it was.
