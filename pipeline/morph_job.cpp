@@ -65,13 +65,14 @@ SphereMesh OnSphere(const Polyhedron& model)
 
 // Turns the target's sphere to meet the source's; the target's surface
 // points then follow its directions by barycentric weights.
-std::string Align(const Polyhedron& source, Polyhedron& target, const std::vector<LandmarkPair>& landmarks, std::string& method)
+std::string Align(const Polyhedron& source, Polyhedron& target, const std::vector<LandmarkPair>& landmarks, MorphJob& job)
 {
     Alignment alignment = AlignTarget(OnSphere(source), OnSphere(target), landmarks);
     if (!alignment.error.empty()) return "landmarks: " + alignment.error;
     target.spherePoints = std::move(alignment.directions);
     target.map = SphereMap::Spherical;
-    method = alignment.method;
+    job.alignment = alignment.method;
+    job.alignmentFellBack = alignment.fellBack;
     return {};
 }
 
@@ -148,7 +149,7 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
             job.alignment = "one shape: the maps follow each other";
         } else {
             if (progress) progress("aligning", 0.0);
-            job.error = Align(turnedSource, turnedTarget, request.landmarks, job.alignment);
+            job.error = Align(turnedSource, turnedTarget, request.landmarks, job);
             if (!job.error.empty()) return job;
         }
     }

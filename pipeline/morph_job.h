@@ -58,6 +58,7 @@ struct MorphJob {
     // How the target's sphere was turned to meet the source's (see
     // AlignTarget); empty where it was not (two central maps, no landmarks).
     std::string alignment;
+    bool alignmentFellBack = false;  // the map the landmarks asked for was not kept (see Alignment)
     SphereMap sourceMap = SphereMap::Central;  // as each mesh was prepared
     SphereMap targetMap = SphereMap::Central;
 };

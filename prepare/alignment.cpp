@@ -308,6 +308,7 @@ Alignment AlignTarget(const SphereMesh& source, const SphereMesh& target, const 
             return result;
         }
         result.method = "three landmarks (Moebius) fell back to a rotation: the map turned a triangle over";
+        result.fellBack = true;
     }
     // Two pairs the rotation only comes near are met by the Moebius map
     // that also holds still the pole of the circle through both partners,
@@ -322,11 +323,13 @@ Alignment AlignTarget(const SphereMesh& source, const SphereMesh& target, const 
             return result;
         }
         result.method = "two landmarks (Moebius) fell back to a rotation: the map turned a triangle over";
+        result.fellBack = true;
     }
     if (!MapDirections(target, [&](const D3& u) { return Apply(rotation, u); }, result.directions)) {
         // note: only rounding can turn a triangle under a rotation; keep the map as it was.
         MapDirections(target, [](const D3& u) { return u; }, result.directions);
         result.method += " fell back to no turn: rounding turned a triangle over";
+        result.fellBack = true;
         result.misfit = fine(Matrix::Identity());
     }
     return result;

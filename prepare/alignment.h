@@ -43,6 +43,9 @@ struct Alignment {
     // "two landmarks (Moebius)", "three landmarks (Moebius)", "N landmarks (least
     // squares)", with " fell back to ..." where a map turned a triangle over.
     std::string method;
+    // A map the landmarks asked for turned a triangle over, and a simpler
+    // one was kept: the landmarks are met only roughly.
+    bool fellBack = false;
     // Mean squared distance of the unit-sized shapes over the sample
     // directions, after the map.
     double misfit = 0.0;

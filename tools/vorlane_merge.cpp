@@ -186,6 +186,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     PrintSummary(arguments.positional[0], arguments.positional[1], merged,
                  std::string(" embeddings ") + vorlane::SphereMapName(job.sourceMap) + " " +
                      vorlane::SphereMapName(job.targetMap));
+    if (job.alignmentFellBack) std::fprintf(stderr, "vorlane-merge: warning: the landmarks are met only roughly: %s\n", job.alignment.c_str());
     return 0;
 }
 

@@ -99,6 +99,12 @@ TEST(AlignTarget, LandmarksAreMet)
                       1e-6);
         }
     }
+    // Neighbours sent 117 degrees apart bend the sphere past what its
+    // triangles take: the rotation stays, and the result says so.
+    const ModelTable sphere = Icosphere(3, 1.0f);
+    const Alignment bent = AlignTarget(Mapped(sphere), Mapped(sphere), {{0, 0}, {162, 8}});
+    EXPECT_TRUE(bent.fellBack);
+    EXPECT_EQ(bent.method, "two landmarks (Moebius) fell back to a rotation: the map turned a triangle over");
     const Alignment bad = AlignTarget(Mapped(pair.source), Mapped(pair.target), {{0, 100000}});
     EXPECT_NE(bad.error.find("landmark 1"), std::string::npos);
 }
