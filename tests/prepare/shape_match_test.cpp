@@ -9,37 +9,54 @@
 #include <vector>
 
 #include "bench/hard_meshes.h"
+#include "bench/mesh_generator.h"
 #include "prepare/nearest_surface.h"
 
 namespace vorlane {
 namespace {
 
+// Over a comb at three scales (a search that compares squared distances
+// with plain ones stops early below unit size) and from inside a fine
+// sphere, whose nearest triangles lie many rings of cells away.
 TEST(NearestSurface, AgreesWithTryingEveryTriangle)
 {
-    const ModelTable comb = FingerComb(3, 5, 2);
-    std::vector<D3> points;
-    for (const Vec3& v : comb.vertices) points.push_back(ToD(v));
-    const NearestSurface surface(points, comb.triangles);
-    std::mt19937 random(3);
-    std::uniform_real_distribution<double> coordinate(-3.0, 14.0);
-    for (int k = 0; k < 2000; ++k) {
-        const D3 p{coordinate(random), coordinate(random), coordinate(random)};
-        double nearest = HUGE_VAL;
-        for (const Triangle& t : comb.triangles) {
-            const SurfacePoint q = NearestOnTriangle(p, points[static_cast<size_t>(t[0])], points[static_cast<size_t>(t[1])],
-                                                     points[static_cast<size_t>(t[2])]);
-            nearest = std::min(nearest, q.distanceSquared);
+    const struct {
+        const char* name;
+        ModelTable mesh;
+        double scale, low, high;  // queries in [low, high]^3 times scale
+    } cases[] = {
+        {"comb", FingerComb(3, 5, 2), 1.0, -3.0, 14.0},
+        {"small comb", FingerComb(3, 5, 2), 1e-3, -3.0, 14.0},
+        {"large comb", FingerComb(3, 5, 2), 1e3, -3.0, 14.0},
+        {"inside a sphere", Icosphere(4, 1.0f), 1.0, -0.3, 0.3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<D3> points;
+        for (const Vec3& v : c.mesh.vertices) points.push_back({v.x * c.scale, v.y * c.scale, v.z * c.scale});
+        const NearestSurface surface(points, c.mesh.triangles);
+        std::mt19937 random(3);
+        std::uniform_real_distribution<double> coordinate(c.low * c.scale, c.high * c.scale);
+        const double reach = 0.15 * (c.high - c.low) * c.scale;
+        for (int k = 0; k < 500; ++k) {
+            const D3 p{coordinate(random), coordinate(random), coordinate(random)};
+            double nearest = HUGE_VAL;
+            for (const Triangle& t : c.mesh.triangles) {
+                const SurfacePoint q = NearestOnTriangle(p, points[static_cast<size_t>(t[0])], points[static_cast<size_t>(t[1])],
+                                                         points[static_cast<size_t>(t[2])]);
+                nearest = std::min(nearest, q.distanceSquared);
+            }
+            const SurfacePoint found = surface.Nearest(p);
+            ASSERT_EQ(found.distanceSquared, nearest) << k;
+            // Within a reach: the same point, or none where it lies farther.
+            const SurfacePoint reached = surface.Nearest(p, reach);
+            EXPECT_EQ(reached.triangle < 0, nearest > reach * reach) << k;
+            if (reached.triangle >= 0) {
+                EXPECT_EQ(reached.distanceSquared, nearest) << k;
+            }
+            const D3 miss = Sub(found.point, p);
+            EXPECT_NEAR(Dot(miss, miss), nearest, 1e-9 * (c.scale * c.scale + nearest));
         }
-        const SurfacePoint found = surface.Nearest(p);
-        ASSERT_EQ(found.distanceSquared, nearest) << k;
-        // Within a reach: the same point, or none where it lies farther.
-        const SurfacePoint reached = surface.Nearest(p, 1.5);
-        EXPECT_EQ(reached.triangle < 0, nearest > 1.5 * 1.5) << k;
-        if (reached.triangle >= 0) {
-            EXPECT_EQ(reached.distanceSquared, nearest) << k;
-        }
-        const D3 miss = Sub(found.point, p);
-        EXPECT_NEAR(Dot(miss, miss), nearest, 1e-9 * (1.0 + nearest));
     }
 }
 
