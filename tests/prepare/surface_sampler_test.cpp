@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench/hard_meshes.h"
+#include "bench/mesh_generator.h"
 #include "embed/spherical_embedding.h"
 
 namespace vorlane {
@@ -74,6 +75,44 @@ TEST(SurfaceSampler, AgreesWithTryingEveryTriangle)
                       raw[0].z + scale * (points[i].z - points[0].z)};
         const D3 miss = Sub(back, raw[i]);
         EXPECT_LT(std::sqrt(Dot(miss, miss)), 1e-9 * scale) << "direction " << i;
+    }
+}
+
+// A cube seen from its centre lies, through each face of the table's cube,
+// at a linear function of the face's coordinates, which bilinear reading
+// gives back exactly inside the table's outer half cells.
+TEST(SurfaceTable, ReadsACubeExactly)
+{
+    const ModelTable cube = CubeSphere(1, std::sqrt(3.0f));
+    std::vector<Vec3> directions;
+    for (const Vec3& v : cube.vertices) {
+        const D3 u = UnitD(ToD(v));
+        directions.push_back(ToF({u.x * SphereRadius, u.y * SphereRadius, u.z * SphereRadius}));
+    }
+    const SphereMesh mesh{&cube.vertices, &directions, &cube.triangles};
+    const SurfaceSampler sampler(mesh);
+    const SurfaceTable table(sampler);
+    std::mt19937 random(9);
+    std::uniform_real_distribution<double> along(-0.98, 0.98);
+    std::vector<D3> asked;
+    for (int i = 0; i < 600; ++i) {
+        // Face i % 6 of the cube: its axis at +-1, the next two axes at s, t.
+        double c[3];
+        const int axis = i % 6 / 2;
+        c[axis] = i % 2 ? -1.0 : 1.0;
+        c[(axis + 1) % 3] = along(random);
+        c[(axis + 2) % 3] = along(random);
+        asked.push_back(UnitD({c[0], c[1], c[2]}));
+    }
+    std::vector<D3> expected;
+    std::vector<char> found;
+    sampler.PointsAt(asked, expected, found);
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+        ASSERT_TRUE(found[i]);
+        D3 got;
+        ASSERT_TRUE(table.At(asked[i], got)) << i;
+        const D3 miss = Sub(got, expected[i]);
+        EXPECT_LT(std::sqrt(Dot(miss, miss)), 1e-9) << i;
     }
 }
 
