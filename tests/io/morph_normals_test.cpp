@@ -22,6 +22,28 @@ const Polyhedron& Cube()
     return cube;
 }
 
+// On an octahedron with its corners on the axes at 2, 3 and 5, the faces
+// about a corner pair off: each corner's normal is exactly its own axis,
+// read straight or through a numbering of the used vertices; a vertex no
+// triangle uses gets (0, 0, 1).
+TEST(AreaWeightedNormals, OfAnOctahedronAreItsAxes)
+{
+    const std::vector<Vec3> corners{{2, 0, 0}, {-2, 0, 0}, {0, 3, 0}, {0, -3, 0}, {0, 0, 5}, {0, 0, -5}};
+    const std::vector<uint32_t> triangles{0, 2, 4, 2, 1, 4, 1, 3, 4, 3, 0, 4, 2, 0, 5, 1, 2, 5, 3, 1, 5, 0, 3, 5};
+    // The same corners behind two unused positions, listed backwards.
+    std::vector<Vec3> padded{{7, 7, 7}, {8, 8, 8}};
+    padded.insert(padded.end(), corners.rbegin(), corners.rend());
+    const std::vector<int32_t> backwards{7, 6, 5, 4, 3, 2, 0};
+    const Vec3 axes[] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {0, 0, 1}};
+    for (const bool numbered : {false, true}) {
+        SCOPED_TRACE(numbered);
+        const std::vector<Vec3> normals =
+            numbered ? AreaWeightedNormals(padded, backwards, 7, triangles) : AreaWeightedNormals(corners, {}, 6, triangles);
+        ASSERT_EQ(normals.size(), numbered ? 7u : 6u);
+        for (size_t v = 0; v < normals.size(); ++v) EXPECT_TRUE(normals[v] == axes[v]) << v;
+    }
+}
+
 // Interpolated over a triangle, by weights or along an edge.
 TEST(SurfaceNormals, AreTheCornersNormalsInterpolated)
 {
