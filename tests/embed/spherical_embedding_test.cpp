@@ -95,19 +95,16 @@ TEST(EmbedOnSphere, TilesTheSphereAndSpreadsArea)
 }
 
 // What the default is for: a plain Tutte map squeezes each of three fingers
-// 40 edges long into a speck, or fails the exact check altogether.
+// 40 edges long into specks below float resolution, so it fails the exact
+// check and leaves no directions.
 TEST(EmbedOnSphere, TutteMapSqueezesLongFingers)
 {
     const ModelTable table = FingerComb(3, 40, 1);
     EmbedOptions options;
     options.method = EmbedMethod::Tutte;
     const SphericalEmbedding tutte = EmbedOnSphere(table, options);
-    if (tutte.error.empty()) {
-        ExpectTiling(table, tutte.directions);
-        EXPECT_LT(tutte.statistics.smallestShare, 1e-12);
-    } else {
-        EXPECT_EQ(tutte.error.rfind("no valid spherical embedding (", 0), 0u) << tutte.error;
-    }
+    EXPECT_EQ(tutte.error.rfind("no valid spherical embedding (", 0), 0u) << tutte.error;
+    EXPECT_TRUE(tutte.directions.empty());
     const SphericalEmbedding icosphere = EmbedOnSphere(Icosphere(2, 1.0f), options);
     ASSERT_EQ(icosphere.error, "");
     ExpectTiling(Icosphere(2, 1.0f), icosphere.directions);
