@@ -15,9 +15,26 @@
 namespace vorlane {
 namespace {
 
+// Thin triangles half a unit box long in every direction: boxes of cells
+// that hold them lie mostly far from them.
+ModelTable Needles()
+{
+    ModelTable needles;
+    std::mt19937 random(8);
+    std::uniform_real_distribution<float> at(0.0f, 1.0f), step(-0.25f, 0.25f);
+    for (int32_t k = 0; k < 300; ++k) {
+        const Vec3 a{at(random), at(random), at(random)};
+        const Vec3 d{step(random), step(random), step(random)};
+        needles.vertices.insert(needles.vertices.end(), {a, {a.x + d.x, a.y + d.y, a.z + d.z}, {a.x + d.x + 0.01f, a.y + d.y, a.z + d.z}});
+        needles.triangles.push_back({3 * k, 3 * k + 1, 3 * k + 2});
+    }
+    return needles;
+}
+
 // Over a comb at three scales (a search that compares squared distances
-// with plain ones stops early below unit size) and from inside a fine
-// sphere, whose nearest triangles lie many rings of cells away.
+// with plain ones stops early below unit size), from inside a fine sphere,
+// whose nearest triangles lie many rings of cells away, and among needles,
+// where a search that trusts a ring too far out stops early.
 TEST(NearestSurface, AgreesWithTryingEveryTriangle)
 {
     const struct {
@@ -29,6 +46,7 @@ TEST(NearestSurface, AgreesWithTryingEveryTriangle)
         {"small comb", FingerComb(3, 5, 2), 1e-3, -3.0, 14.0},
         {"large comb", FingerComb(3, 5, 2), 1e3, -3.0, 14.0},
         {"inside a sphere", Icosphere(4, 1.0f), 1.0, -0.3, 0.3},
+        {"long needles", Needles(), 1.0, 0.0, 1.0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
