@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 namespace vorlane {
@@ -16,21 +17,23 @@ using gltf::ElementArrayBuffer;
 using gltf::Float;
 using gltf::Short;
 using gltf::UnsignedInt;
-// note: positions take at most half the 16-bit range, so that an offset,
-// a difference of two of them, fits as well.
+// note: on one grid for both ends, positions take at most half the 16-bit
+// range, so that an offset, a difference of two of them, fits as well.
 constexpr double HalfRange = 16383.0;
+// A grid for the start alone, its offsets in float, takes all of it.
+constexpr double FullRange = 32767.0;
 
 struct Frame {
     double centre[3];
     double step;
 };
 
-Frame FrameOf(const Vec3* start, const Vec3* end, std::size_t count)
+Frame FrameOf(std::initializer_list<const Vec3*> ends, std::size_t count, double range)
 {
     double lo[3], hi[3];
     std::fill(lo, lo + 3, std::numeric_limits<double>::infinity());
     std::fill(hi, hi + 3, -std::numeric_limits<double>::infinity());
-    for (const Vec3* positions : {start, end}) {
+    for (const Vec3* positions : ends) {
         for (std::size_t i = 0; i < count; ++i) {
             const double c[3] = {positions[i].x, positions[i].y, positions[i].z};
             for (int k = 0; k < 3; ++k) {
@@ -45,8 +48,49 @@ Frame FrameOf(const Vec3* start, const Vec3* end, std::size_t count)
         frame.centre[k] = count > 0 ? (lo[k] + hi[k]) / 2.0 : 0.0;
         half = std::max(half, count > 0 ? (hi[k] - lo[k]) / 2.0 : 0.0);
     }
-    frame.step = half > 0.0 ? half / HalfRange : 1.0;
+    frame.step = half > 0.0 ? half / range : 1.0;
     return frame;
+}
+
+// Where a viewer puts a local point: the node's scale and translation, read
+// as floats, applied in float.
+Vec3 Placed(const Frame& frame, float x, float y, float z)
+{
+    const float s = static_cast<float>(frame.step);
+    return {s * x + static_cast<float>(frame.centre[0]), s * y + static_cast<float>(frame.centre[1]),
+            s * z + static_cast<float>(frame.centre[2])};
+}
+
+// True when some triangle with area in the input has none as shown, by
+// the measure the output promises: twice its area, in double from float
+// corners, below 1e-12 of the squared diagonal of the end's box.
+bool FlattensSome(const std::vector<uint32_t>& corners, const Vec3* input, const std::vector<Vec3>& shown)
+{
+    auto limit = [&](const auto& at) {
+        constexpr double Huge = std::numeric_limits<double>::infinity();
+        double lo[3] = {Huge, Huge, Huge}, hi[3] = {-Huge, -Huge, -Huge};
+        for (uint32_t c : corners) {
+            const Vec3& p = at(c);
+            const double q[3] = {p.x, p.y, p.z};
+            for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], q[k]), hi[k] = std::max(hi[k], q[k]);
+        }
+        double d = 0.0;
+        for (int k = 0; k < 3; ++k) d += (hi[k] - lo[k]) * (hi[k] - lo[k]);
+        return 1e-12 * d;
+    };
+    auto flat = [](const Vec3& a, const Vec3& b, const Vec3& c, double below) {
+        const double u[3] = {static_cast<double>(b.x) - a.x, static_cast<double>(b.y) - a.y, static_cast<double>(b.z) - a.z};
+        const double v[3] = {static_cast<double>(c.x) - a.x, static_cast<double>(c.y) - a.y, static_cast<double>(c.z) - a.z};
+        const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        return !(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) >= below);
+    };
+    const double inputLimit = limit([&](uint32_t c) -> const Vec3& { return input[c]; });
+    const double shownLimit = limit([&](uint32_t c) -> const Vec3& { return shown[c]; });
+    for (std::size_t t = 0; t + 2 < corners.size(); t += 3) {
+        const uint32_t a = corners[t], b = corners[t + 1], c = corners[t + 2];
+        if (flat(shown[a], shown[b], shown[c], shownLimit) && !flat(input[a], input[b], input[c], inputLimit)) return true;
+    }
+    return false;
 }
 
 // Adds a view of count elements of stride bytes, encoded, and its accessor.
@@ -111,19 +155,107 @@ void IntegerBounds(const std::vector<Short4>& items, GltfAccessor& accessor)
     }
 }
 
+void FloatBounds(const std::vector<Vec3>& items, GltfAccessor& accessor)
+{
+    accessor.min.assign(3, std::numeric_limits<double>::infinity());
+    accessor.max.assign(3, -std::numeric_limits<double>::infinity());
+    for (const Vec3& item : items) {
+        const float c[3] = {item.x, item.y, item.z};
+        for (std::size_t k = 0; k < 3; ++k) {
+            accessor.min[k] = std::min(accessor.min[k], static_cast<double>(c[k]));
+            accessor.max[k] = std::max(accessor.max[k], static_cast<double>(c[k]));
+        }
+    }
+}
+
+// The positions and offsets as stored, and where a viewer shows the end.
+struct Layout {
+    bool quantised = true;  // positions as shorts on frame, else floats as given (frame the identity)
+    Frame frame{};
+    std::vector<Short4> positions, offsets;
+    std::vector<Vec3> floatPositions, floatOffsets;  // floatOffsets empty: offsets as shorts
+    EndError endError;
+};
+
+int16_t Grid(double value, const Frame& frame, int k) { return static_cast<int16_t>(std::lround((value - frame.centre[k]) / frame.step)); }
+
+// Both ends on one grid, offsets as shorts, where that grid holds each end
+// within its own step and flattens no triangle; else the start on a grid of
+// its own (or in float, where that grid would flatten some triangle) with
+// offsets in float, which hold the end as well as a plain file does.
+Layout LayOut(const std::vector<uint32_t>& corners, const Vec3* start, const Vec3* end, std::size_t count)
+{
+    Layout layout;
+    std::vector<Vec3> shownStart(count), shownEnd(count);
+    layout.frame = FrameOf({start, end}, count, HalfRange);
+    if (layout.frame.step / 2.0 <= std::min(EndGridStep(start, count), EndGridStep(end, count))) {
+        layout.positions.resize(count);
+        layout.offsets.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            Short4& q = layout.positions[i];
+            Short4& d = layout.offsets[i];
+            for (int k = 0; k < 3; ++k) {
+                q.c[k] = Grid((&start[i].x)[k], layout.frame, k);
+                d.c[k] = static_cast<int16_t>(Grid((&end[i].x)[k], layout.frame, k) - q.c[k]);
+            }
+            q.c[3] = d.c[3] = 0;
+            shownStart[i] = Placed(layout.frame, q.c[0], q.c[1], q.c[2]);
+            shownEnd[i] = Placed(layout.frame, static_cast<float>(q.c[0]) + d.c[0], static_cast<float>(q.c[1]) + d.c[1],
+                                 static_cast<float>(q.c[2]) + d.c[2]);
+        }
+        if (FlattensSome(corners, start, shownStart) || FlattensSome(corners, end, shownEnd)) layout.positions.clear();
+    }
+    if (layout.positions.empty()) {
+        layout.offsets.clear();
+        layout.frame = FrameOf({start}, count, FullRange);
+        layout.positions.resize(count);
+        layout.floatOffsets.resize(count);
+        bool held = true;
+        for (std::size_t i = 0; i < count; ++i) {
+            Short4& q = layout.positions[i];
+            for (int k = 0; k < 3; ++k) {
+                q.c[k] = Grid((&start[i].x)[k], layout.frame, k);
+                const double d = ((&end[i].x)[k] - layout.frame.centre[k]) / layout.frame.step - q.c[k];
+                (&layout.floatOffsets[i].x)[k] = static_cast<float>(d);
+                held = held && std::isfinite((&layout.floatOffsets[i].x)[k]);
+            }
+            q.c[3] = 0;
+            shownStart[i] = Placed(layout.frame, q.c[0], q.c[1], q.c[2]);
+        }
+        if (!held || FlattensSome(corners, start, shownStart)) {
+            layout.quantised = false;
+            layout.positions.clear();
+            layout.frame = Frame{{0.0, 0.0, 0.0}, 1.0};
+            layout.floatPositions.assign(start, start + count);
+            for (std::size_t i = 0; i < count; ++i) {
+                for (int k = 0; k < 3; ++k)
+                    (&layout.floatOffsets[i].x)[k] = static_cast<float>(static_cast<double>((&end[i].x)[k]) - (&start[i].x)[k]);
+            }
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const Vec3& d = layout.floatOffsets[i];
+            if (layout.quantised) {
+                const Short4& q = layout.positions[i];
+                shownEnd[i] = Placed(layout.frame, q.c[0] + d.x, q.c[1] + d.y, q.c[2] + d.z);
+            } else {
+                shownEnd[i] = Vec3{start[i].x + d.x, start[i].y + d.y, start[i].z + d.z};
+            }
+        }
+    }
+    const double tolerance = EndTolerance(end, count);
+    for (std::size_t i = 0; i < count; ++i) AddEndError(layout.endError, shownEnd[i], end[i], tolerance);
+    return layout;
+}
+
 }  // namespace
 
-double QuantisationStep(const Vec3* start, const Vec3* end, std::size_t count) { return FrameOf(start, end, count).step; }
+double QuantisationStep(const Vec3* start, const Vec3* end, std::size_t count) { return FrameOf({start, end}, count, HalfRange).step; }
 
 EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start, const Vec3* end, const std::vector<Vec3>& startNormals,
                          const std::vector<Vec3>& endNormals)
 {
     const std::size_t count = startNormals.size();
-    const Frame frame = FrameOf(start, end, count);
     EncodedMorph out;
-    out.document.quantized = true;
-    std::copy(frame.centre, frame.centre + 3, out.document.translation);
-    out.document.scale = frame.step;
 
     // note: triangles in vertex-cache order compress far better; the
     // vertices keep their order, so offsets still pair with positions.
@@ -135,20 +267,18 @@ EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start
     AddEncoded(out, std::move(indices), ordered.size(), 4, "TRIANGLES", ElementArrayBuffer, UnsignedInt, "SCALAR", false);
 
     meshopt_encodeVertexVersion(0);
-    std::vector<Short4> positions(count), offsets(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const double a[3] = {start[i].x, start[i].y, start[i].z};
-        const double b[3] = {end[i].x, end[i].y, end[i].z};
-        for (int k = 0; k < 3; ++k) {
-            const long qa = std::lround((a[k] - frame.centre[k]) / frame.step);
-            const long qb = std::lround((b[k] - frame.centre[k]) / frame.step);
-            positions[i].c[k] = static_cast<int16_t>(qa);
-            offsets[i].c[k] = static_cast<int16_t>(qb - qa);
-        }
-        positions[i].c[3] = offsets[i].c[3] = 0;
+    const Layout layout = LayOut(ordered, start, end, count);
+    out.endError = layout.endError;
+    out.document.quantized = layout.quantised;
+    std::copy(layout.frame.centre, layout.frame.centre + 3, out.document.translation);
+    out.document.scale = layout.frame.step;
+    if (layout.quantised) {
+        AddEncoded(out, EncodeVertices(layout.positions), count, 8, "ATTRIBUTES", ArrayBuffer, Short, "VEC3", false);
+        IntegerBounds(layout.positions, out.document.accessors.back());
+    } else {
+        AddEncoded(out, EncodeVertices(layout.floatPositions), count, 12, "ATTRIBUTES", ArrayBuffer, Float, "VEC3", false);
+        FloatBounds(layout.floatPositions, out.document.accessors.back());
     }
-    AddEncoded(out, EncodeVertices(positions), count, 8, "ATTRIBUTES", ArrayBuffer, Short, "VEC3", false);
-    IntegerBounds(positions, out.document.accessors.back());
 
     std::vector<Byte4> normals(count);
     std::vector<Vec3> normalOffsets(count);
@@ -158,8 +288,13 @@ EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start
         normalOffsets[i] = {(e.c[0] - normals[i].c[0]) / 127.0f, (e.c[1] - normals[i].c[1]) / 127.0f, (e.c[2] - normals[i].c[2]) / 127.0f};
     }
     AddEncoded(out, EncodeVertices(normals), count, 4, "ATTRIBUTES", ArrayBuffer, Byte, "VEC3", true);
-    AddEncoded(out, EncodeVertices(offsets), count, 8, "ATTRIBUTES", ArrayBuffer, Short, "VEC3", false);
-    IntegerBounds(offsets, out.document.accessors.back());
+    if (layout.floatOffsets.empty()) {
+        AddEncoded(out, EncodeVertices(layout.offsets), count, 8, "ATTRIBUTES", ArrayBuffer, Short, "VEC3", false);
+        IntegerBounds(layout.offsets, out.document.accessors.back());
+    } else {
+        AddEncoded(out, EncodeVertices(layout.floatOffsets), count, 12, "ATTRIBUTES", ArrayBuffer, Float, "VEC3", false);
+        FloatBounds(layout.floatOffsets, out.document.accessors.back());
+    }
     AddEncoded(out, EncodeVertices(normalOffsets), count, 12, "ATTRIBUTES", ArrayBuffer, Float, "VEC3", false);
     for (const std::vector<unsigned char>& blob : out.blobs) out.pieces.push_back({blob.data(), blob.size()});
     return out;

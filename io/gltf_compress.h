@@ -8,6 +8,7 @@
 
 #include "geometry/vec3.h"
 #include "io/gltf_document.h"
+#include "io/morph_end_error.h"
 
 namespace vorlane {
 
@@ -17,18 +18,23 @@ struct EncodedMorph {
     GltfDocument document;
     std::vector<GltfPiece> pieces;  // point into blobs
     std::vector<std::vector<unsigned char>> blobs;
+    EndError endError;  // of the end as a viewer decodes it, against EndTolerance
 };
 
-// Positions of both ends go on one grid, 1/16383 of the half extent of both
-// ends together along its longest axis (16-bit integers, mapped back by the node's scale and translation), so
-// each decoded position lies within half a step of its own on each axis;
-// offsets are differences on that grid. Normals become normalised bytes and
-// their offsets floats on the same 1/127 grid. corners: three per triangle.
+// Where one grid, 1/16383 of the half extent of both ends together along
+// its longest axis, holds each end within its own step (EndGridStep) and
+// turns no triangle flat, both ends go on it as 16-bit integers (mapped back
+// by the node's scale and translation), offsets as differences on it.
+// Otherwise the start goes on a grid of its own, 1/32767 of its half
+// extent, or stays in float where that grid would turn a triangle flat,
+// and the offsets are floats: the end then comes back as exactly as from an
+// uncompressed file. Normals become normalised bytes and their offsets
+// floats on the same 1/127 grid. corners: three per triangle.
 EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start, const Vec3* end, const std::vector<Vec3>& startNormals,
                          const std::vector<Vec3>& endNormals);
 
-// The grid step of EncodeMorph for these positions: the largest error of a
-// decoded position on any axis is half of it.
+// The step of the one grid EncodeMorph puts both ends on, where it does:
+// the largest error of a decoded position on any axis is half of it.
 double QuantisationStep(const Vec3* start, const Vec3* end, std::size_t count);
 
 }  // namespace vorlane

@@ -18,6 +18,7 @@
 #include "files/output_file.h"
 #include "io/gltf_compress.h"
 #include "io/gltf_document.h"
+#include "io/morph_end_error.h"
 #include "io/morph_normals.h"
 #include "io/morph_triangles.h"
 
@@ -110,12 +111,13 @@ std::string OffsetProblem(std::size_t vertex, const double* d)
 
 // End minus start in double, so a float overflow shows instead of landing
 // in the file as an infinity; empty or why it cannot be written.
-std::string MakeOffsets(GltfArrays& arrays)
+std::string MakeOffsets(GltfArrays& arrays, EndError& shown)
 {
     // note: doubles below this round to a finite float, the rest to infinity.
     const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
     const std::size_t count = arrays.indices.vertexCount;
     arrays.offsets.resize(count);
+    const double tolerance = EndTolerance(arrays.end, count);
     for (std::size_t i = 0; i < count; ++i) {
         const Vec3& a = arrays.start[i];
         const Vec3& b = arrays.end[i];
@@ -123,7 +125,9 @@ std::string MakeOffsets(GltfArrays& arrays)
         for (double c : d) {
             if (!(std::fabs(c) < limit)) return OffsetProblem(i, d);
         }
-        arrays.offsets[i] = Vec3{static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2])};
+        const Vec3 o{static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2])};
+        arrays.offsets[i] = o;
+        AddEndError(shown, Vec3{a.x + o.x, a.y + o.y, a.z + o.z}, b, tolerance);
     }
     return {};
 }
@@ -313,11 +317,12 @@ bool Streamable(const MorphMesh& mesh)
 
 // Bounds of end minus start, as MakeOffsets makes them, without keeping
 // them; empty or why they cannot be written.
-std::string OffsetBounds(const Vec3* start, const Vec3* end, std::size_t count, GltfAccessor& accessor)
+std::string OffsetBounds(const Vec3* start, const Vec3* end, std::size_t count, GltfAccessor& accessor, EndError& shown)
 {
     const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
     accessor.min.assign(3, std::numeric_limits<double>::infinity());
     accessor.max.assign(3, -std::numeric_limits<double>::infinity());
+    const double tolerance = EndTolerance(end, count);
     for (std::size_t i = 0; i < count; ++i) {
         const double d[3] = {static_cast<double>(end[i].x) - start[i].x, static_cast<double>(end[i].y) - start[i].y,
                              static_cast<double>(end[i].z) - start[i].z};
@@ -327,6 +332,8 @@ std::string OffsetBounds(const Vec3* start, const Vec3* end, std::size_t count, 
             accessor.min[k] = std::min(accessor.min[k], rounded);
             accessor.max[k] = std::max(accessor.max[k], rounded);
         }
+        const Vec3 o{static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2])};
+        AddEndError(shown, Vec3{start[i].x + o.x, start[i].y + o.y, start[i].z + o.z}, end[i], tolerance);
     }
     return {};
 }
@@ -334,7 +341,7 @@ std::string OffsetBounds(const Vec3* start, const Vec3* end, std::size_t count, 
 // The layout and makers of the streamed file: the same bytes as
 // PlainDocument's from arrays.
 GltfDocument StreamedDocument(const MorphMesh& mesh, const SurfaceNormals& atStart, const SurfaceNormals& atEnd, std::vector<GltfPiece>& pieces,
-                              std::string& problem)
+                              std::string& problem, EndError& shown)
 {
     const std::size_t n = mesh.startPositions.size();
     const uint64_t vectors = n * sizeof(Vec3);
@@ -345,7 +352,7 @@ GltfDocument StreamedDocument(const MorphMesh& mesh, const SurfaceNormals& atSta
     Bounds(mesh.startPositions.data(), n, document.accessors.back());
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
-    problem = OffsetBounds(mesh.startPositions.data(), mesh.endPositions.data(), n, document.accessors.back());
+    problem = OffsetBounds(mesh.startPositions.data(), mesh.endPositions.data(), n, document.accessors.back(), shown);
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
     pieces.push_back({nullptr, corners * 4, [&mesh](std::size_t first, std::size_t count, unsigned char* out) {
                           uint32_t* c = reinterpret_cast<uint32_t*>(out);
@@ -413,11 +420,12 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
     EncodedMorph encoded;
     std::unique_ptr<SurfaceNormals> atStart, atEnd;
     Background normals(false, [] {});
+    EndError shown;
     if (streamed) {
         BothAtOnce(options.threads > 1, [&] { atStart = std::make_unique<SurfaceNormals>(*mesh.source); },
                    [&] { atEnd = std::make_unique<SurfaceNormals>(*mesh.target); });
         std::string problem;
-        document = StreamedDocument(mesh, *atStart, *atEnd, pieces, problem);
+        document = StreamedDocument(mesh, *atStart, *atEnd, pieces, problem, shown);
         if (!problem.empty()) return path + ": " + problem;
     } else {
         arrays.indices = CollectMorphIndices(mesh);
@@ -434,12 +442,13 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
             arrays.end = arrays.endCopy.data();
         }
         normals.Start(options.threads > 1, [&] { MakeNormals(mesh, arrays, options.compress); });
-        const std::string offsetProblem = MakeOffsets(arrays);
+        const std::string offsetProblem = MakeOffsets(arrays, shown);
         if (!offsetProblem.empty()) return path + ": " + offsetProblem;
         if (options.compress) {
             normals.Join();
             encoded = EncodeMorph(arrays.indices.corners, arrays.start, arrays.end, arrays.startNormals, arrays.endNormals);
             document = std::move(encoded.document);
+            shown = encoded.endError;
             pieces = encoded.pieces;
             AddAnimation(document, pieces);
         } else {
@@ -454,7 +463,7 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
         if (!tooBig.empty()) return path + ": " + tooBig;
     }
     const bool threaded = options.threads > 1;
-    return WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
+    const std::string written = WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
         Sink sink(file, false);
         bool failed = false;
         if (text) {
@@ -482,6 +491,8 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
         if (failed) return std::string("cannot write the glTF data: ") + std::strerror(errno);
         return {};
     });
+    if (written.empty() && options.warning) *options.warning = EndWarning(path, shown);
+    return written;
 }
 
 }  // namespace vorlane

@@ -23,10 +23,13 @@ inline constexpr const char* MorphTargetName = "morph";
 
 struct GltfOptions {
     // EXT_meshopt_compression over KHR_mesh_quantization: positions as 16-bit
-    // integers on a grid of 1/32767 of the morph's extent (both ends), normals
-    // as bytes. Viewers need a meshopt decoder to open it.
+    // integers where a grid holds them (EncodeMorph tells which), normals as
+    // bytes. Viewers need a meshopt decoder to open it.
     bool compress = false;
     int threads = 1;  // 2 or more: normals made while the rest is written
+    // When set and the file is written: EndWarning's line on the end a viewer
+    // shows (base plus offset, in float), empty when it holds every vertex.
+    std::string* warning = nullptr;
 };
 
 // Writes the triangles of mesh over the vertices they use: the base mesh at

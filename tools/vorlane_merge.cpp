@@ -178,11 +178,13 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     const vorlane::MergedModels& merged = job.merged;
 
     meter.Announce("writing " + output);
+    std::string warning;
     const std::string written =
-        gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container, {arguments.compress, threads})
+        gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container, {arguments.compress, threads, &warning})
              : vorlane::WriteMeshAtStep(merged.mesh, arguments.step.value_or(0), output, stepFormat);
     if (!written.empty()) return fail(written);
     meter.Finish();
+    if (!warning.empty()) PrintMessage("warning: " + warning);
     PrintSummary(arguments.positional[0], arguments.positional[1], merged,
                  std::string(" embeddings ") + vorlane::SphereMapName(job.sourceMap) + " " +
                      vorlane::SphereMapName(job.targetMap));

@@ -1,0 +1,116 @@
+// Both ends of a compressed morph decode, as a viewer decodes them, within
+// their own grid step and with no triangle turned flat, whatever the two
+// shapes' sizes; where a float offset cannot hold the end, the writer says so.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "bench/decoded_gltf.h"
+#include "bench/mesh_generator.h"
+#include "io/gltf_writer.h"
+#include "io/morph_end_error.h"
+#include "robust/merge_meshes.h"
+#include "test_support.h"
+
+namespace {
+
+using vorlane::MorphMesh;
+using vorlane::Vec3;
+
+vorlane::Polyhedron Scaled(vorlane::ModelTable table, float factor)
+{
+    for (Vec3& v : table.vertices) v = Vec3{v.x * factor, v.y * factor, v.z * factor};
+    return vorlane::BuildPolyhedron(table, Vec3{});
+}
+
+// Triangles of twice-area below 1e-12 of the squared diagonal of the box,
+// the measure the output promises to stay above.
+int64_t Flat(const std::vector<Vec3>& p, const std::vector<vorlane::Triangle>& triangles)
+{
+    double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
+    for (const Vec3& v : p)
+        for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], double((&v.x)[k])), hi[k] = std::max(hi[k], double((&v.x)[k]));
+    const double limit = 1e-12 * ((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) + (hi[2] - lo[2]) * (hi[2] - lo[2]));
+    int64_t flat = 0;
+    for (const vorlane::Triangle& t : triangles) {
+        const Vec3 &a = p[size_t(t[0])], &b = p[size_t(t[1])], &c = p[size_t(t[2])];
+        const double u[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
+        const double v[3] = {double(c.x) - a.x, double(c.y) - a.y, double(c.z) - a.z};
+        const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        if (std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) < limit) ++flat;
+    }
+    return flat;
+}
+
+// The largest error on an axis of decoded against written, over the step.
+double WorstInSteps(const std::vector<Vec3>& decoded, const std::vector<Vec3>& written)
+{
+    const double step = vorlane::EndGridStep(written.data(), written.size());
+    double worst = 0.0;
+    for (size_t v = 0; v < written.size(); ++v)
+        for (int k = 0; k < 3; ++k) worst = std::max(worst, std::fabs(double((&decoded[v].x)[k]) - (&written[v].x)[k]) / step);
+    return worst;
+}
+
+// A sphere against a cube-sphere a hundredth its size (as an armadillo
+// against a hand), both ways, and two shapes of one size, the end a point
+// reflection of the start so that offsets span the whole grid.
+TEST(GltfCompress, EachEndDecodesWithinItsOwnStepAndNothingFlat)
+{
+    vorlane::test::ScratchDirectory scratch;
+    const vorlane::Polyhedron large = Scaled(vorlane::Icosphere(3, 1.0f), 50.0f);
+    const vorlane::Polyhedron small = Scaled(vorlane::BenchCubeSphere(3), 0.5f / 60.0f);
+    MorphMesh mirrored = vorlane::MergeMeshes(large, Scaled(vorlane::BenchCubeSphere(3), 50.0f / 60.0f)).mesh;
+    for (Vec3& v : mirrored.endPositions) v = Vec3{-v.x, -v.y, -v.z};
+    mirrored.source = mirrored.target = nullptr;
+    const struct {
+        const char* name;
+        MorphMesh mesh;
+    } cases[] = {{"large to small", vorlane::MergeMeshes(large, small).mesh},
+                 {"small to large", vorlane::MergeMeshes(small, large).mesh},
+                 {"mirrored", mirrored}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string warning = "unset";
+        ASSERT_EQ(vorlane::WriteGltfMorph(c.mesh, "c.glb", vorlane::GltfContainer::Binary, {true, 2, &warning}), "");
+        EXPECT_EQ(warning, "");
+        const vorlane::bench::DecodedMorph decoded = vorlane::bench::ReadDecodedMorph("c.glb");
+        ASSERT_EQ(decoded.error, "");
+        ASSERT_EQ(decoded.startPositions.size(), c.mesh.startPositions.size());
+        EXPECT_EQ(Flat(decoded.startPositions, decoded.triangles), 0);
+        EXPECT_EQ(Flat(decoded.endPositions, decoded.triangles), 0);
+        EXPECT_LE(WorstInSteps(decoded.startPositions, c.mesh.startPositions), 1.0);
+        EXPECT_LE(WorstInSteps(decoded.endPositions, c.mesh.endPositions), 1.0);
+    }
+}
+
+// Ends a million times apart each way: the offset holds the small end no
+// better than a float step of the large one, so both forms warn.
+TEST(GltfWriter, EndAFloatOffsetCannotHoldIsWarnedOf)
+{
+    vorlane::test::ScratchDirectory scratch;
+    const vorlane::Polyhedron huge = Scaled(vorlane::Icosphere(1, 1.0f), 1e6f), tiny = Scaled(vorlane::Icosphere(1, 1.0f), 1e-6f),
+                              twice = Scaled(vorlane::Icosphere(1, 1.0f), 2e6f);
+    // note: a merged mesh points at its inputs, for their normals.
+    const MorphMesh mesh = vorlane::MergeMeshes(huge, tiny).mesh;
+    const MorphMesh alike = vorlane::MergeMeshes(huge, twice).mesh;
+    const struct {
+        const MorphMesh& mesh;
+        bool compress;
+        const char* warning;
+    } cases[] = {{mesh, false, "c.glb: the end comes back up to 1e-06 off (42 vertices), as a float offset cannot hold it"},
+                 {mesh, true, "c.glb: the end comes back up to 1e-06 off (42 vertices), as a float offset cannot hold it"},
+                 {alike, false, ""},
+                 {alike, true, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.warning);
+        std::string warning = "unset";
+        ASSERT_EQ(vorlane::WriteGltfMorph(c.mesh, "c.glb", vorlane::GltfContainer::Binary, {c.compress, 1, &warning}), "");
+        EXPECT_EQ(warning, c.warning);
+    }
+}
+
+}  // namespace
