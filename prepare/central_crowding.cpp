@@ -10,27 +10,28 @@ namespace vorlane {
 
 double CrowdedShare(const Polyhedron& model)
 {
-    std::vector<double> areas, angles;
+    std::vector<double> areas;
     areas.reserve(model.faces.size());
-    angles.reserve(model.faces.size());
     double total = 0.0;
     for (const Triangle& t : model.faces) {
         const D3 a = ToD(At(model.vertices, t[0])), b = ToD(At(model.vertices, t[1])), c = ToD(At(model.vertices, t[2]));
         const D3 n = Cross(Sub(b, a), Sub(c, a));
-        const double area = 0.5 * std::sqrt(Dot(n, n));
-        // The solid angle the triangle spans about the centre (Van Oosterom
-        // and Strackee), 0 for a corner at the centre itself.
-        const double la = std::sqrt(Dot(a, a)), lb = std::sqrt(Dot(b, b)), lc = std::sqrt(Dot(c, c));
-        const double angle = 2.0 * std::atan2(std::fabs(Dot(a, Cross(b, c))),
-                                              la * lb * lc + Dot(a, b) * lc + Dot(a, c) * lb + Dot(b, c) * la);
-        areas.push_back(area);
-        angles.push_back(angle);
-        total += area;
+        areas.push_back(0.5 * std::sqrt(Dot(n, n)));
+        total += areas.back();
     }
     if (!(total > 0.0)) return 0.0;
     double crowded = 0.0;
     for (std::size_t i = 0; i < areas.size(); ++i) {
-        if (angles[i] / (4.0 * M_PI) <= 0.01 * areas[i] / total) crowded += areas[i];
+        const Triangle& t = model.faces[i];
+        const D3 a = ToD(At(model.vertices, t[0])), b = ToD(At(model.vertices, t[1])), c = ToD(At(model.vertices, t[2]));
+        // The solid angle about the centre is 2 atan(y / x) (Van Oosterom
+        // and Strackee), below 2 y / x: a triangle that bound puts under
+        // its hundredth is crowded, which spares an arctangent each.
+        const double la = Norm(a), lb = Norm(b), lc = Norm(c);
+        const double y = std::fabs(TripleProduct(a, b, c));
+        const double x = la * lb * lc + Dot(a, b) * lc + Dot(a, c) * lb + Dot(b, c) * la;
+        const double fair = 4.0 * M_PI * 0.01 * areas[i] / total;
+        if (x > 0.0 && 2.0 * y <= fair * x) crowded += areas[i];
     }
     return crowded / total;
 }
