@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/mesh_reader.h"
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const vorlane::MeshFormat format = formats[data[0] % 4];
     const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     const vorlane::MeshReadResult result =
-        vorlane::ReadMeshBytes(bytes, format, "input", [](const std::string& phase, double fraction) {
+        vorlane::ReadMeshBytes(bytes, format, "input", [](std::string_view phase, double fraction) {
             Require(!phase.empty() && fraction >= 0.0 && fraction <= 1.0);
         });
 
