@@ -229,7 +229,7 @@ bool MapDirections(const SphereMesh& target, Map map, std::vector<Vec3>& out)
     Polyhedron check;
     check.vertices = out;
     check.faces = *target.triangles;
-    return ValidateStarShaped(check).empty();
+    return ValidateSphereCover(check).empty();
 }
 
 D3 DirectionOf(const SphereMesh& mesh, int32_t v)

@@ -104,7 +104,7 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
             // and only where it does not pile most of the surface up in
             // little of the sphere (a long tube seen from inside).
             if (options.embedding == EmbeddingChoice::Central) return prepared;
-            if (ValidateStarShaped(prepared.model).empty() && CrowdedShare(prepared.model) <= MostlyCrowded) return prepared;
+            if (ValidateSphereCover(prepared.model).empty() && CrowdedShare(prepared.model) <= MostlyCrowded) return prepared;
         } else if (options.embedding == EmbeddingChoice::Central) {
             prepared.error = name + ": " + problem;
             return prepared;

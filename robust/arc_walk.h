@@ -70,7 +70,7 @@ struct WalkMesh {
 // round more, it searches the sides in order by angle.
 constexpr int32_t FanSearchDegree = 24;
 
-// The model must be one ValidateStarShaped accepts, or a split of one.
+// The model must be one ValidateSphereCover accepts, or a split of one.
 WalkMesh MakeWalkMesh(const Polyhedron& model);
 
 // Where a direction falls on a mesh: inside a triangle, inside an arc, or

@@ -106,7 +106,7 @@ int64_t CoverCount(const Polyhedron& model)
 
 }  // namespace
 
-std::string ValidateStarShaped(const Polyhedron& model)
+std::string ValidateSphereCover(const Polyhedron& model)
 {
     if (model.faces.empty()) return "it has no triangles";
     const int32_t vertexCount = static_cast<int32_t>(model.vertices.size());
@@ -197,12 +197,12 @@ std::string CheckSphereMap(const Polyhedron& model, const std::string& role, con
     if (progress) progress("validating", 0.0);
     std::string problem = CheckFloatRange(model);
     if (problem.empty() && model.map == SphereMap::Central) {
-        problem = ValidateStarShaped(model);
+        problem = ValidateSphereCover(model);
     } else if (problem.empty()) {
         Polyhedron onSphere;
         onSphere.vertices = model.spherePoints;
         onSphere.faces = model.faces;
-        problem = ValidateStarShaped(onSphere);
+        problem = ValidateSphereCover(onSphere);
     }
     return problem.empty() ? problem : role + " mesh refused: " + problem;
 }

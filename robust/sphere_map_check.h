@@ -10,15 +10,16 @@
 
 namespace vorlane {
 
-// Refuses a model that is not closed (an edge not in exactly two triangles),
-// not consistently oriented, or not star-shaped about its centre (a triangle
-// seen edge-on or from behind from the centre, or projected triangles that
-// overlap). Returns an empty string for a sound model, else the first
-// offending triangle or edge.
-std::string ValidateStarShaped(const Polyhedron& model);
+// Refuses a model whose vertices, taken as directions from its centre, do
+// not cover the sphere once: not closed (an edge not in exactly two
+// triangles), not consistently oriented, or not star-shaped about its centre
+// (a triangle seen edge-on or from behind from the centre, or projected
+// triangles that overlap). Returns an empty string for a sound model, else
+// the first offending triangle or edge.
+std::string ValidateSphereCover(const Polyhedron& model);
 
 // Refuses a model's map the merge for real meshes cannot take: coordinates
-// past float (CheckFloatRange), or a map that ValidateStarShaped refuses (a
+// past float (CheckFloatRange), or a map that ValidateSphereCover refuses (a
 // central map on the vertices, a spherical one on its sphere points), as
 // "<role> mesh refused: <reason>", role being "source" or "target". Reports
 // the phase "validating" at its start. Empty for a sound map.

@@ -109,7 +109,7 @@ TEST(KernelCentre, CentreLiesInsideTheKernelOfEveryTestMesh)
         ASSERT_EQ(found.error, "");
         EXPECT_GT(Clearance(table, found.centre), 0.0);
         EXPECT_NEAR(Clearance(table, found.centre), found.radius, 1e-6 * (1.0 + found.radius));
-        EXPECT_EQ(vorlane::ValidateStarShaped(vorlane::BuildPolyhedron(table, found.centre)), "");
+        EXPECT_EQ(vorlane::ValidateSphereCover(vorlane::BuildPolyhedron(table, found.centre)), "");
     }
 }
 

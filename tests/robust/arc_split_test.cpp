@@ -23,7 +23,7 @@ Polyhedron Octahedron()
 // closed star-shaped mesh again.
 void ExpectSoundSplit(const SplitMesh& split)
 {
-    EXPECT_EQ(ValidateStarShaped(split.surface), "");
+    EXPECT_EQ(ValidateSphereCover(split.surface), "");
     ASSERT_EQ(split.directions.size(), split.surface.vertices.size());
     for (const Triangle& f : split.surface.faces) {
         EXPECT_GT(Orient3(split.directions[static_cast<size_t>(f[0])], split.directions[static_cast<size_t>(f[1])],

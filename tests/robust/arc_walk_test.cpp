@@ -81,8 +81,8 @@ TEST(ArcWalk, PlacesEveryVertexWhereBruteForceDoes)
 {
     for (const Case& c : Cases()) {
         SCOPED_TRACE(c.name);
-        ASSERT_EQ(ValidateStarShaped(c.from), "");
-        ASSERT_EQ(ValidateStarShaped(c.over), "");
+        ASSERT_EQ(ValidateSphereCover(c.from), "");
+        ASSERT_EQ(ValidateSphereCover(c.over), "");
         const WalkMesh from = MakeWalkMesh(c.from);
         const WalkMesh over = MakeWalkMesh(c.over);
         const std::vector<bool> used(c.from.vertices.size(), true);
