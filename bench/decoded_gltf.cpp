@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <utility>
 
 namespace vorlane::bench {
 
@@ -197,6 +198,12 @@ DecodedMorph ReadDecodedMorph(const std::string& path)
                 out.startNormals.push_back(Unit(n[i]));
                 out.endNormals.push_back(Unit(Vec3{n[i].x + d[i].x, n[i].y + d[i].y, n[i].z + d[i].z}));
             }
+        }
+        // note: a mesh at rest at full weight shows base plus target first.
+        const Json& mesh = file.json.at("meshes").at(0);
+        if (mesh.contains("weights") && mesh["weights"].at(0).get<double>() == 1.0) {
+            std::swap(out.startPositions, out.endPositions);
+            std::swap(out.startNormals, out.endNormals);
         }
         const std::vector<uint32_t> corners = file.Indices(primitive.at("indices"));
         for (std::size_t t = 0; t + 2 < corners.size(); t += 3) {

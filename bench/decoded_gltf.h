@@ -1,7 +1,8 @@
 // A written glTF morph decoded as a viewer decodes it, with none of the
 // program's reader: meshopt views unpacked, quantised attributes mapped
 // back by the node's scale and translation, the end as base plus the first
-// morph target added in float. Takes the layouts vorlane-merge writes.
+// morph target added in float, the start being the shape the mesh rests in
+// (its default weight, 0 or 1). Takes the layouts vorlane-merge writes.
 #pragma once
 
 #include <string>

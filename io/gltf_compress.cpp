@@ -175,6 +175,7 @@ struct Layout {
     std::vector<Short4> positions, offsets;
     std::vector<Vec3> floatPositions, floatOffsets;  // floatOffsets empty: offsets as shorts
     EndError endError;
+    bool flattens = false;  // the end as shown turns some triangle flat
 };
 
 int16_t Grid(double value, const Frame& frame, int k) { return static_cast<int16_t>(std::lround((value - frame.centre[k]) / frame.step)); }
@@ -244,6 +245,7 @@ Layout LayOut(const std::vector<uint32_t>& corners, const Vec3* start, const Vec
     }
     const double tolerance = EndTolerance(end, count);
     for (std::size_t i = 0; i < count; ++i) AddEndError(layout.endError, shownEnd[i], end[i], tolerance);
+    layout.flattens = !layout.floatOffsets.empty() && FlattensSome(corners, end, shownEnd);
     return layout;
 }
 
@@ -267,7 +269,19 @@ EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start
     AddEncoded(out, std::move(indices), ordered.size(), 4, "TRIANGLES", ElementArrayBuffer, UnsignedInt, "SCALAR", false);
 
     meshopt_encodeVertexVersion(0);
-    const Layout layout = LayOut(ordered, start, end, count);
+    Layout layout = LayOut(ordered, start, end, count);
+    if (layout.endError.vertices > 0 || layout.flattens) {
+        // note: a float offset holds what it adds to as well as float does,
+        // so the smaller shape as the base comes back whole, and the larger
+        // as exactly as its own floats; the mesh then rests at weight 1.
+        Layout reversed = LayOut(ordered, end, start, count);
+        if (reversed.endError.vertices == 0 && !reversed.flattens) {
+            layout = std::move(reversed);
+            out.document.reversed = true;
+        }
+    }
+    const std::vector<Vec3>& baseNormals = out.document.reversed ? endNormals : startNormals;
+    const std::vector<Vec3>& otherNormals = out.document.reversed ? startNormals : endNormals;
     out.endError = layout.endError;
     out.document.quantized = layout.quantised;
     std::copy(layout.frame.centre, layout.frame.centre + 3, out.document.translation);
@@ -283,8 +297,8 @@ EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start
     std::vector<Byte4> normals(count);
     std::vector<Vec3> normalOffsets(count);
     for (std::size_t i = 0; i < count; ++i) {
-        normals[i] = NormalBytes(startNormals[i]);
-        const Byte4 e = NormalBytes(endNormals[i]);
+        normals[i] = NormalBytes(baseNormals[i]);
+        const Byte4 e = NormalBytes(otherNormals[i]);
         normalOffsets[i] = {(e.c[0] - normals[i].c[0]) / 127.0f, (e.c[1] - normals[i].c[1]) / 127.0f, (e.c[2] - normals[i].c[2]) / 127.0f};
     }
     AddEncoded(out, EncodeVertices(normals), count, 4, "ATTRIBUTES", ArrayBuffer, Byte, "VEC3", true);

@@ -28,8 +28,11 @@ struct EncodedMorph {
 // Otherwise the start goes on a grid of its own, 1/32767 of its half
 // extent, or stays in float where that grid would turn a triangle flat,
 // and the offsets are floats: the end then comes back as exactly as from an
-// uncompressed file. Normals become normalised bytes and their offsets
-// floats on the same 1/127 grid. corners: three per triangle.
+// uncompressed file. Where a float offset cannot hold the end either, and
+// can hold the start (the smaller shape at the end), the end is the base
+// and the target the start (the document says reversed). Normals become
+// normalised bytes and their offsets floats on the same 1/127 grid.
+// corners: three per triangle.
 EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start, const Vec3* end, const std::vector<Vec3>& startNormals,
                          const std::vector<Vec3>& endNormals);
 

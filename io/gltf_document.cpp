@@ -72,7 +72,7 @@ std::string GltfJson(const GltfDocument& document)
     root["meshes"] = Json::array({{{"extras", {{"targetNames", Json::array({MorphTargetName})}}},
                                    {"name", "vorlane-morph"},
                                    {"primitives", Json::array({primitive})},
-                                   {"weights", Json::array({0.0})}}});
+                                   {"weights", Json::array({document.reversed ? 1.0 : 0.0})}}});
     // Without a material viewers take glTF's default, fully metallic: black
     // in the shade under plain lights, white under an environment map.
     root["materials"] = Json::array({{{"name", "vorlane-morph"},

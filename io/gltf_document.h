@@ -57,6 +57,9 @@ struct GltfDocument {
     bool quantized = false;
     double translation[3] = {0.0, 0.0, 0.0};
     double scale = 1.0;
+    // The base holds the end and the target the start: the mesh rests at
+    // weight 1 and the animation runs it 1, 0, 1.
+    bool reversed = false;
     std::string uri;  // buffer 0's uri; empty in a .glb
 };
 

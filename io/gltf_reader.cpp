@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <new>
+#include <utility>
 
 #include "files/input_file.h"
 #include "io/gltf_reader_internal.h"
@@ -229,6 +230,11 @@ MorphTriangles ReadPrimitive(const Json& root, GltfBytes& bytes)
     const std::vector<Vec3> local = Positions(start, Identity, nullptr, "POSITION");
     morph.startPositions = placement == Identity ? local : Positions(start, placement, nullptr, "POSITION");
     morph.endPositions = Positions(offset, placement, &local, "the morph target");
+    // note: a mesh at rest at full weight shows base plus target first: the
+    // writer's form for ends where the smaller one must be the base.
+    const Json* weights = Member((*meshes)[0], "weights");
+    if (weights && weights->is_array() && !weights->empty() && (*weights)[0].is_number() && (*weights)[0].get<double>() == 1.0)
+        std::swap(morph.startPositions, morph.endPositions);
 
     std::vector<uint32_t> indices;
     if (!Member(primitive, "indices")) {

@@ -11,7 +11,8 @@ namespace vorlane {
 struct GltfMorphReadResult {
     // Empty on success; otherwise "<path>: <reason>" in one line.
     std::string error;
-    // Start: the base positions; end: base plus the first target's offsets.
+    // Start: the base positions; end: base plus the first target's offsets
+    // (the other way round where the mesh rests at weight 1).
     MorphTriangles morph;
 };
 

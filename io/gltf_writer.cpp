@@ -35,6 +35,7 @@ const char* const Base64Marker = "@vorlane-base64@";
 
 const float AnimationTimes[3] = {0.0f, MorphAnimationSeconds / 2.0f, MorphAnimationSeconds};
 const float AnimationWeights[3] = {0.0f, 1.0f, 0.0f};
+const float ReversedWeights[3] = {1.0f, 0.0f, 1.0f};
 
 // Runs work on its own thread when asked, else at once, and at once too
 // when no thread can be had; joins at the latest when it goes, so no early
@@ -169,7 +170,7 @@ void AddAnimation(GltfDocument& document, std::vector<GltfPiece>& pieces)
     document.accessors.back().max = {AnimationTimes[2]};
     AddPlain(document, sizeof AnimationWeights, 0, Float, 3, "SCALAR");
     pieces.push_back({AnimationTimes, sizeof AnimationTimes});
-    pieces.push_back({AnimationWeights, sizeof AnimationWeights});
+    pieces.push_back({document.reversed ? ReversedWeights : AnimationWeights, sizeof AnimationWeights});
 }
 
 // The layout of the uncompressed file; normals are written later, from
