@@ -229,7 +229,8 @@ bool MapDirections(const SphereMesh& target, Map map, std::vector<Vec3>& out)
     Polyhedron check;
     check.vertices = out;
     check.faces = *target.triangles;
-    return ValidateSphereCover(check).empty();
+    // note: the merge checks the whole map again; a turn changes no edge.
+    return CoversSphereOnce(check);
 }
 
 D3 DirectionOf(const SphereMesh& mesh, int32_t v)

@@ -104,7 +104,8 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
             // and only where it does not pile most of the surface up in
             // little of the sphere (a long tube seen from inside).
             if (options.embedding == EmbeddingChoice::Central) return prepared;
-            if (ValidateSphereCover(prepared.model).empty() && CrowdedShare(prepared.model) <= MostlyCrowded) return prepared;
+            // note: the topology checks above leave the mesh closed and oriented.
+            if (CoversSphereOnce(prepared.model) && CrowdedShare(prepared.model) <= MostlyCrowded) return prepared;
         } else if (options.embedding == EmbeddingChoice::Central) {
             prepared.error = name + ": " + problem;
             return prepared;

@@ -192,6 +192,16 @@ std::string ValidateSphereCover(const Polyhedron& model)
     return {};
 }
 
+bool CoversSphereOnce(const Polyhedron& model)
+{
+    for (const Triangle& f : model.faces) {
+        if (Orient3(model.vertices[static_cast<size_t>(f[0])], model.vertices[static_cast<size_t>(f[1])],
+                    model.vertices[static_cast<size_t>(f[2])]) <= 0)
+            return false;
+    }
+    return !model.faces.empty() && CoverCount(model) == 1;
+}
+
 std::string CheckSphereMap(const Polyhedron& model, const std::string& role, const Progress& progress)
 {
     if (progress) progress("validating", 0.0);

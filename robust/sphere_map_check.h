@@ -18,6 +18,12 @@ namespace vorlane {
 // the first offending triangle or edge.
 std::string ValidateSphereCover(const Polyhedron& model);
 
+// ValidateSphereCover for a model already known closed and consistently
+// oriented (as the topology checks leave a mesh): every triangle positive
+// seen from the centre, and the sphere covered once. The same answer for a
+// fraction of the cost, for callers that choose a map by it.
+bool CoversSphereOnce(const Polyhedron& model);
+
 // Refuses a model's map the merge for real meshes cannot take: coordinates
 // past float (CheckFloatRange), or a map that ValidateSphereCover refuses (a
 // central map on the vertices, a spherical one on its sphere points), as
