@@ -275,13 +275,14 @@ void Write(const Morph& morph, const std::string& path, bool compress, std::opti
     if (!gltf && compress) throw py::value_error("compress applies to .glb and .gltf output");
     if (step && (*step < 0 || *step > MorphSteps))
         throw py::value_error("step must lie in 0.." + std::to_string(MorphSteps));
-    std::string problem;
+    std::string problem, warning;
     {
         py::gil_scoped_release unlocked;
-        problem = gltf ? WriteGltfMorph(morph.mesh(), path, container, {compress, morph.threads})
+        problem = gltf ? WriteGltfMorph(morph.mesh(), path, container, {compress, morph.threads, &warning})
                        : WriteMeshAtStep(morph.mesh(), step.value_or(0), path, format);
     }
     if (!problem.empty()) throw py::value_error(problem);
+    if (!warning.empty() && PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 1) != 0) throw py::error_already_set();
 }
 
 }  // namespace
