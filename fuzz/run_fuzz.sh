@@ -21,28 +21,19 @@ mkdir -p "$build/seeds" "$build/corpus"
 "$build/mesh_reader_seeds" "$build/seeds"
 cd "$build"
 half=$(( (seconds + 3) / 4 ))
-echo "fuzzing the mesh readers for $half s"
-./mesh_reader_fuzzer -max_total_time="$half" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
-  -dict="$root/fuzz/mesh_reader.dict" -artifact_prefix="$build/" -print_final_stats=1 \
-  corpus seeds > fuzz.log 2>&1 || { tail -n 60 fuzz.log; echo "fuzzing found a failure: see $build"; exit 1; }
-grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' fuzz.log || true
-mkdir -p merge-corpus
-echo "fuzzing prepare and the merge for $half s"
-./merge_fuzzer -max_total_time="$half" -timeout=10 -rss_limit_mb=2048 -max_len=512 \
-  -artifact_prefix="$build/" -print_final_stats=1 \
-  merge-corpus > merge-fuzz.log 2>&1 || { tail -n 60 merge-fuzz.log; echo "fuzzing found a failure: see $build"; exit 1; }
-grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' merge-fuzz.log || true
-mkdir -p gltf-seeds gltf-corpus
+# fuzz NAME WHAT LOG MAX_LEN [OPTIONS] CORPUS...: one fuzzer for $half s.
+fuzz() {
+  name=$1; what=$2; log=$3; length=$4; shift 4
+  echo "fuzzing $what for $half s"
+  "./$name" -max_total_time="$half" -timeout=10 -rss_limit_mb=2048 -max_len="$length" \
+    -artifact_prefix="$build/" -print_final_stats=1 "$@" > "$log" 2>&1 ||
+    { tail -n 60 "$log"; echo "fuzzing found a failure: see $build"; exit 1; }
+  grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
+}
+mkdir -p merge-corpus gltf-seeds gltf-corpus landmark-corpus
 ./gltf_seeds gltf-seeds
-echo "fuzzing the glTF reader for $half s"
-./gltf_reader_fuzzer -max_total_time="$half" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-  -artifact_prefix="$build/" -print_final_stats=1 \
-  gltf-corpus gltf-seeds > gltf-fuzz.log 2>&1 || { tail -n 60 gltf-fuzz.log; echo "fuzzing found a failure: see $build"; exit 1; }
-grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' gltf-fuzz.log || true
-mkdir -p landmark-corpus
-echo "fuzzing landmark files for $half s"
-./landmark_fuzzer -max_total_time="$half" -timeout=10 -rss_limit_mb=2048 -max_len=256 \
-  -artifact_prefix="$build/" -print_final_stats=1 \
-  landmark-corpus > landmark-fuzz.log 2>&1 || { tail -n 60 landmark-fuzz.log; echo "fuzzing found a failure: see $build"; exit 1; }
-grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' landmark-fuzz.log || true
+fuzz mesh_reader_fuzzer "the mesh readers" fuzz.log 8192 -dict="$root/fuzz/mesh_reader.dict" corpus seeds
+fuzz merge_fuzzer "prepare and the merge" merge-fuzz.log 512 merge-corpus
+fuzz gltf_reader_fuzzer "the glTF reader" gltf-fuzz.log 65536 gltf-corpus gltf-seeds
+fuzz landmark_fuzzer "landmark files" landmark-fuzz.log 256 landmark-corpus
 echo "fuzzing passed: no crash, leak or hang"

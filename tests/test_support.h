@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -80,6 +81,29 @@ inline void WriteOff(const std::filesystem::path& path, const ModelTable& table)
     out << "OFF\n" << table.vertices.size() << ' ' << table.triangles.size() << " 0\n";
     for (const Vec3& v : table.vertices) out << v.x << ' ' << v.y << ' ' << v.z << '\n';
     for (const Triangle& t : table.triangles) out << "3 " << t[0] << ' ' << t[1] << ' ' << t[2] << '\n';
+}
+
+// A table with triangle t taken out, or wound the other way: the smallest
+// faults a check of a closed, oriented surface must find.
+inline ModelTable WithoutTriangle(ModelTable table, size_t t)
+{
+    table.triangles.erase(table.triangles.begin() + static_cast<std::ptrdiff_t>(t));
+    return table;
+}
+
+inline ModelTable WithTriangleReversed(ModelTable table, size_t t)
+{
+    std::swap(table.triangles[t][1], table.triangles[t][2]);
+    return table;
+}
+
+// Two tables as one, the second's vertices moved by shift.
+inline ModelTable Joined(ModelTable table, const ModelTable& other, const Vec3& shift = {})
+{
+    const auto offset = static_cast<int32_t>(table.vertices.size());
+    for (const Vec3& v : other.vertices) table.vertices.push_back({v.x + shift.x, v.y + shift.y, v.z + shift.z});
+    for (const Triangle& f : other.triangles) table.triangles.push_back({f[0] + offset, f[1] + offset, f[2] + offset});
+    return table;
 }
 
 }  // namespace vorlane::test

@@ -7,31 +7,10 @@
 
 #include "bench/hard_meshes.h"
 #include "bench/mesh_generator.h"
+#include "test_support.h"
 
 namespace vorlane {
 namespace {
-
-ModelTable WithoutFirstTriangle(ModelTable table)
-{
-    table.triangles.erase(table.triangles.begin());
-    return table;
-}
-
-ModelTable WithTriangleReversed(ModelTable table, size_t t)
-{
-    std::swap(table.triangles[t][1], table.triangles[t][2]);
-    return table;
-}
-
-ModelTable TwoSeparateIcosahedra()
-{
-    ModelTable table = Icosphere(0, 1.0f);
-    const ModelTable other = Icosphere(0, 1.0f);
-    const auto offset = static_cast<int32_t>(table.vertices.size());
-    for (const Vec3& v : other.vertices) table.vertices.push_back({v.x + 3.0f, v.y, v.z});
-    for (const Triangle& f : other.triangles) table.triangles.push_back({f[0] + offset, f[1] + offset, f[2] + offset});
-    return table;
-}
 
 // Each mesh fails exactly one check; the message names the first failing
 // check and the lowest edge or vertex where it fails.
@@ -49,18 +28,18 @@ TEST(CheckSphereTopology, NamesTheFirstFailingCheck)
         {"repeated corner", repeated, "triangle 3 names one vertex twice"},
         {"index out of range", outOfRange, "triangle 4 names vertex 12, which does not exist"},
         // Icosphere(1)'s first triangle is (0, 12, 14): three open edges.
-        {"open", WithoutFirstTriangle(Icosphere(1, 1.0f)), "the mesh is not closed: edge (0, 12) is held by 1 triangle"},
+        {"open", test::WithoutTriangle(Icosphere(1, 1.0f), 0), "the mesh is not closed: edge (0, 12) is held by 1 triangle"},
         // Two tetrahedra on a shared face that is kept: its sides are held by 3.
         {"edge held by three", ModelTable{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, -1}},
                                           {{0, 1, 3}, {1, 2, 3}, {2, 0, 3}, {1, 0, 4}, {2, 1, 4}, {0, 2, 4}, {0, 1, 2}}},
          "the mesh is not manifold: edge (0, 1) is held by 3 triangles"},
         {"non-manifold edge", EdgeSharingCubes(1), "the mesh is not manifold: edge (5, 6) is held by 4 triangles"},
-        {"reversed triangle", WithTriangleReversed(Icosphere(1, 1.0f), 5),
+        {"reversed triangle", test::WithTriangleReversed(Icosphere(1, 1.0f), 5),
          "the mesh is not manifold: edge (5, 14) runs the same way in triangles 2 and 5"},
         {"pinched vertex", PinchedCubes(1), "the mesh is not manifold: vertex 6 joins 2 separate fans of triangles"},
         {"torus", SquareTorus(2), "the mesh has genus 1 (V - E + F = 0)"},
         {"two tori", SquareTorus(2, true), "the mesh has genus 2 (V - E + F = 0)"},
-        {"two spheres", TwoSeparateIcosahedra(), "the mesh has 2 separate pieces"},
+        {"two spheres", test::Joined(Icosphere(0, 1.0f), Icosphere(0, 1.0f), {3.0f, 0.0f, 0.0f}), "the mesh has 2 separate pieces"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

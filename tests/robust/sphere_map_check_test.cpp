@@ -5,6 +5,7 @@
 #include "bench/mesh_generator.h"
 #include "geometry/model_catalogue.h"
 #include "robust/sphere_map_check.h"
+#include "test_support.h"
 
 namespace vorlane {
 namespace {
@@ -16,37 +17,15 @@ struct Refusal {
     const char* says;
 };
 
-ModelTable WithoutLastTriangle(ModelTable t)
-{
-    t.triangles.pop_back();
-    return t;
-}
-
-ModelTable WithFlippedTriangle(ModelTable t, size_t i)
-{
-    std::swap(t.triangles[i][1], t.triangles[i][2]);
-    return t;
-}
-
-ModelTable TwoNestedSpheres()
-{
-    ModelTable inner = Icosphere(1, 20.0f);
-    ModelTable outer = Icosphere(1, 40.0f);
-    const int32_t offset = static_cast<int32_t>(inner.vertices.size());
-    for (const Vec3& v : outer.vertices) inner.vertices.push_back(v);
-    for (const Triangle& t : outer.triangles) inner.triangles.push_back({t[0] + offset, t[1] + offset, t[2] + offset});
-    return inner;
-}
-
 TEST(CheckSphereMap, UnsoundMeshesAreRefusedWithTheirFirstFault)
 {
     const Refusal refusals[] = {
-        {"open", WithoutLastTriangle(CubeTable()), {0, 0, 0}, "source mesh refused: it is not closed: edge (2, 3) of triangle 5 is in 1 triangle"},
-        {"flipped", WithFlippedTriangle(CubeTable(), 3), {0, 0, 0},
+        {"open", test::WithoutTriangle(CubeTable(), 11), {0, 0, 0}, "source mesh refused: it is not closed: edge (2, 3) of triangle 5 is in 1 triangle"},
+        {"flipped", test::WithTriangleReversed(CubeTable(), 3), {0, 0, 0},
          "source mesh refused: it is not consistently oriented: triangle 3 runs edge (1, 6) the same way as triangle 2"},
         {"centre outside", CubeTable(), {20, 20, 20}, "source mesh refused: it is not star-shaped about its centre: triangle 0 is seen edge-on or from behind"},
         {"centre on a face", CubeTable(), {0, 0, 25}, "source mesh refused: it is not star-shaped about its centre: triangle 8 is seen edge-on or from behind"},
-        {"wraps twice", TwoNestedSpheres(), {0, 0, 0}, "source mesh refused: it is not star-shaped about its centre: triangle 0 and triangle "},
+        {"wraps twice", test::Joined(Icosphere(1, 20.0f), Icosphere(1, 40.0f)), {0, 0, 0}, "source mesh refused: it is not star-shaped about its centre: triangle 0 and triangle "},
         {"repeated corner", ModelTable{CubeTable().vertices, {{0, 0, 1}}}, {0, 0, 0}, "source mesh refused: triangle 0 names one vertex twice"},
         {"missing vertex", ModelTable{CubeTable().vertices, {{0, 1, 8}}}, {0, 0, 0}, "source mesh refused: triangle 0 names vertex 8, which does not exist"},
         {"empty", ModelTable{}, {0, 0, 0}, "source mesh refused: it has no triangles"},
