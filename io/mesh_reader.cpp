@@ -27,13 +27,13 @@ namespace {
 using mesh_reading::ReadMeter;
 using mesh_reading::ReadFailure;
 
-ModelTable Read(std::string_view bytes, MeshFormat format, const ReadMeter& progress)
+ModelTable Read(std::string_view bytes, MeshFormat format, const ReadMeter& progress, std::vector<int32_t>* renumbered)
 {
     if (bytes.empty()) throw ReadFailure("the file is empty");
     switch (format) {
-        case MeshFormat::Obj: return mesh_reading::ReadObj(bytes, progress);
-        case MeshFormat::Off: return mesh_reading::ReadOff(bytes, progress);
-        case MeshFormat::Ply: return mesh_reading::ReadPly(bytes, progress);
+        case MeshFormat::Obj: return mesh_reading::ReadObj(bytes, progress, renumbered);
+        case MeshFormat::Off: return mesh_reading::ReadOff(bytes, progress, renumbered);
+        case MeshFormat::Ply: return mesh_reading::ReadPly(bytes, progress, renumbered);
         case MeshFormat::Stl: return mesh_reading::ReadStl(bytes, progress);
     }
     throw ReadFailure("unknown format");
@@ -98,7 +98,10 @@ MeshReadResult Guarded(const std::string& name, ReadTable read)
 MeshReadResult ReadBytes(std::string_view bytes, MeshFormat format, const std::string& name,
                          const Progress& progress)
 {
-    return Guarded(name, [&] { return Read(bytes, format, ReadMeter(&progress)); });
+    std::vector<int32_t> renumbered;
+    MeshReadResult result = Guarded(name, [&] { return Read(bytes, format, ReadMeter(&progress), &renumbered); });
+    if (result.error.empty()) result.renumbered = std::move(renumbered);
+    return result;
 }
 
 }  // namespace

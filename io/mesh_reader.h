@@ -24,6 +24,10 @@ struct MeshReadResult {
     // Triangles in the file's winding; polygons are split into triangles,
     // STL's repeated corners are one vertex, vertices no face uses are dropped.
     ModelTable table;
+    // By vertex as the file numbers them (from 0), its vertex in table, or
+    // -1 where no face uses it: the table numbers vertices by first use.
+    // Empty for STL, whose file numbers no vertex.
+    std::vector<int32_t> renumbered;
 };
 
 // Reads the mesh file at path, its format chosen by the extension. Refuses

@@ -234,7 +234,7 @@ std::string Shown(std::string_view bytes)
     return "'" + Escaped(bytes.substr(0, Limit)) + (bytes.size() > Limit ? "...'" : "'");
 }
 
-ModelTable BuildTable(const FaceList& faces, int indexBase, const ReadMeter& progress)
+ModelTable BuildTable(const FaceList& faces, int indexBase, const ReadMeter& progress, std::vector<int32_t>* renumbered)
 {
     const std::vector<Vec3>& points = faces.points;
     if (points.empty()) throw ReadFailure("the file holds no vertices");
@@ -272,12 +272,12 @@ ModelTable BuildTable(const FaceList& faces, int indexBase, const ReadMeter& pro
     }
     if (triangles.empty()) throw ReadFailure("the file holds no faces");
 
-    std::vector<int32_t> renumbered(points.size(), -1);
+    std::vector<int32_t> slots(points.size(), -1);
     ModelTable table;
     table.vertices.reserve(points.size());
     for (Triangle& triangle : triangles) {
         for (int32_t& corner : triangle) {
-            int32_t& slot = renumbered[static_cast<std::size_t>(corner)];
+            int32_t& slot = slots[static_cast<std::size_t>(corner)];
             if (slot < 0) {
                 slot = static_cast<int32_t>(table.vertices.size());
                 table.vertices.push_back(points[static_cast<std::size_t>(corner)]);
@@ -286,6 +286,7 @@ ModelTable BuildTable(const FaceList& faces, int indexBase, const ReadMeter& pro
         }
     }
     table.triangles = std::move(triangles);
+    if (renumbered) *renumbered = std::move(slots);
     return table;
 }
 

@@ -106,11 +106,12 @@ struct FaceList {
 // polygon on its first corner dropped. indexBase is how the file counts
 // vertices, for the messages. Refuses non-finite points, indices out of
 // range, and files without vertices or faces.
-ModelTable BuildTable(const FaceList& faces, int indexBase, const ReadMeter& progress);
+// renumbered, if given, gets the table vertex of each point (-1 if unused).
+ModelTable BuildTable(const FaceList& faces, int indexBase, const ReadMeter& progress, std::vector<int32_t>* renumbered = nullptr);
 
-ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress);
-ModelTable ReadOff(std::string_view bytes, const ReadMeter& progress);
-ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress);
+ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered);
+ModelTable ReadOff(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered);
+ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered);
 ModelTable ReadStl(std::string_view bytes, const ReadMeter& progress);
 
 }  // namespace vorlane::mesh_reading

@@ -206,7 +206,7 @@ std::string PrepareObj(std::string_view bytes, const ReadMeter& progress)
 
 }  // namespace
 
-ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress)
+ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered)
 {
     const std::string text = PrepareObj(bytes, progress);
     progress.Report("reading OBJ", 0.0);
@@ -219,7 +219,7 @@ ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress)
         throw ReadFailure(message.empty() ? "the reader refused the file"
                                           : "the reader refused the file: " + Escaped(message));
     }
-    return BuildTable(importer.faces, 1, progress);
+    return BuildTable(importer.faces, 1, progress, renumbered);
 }
 
 }  // namespace vorlane::mesh_reading

@@ -34,7 +34,7 @@ private:
 
 }  // namespace
 
-ModelTable ReadOff(std::string_view bytes, const ReadMeter& progress)
+ModelTable ReadOff(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered)
 {
     ContentLines lines(bytes);
     std::vector<std::string_view> tokens;
@@ -102,7 +102,7 @@ ModelTable ReadOff(std::string_view bytes, const ReadMeter& progress)
         if (!sound)
             throw ReadFailure(AtLine(lines.Number()) + "a face needs its corner count and that many vertex indices");
     }
-    return BuildTable(faces, 0, progress);
+    return BuildTable(faces, 0, progress, renumbered);
 }
 
 }  // namespace vorlane::mesh_reading

@@ -436,7 +436,7 @@ void ReadAsciiElements(const Header& header, std::string_view data, FaceList& fa
 
 }  // namespace
 
-ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress)
+ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered)
 {
     const Header header = ReadHeader(bytes);
     Place place;
@@ -449,7 +449,7 @@ ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress)
         ReadBinaryElements(header, data, faces, place, progress);
     else
         ReadAsciiElements(header, data, faces, place, progress);
-    return BuildTable(faces, 0, progress);
+    return BuildTable(faces, 0, progress, renumbered);
 }
 
 }  // namespace vorlane::mesh_reading

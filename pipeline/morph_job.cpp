@@ -19,6 +19,7 @@ struct LoadedModel {
     std::string error;
     bool builtIn = false;
     Polyhedron model;
+    std::vector<int32_t> renumbered;  // by vertex of the file, its vertex in model (see MeshReadResult)
 };
 
 LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& given, const std::optional<Vec3>& centre,
@@ -44,6 +45,7 @@ LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& g
         loaded.error = read.error;
         return loaded;
     }
+    loaded.renumbered = std::move(read.renumbered);
     PreparedModel prepared = PrepareMesh(std::move(read.table), {centre, embedding}, argument, progress);
     loaded.error = std::move(prepared.error);
     loaded.model = std::move(prepared.model);
@@ -73,6 +75,32 @@ std::string Align(const Polyhedron& source, Polyhedron& target, const std::vecto
     target.map = SphereMap::Spherical;
     job.alignment = alignment.method;
     job.alignmentFellBack = alignment.fellBack;
+    return {};
+}
+
+// Landmarks as the files number vertices, in the tables' numbering, which
+// drops unused vertices and numbers the rest by first use. A number past
+// the file's vertices is kept, for the alignment to refuse by its own.
+std::string InTableNumbering(const std::vector<LandmarkPair>& given, const std::vector<int32_t>& sourceSlots,
+                             const std::vector<int32_t>& targetSlots, std::vector<LandmarkPair>& landmarks)
+{
+    const auto known = [](int32_t v, const std::vector<int32_t>& slots) {
+        return slots.empty() || v < 0 || static_cast<std::size_t>(v) >= slots.size();
+    };
+    const auto translate = [&](int32_t v, const std::vector<int32_t>& slots) {
+        return known(v, slots) ? v : slots[static_cast<std::size_t>(v)];
+    };
+    for (std::size_t k = 0; k < given.size(); ++k) {
+        const LandmarkPair pair{translate(given[k].source, sourceSlots), translate(given[k].target, targetSlots)};
+        const bool sourceUnused = !known(given[k].source, sourceSlots) && pair.source < 0;
+        const bool targetUnused = !known(given[k].target, targetSlots) && pair.target < 0;
+        if (sourceUnused || targetUnused) {
+            const bool source = sourceUnused;
+            return "landmarks: landmark " + std::to_string(k + 1) + " names " + (source ? "source" : "target") + " vertex " +
+                   std::to_string(source ? given[k].source : given[k].target) + ", which no face of the file uses";
+        }
+        landmarks.push_back(pair);
+    }
     return {};
 }
 
@@ -149,7 +177,9 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
             job.alignment = "one shape: the maps follow each other";
         } else {
             if (progress) progress("aligning", 0.0);
-            job.error = Align(turnedSource, turnedTarget, request.landmarks, job);
+            std::vector<LandmarkPair> landmarks;
+            job.error = InTableNumbering(request.landmarks, source.renumbered, target.renumbered, landmarks);
+            if (job.error.empty()) job.error = Align(turnedSource, turnedTarget, landmarks, job);
             if (!job.error.empty()) return job;
         }
     }

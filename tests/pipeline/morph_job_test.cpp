@@ -220,6 +220,39 @@ TEST(MorphJob, GivenModelsAreMergedInPlaceAndNeverTurned)
     EXPECT_EQ(icosahedron.vertices, BuildIcosahedron({0, 0, 0}).vertices);
 }
 
+// Landmarks name vertices as the file numbers them, though the reader
+// numbers them by first use and drops those no face uses: an icosahedron
+// written with its vertices in reverse, after one no face uses.
+TEST(MorphJob, LandmarksFollowTheFilesNumbering)
+{
+    test::ScratchDirectory scratch;
+    const ModelTable ico = IcosahedronTable();
+    const int32_t n = static_cast<int32_t>(ico.vertices.size());
+    std::ofstream off("reversed.off");
+    off.precision(9);
+    off << "OFF\n" << n + 1 << ' ' << ico.triangles.size() << " 0\n0 0 0\n";
+    for (int32_t v = n - 1; v >= 0; --v) off << ico.vertices[static_cast<size_t>(v)].x << ' ' << ico.vertices[static_cast<size_t>(v)].y << ' ' << ico.vertices[static_cast<size_t>(v)].z << '\n';
+    for (const Triangle& t : ico.triangles) off << "3 " << n - t[0] << ' ' << n - t[1] << ' ' << n - t[2] << '\n';
+    off.close();
+    const Polyhedron cube = FindCatalogueModel("cube")->build({});
+    MorphRequest request;
+    request.source = "reversed.off";
+    request.target = "cube";
+    request.sourceCentre = Vec3{};
+    request.landmarks = {{3, 5}};  // file vertex 3 is the icosahedron's vertex n - 3
+    const MorphJob job = RunMorphJob(request);
+    ASSERT_EQ(job.error, "");
+    const MorphMesh& mesh = job.merged.mesh;
+    size_t at = mesh.startPositions.size();
+    for (size_t v = 0; v < job.source->vertices.size(); ++v) {
+        if (mesh.startPositions[v] == ico.vertices[static_cast<size_t>(n - 3)]) at = v;
+    }
+    ASSERT_LT(at, mesh.startPositions.size());
+    EXPECT_TRUE(mesh.endPositions[at] == cube.vertices[5]);
+    request.landmarks = {{0, 5}};
+    EXPECT_EQ(RunMorphJob(request).error, "landmarks: landmark 1 names source vertex 0, which no face of the file uses");
+}
+
 }  // namespace
 
 // Landmark files that hold nothing, or are no files, get the reason; a FIFO
