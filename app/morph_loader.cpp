@@ -1,10 +1,9 @@
 #include "app/morph_loader.h"
 
-#include <memory>
 #include <new>
-#include <system_error>
 #include <utility>
 
+#include "base/two_halves.h"
 #include "io/gltf_reader.h"
 #include "io/morph_triangles.h"
 #include "pipeline/morph_job.h"
@@ -60,17 +59,8 @@ LoadedMorph LoadMorph(const ViewerInput& input, const Progress& progress)
     return loaded;
 }
 
-MorphLoader::MorphLoader(ViewerInput input)
-{
-    // note: the input is kept apart from the thread, which may fail to start after taking it.
-    const auto kept = std::make_shared<const ViewerInput>(std::move(input));
-    try {
-        thread_ = std::thread([this, kept] { Run(*kept); });
-    } catch (const std::system_error&) {
-        // No thread to be had: load now; the window waits, but opens.
-        Run(*kept);
-    }
-}
+// note: with no thread to be had, the load runs now; the window waits, but opens.
+MorphLoader::MorphLoader(ViewerInput input) : thread_(StartOrRun([this, input = std::move(input)] { Run(input); })) {}
 
 MorphLoader::~MorphLoader() { Cancel(); }
 

@@ -57,7 +57,7 @@ private:
     std::string phase_;
     double fraction_ = 0.0;
     LoadedMorph result_;
-    std::thread thread_;
+    std::thread thread_;  // last: it starts once everything above exists
 };
 
 }  // namespace vorlane

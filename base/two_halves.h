@@ -7,14 +7,32 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace vorlane {
 
 // Below this many items a second thread costs more than it saves.
 constexpr std::size_t HalvesFrom = 8192;
+
+// Starts work on a thread of its own or, where no thread can be had (a
+// memory or process limit), runs it here and now and returns a thread that
+// is not joinable.
+template <class F>
+std::thread StartOrRun(F&& work)
+{
+    // note: kept apart from the thread, which may fail to start after taking it.
+    const auto task = std::make_shared<std::decay_t<F>>(std::forward<F>(work));
+    try {
+        return std::thread([task] { (*task)(); });
+    } catch (const std::system_error&) {
+        (*task)();
+        return {};
+    }
+}
 
 // Runs first and second, on two threads when parallel, else in turn; in
 // turn too when no second thread can be had (a memory or process limit),

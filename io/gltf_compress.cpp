@@ -155,19 +155,6 @@ void IntegerBounds(const std::vector<Short4>& items, GltfAccessor& accessor)
     }
 }
 
-void FloatBounds(const std::vector<Vec3>& items, GltfAccessor& accessor)
-{
-    accessor.min.assign(3, std::numeric_limits<double>::infinity());
-    accessor.max.assign(3, -std::numeric_limits<double>::infinity());
-    for (const Vec3& item : items) {
-        const float c[3] = {item.x, item.y, item.z};
-        for (std::size_t k = 0; k < 3; ++k) {
-            accessor.min[k] = std::min(accessor.min[k], static_cast<double>(c[k]));
-            accessor.max[k] = std::max(accessor.max[k], static_cast<double>(c[k]));
-        }
-    }
-}
-
 // The positions and offsets as stored, and where a viewer shows the end.
 struct Layout {
     bool quantised = true;  // positions as shorts on frame, else floats as given (frame the identity)
@@ -291,7 +278,7 @@ EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start
         IntegerBounds(layout.positions, out.document.accessors.back());
     } else {
         AddEncoded(out, EncodeVertices(layout.floatPositions), count, 12, "ATTRIBUTES", ArrayBuffer, Float, "VEC3", false);
-        FloatBounds(layout.floatPositions, out.document.accessors.back());
+        FloatBounds(layout.floatPositions.data(), count, out.document.accessors.back());
     }
 
     std::vector<Byte4> normals(count);
@@ -307,7 +294,7 @@ EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start
         IntegerBounds(layout.offsets, out.document.accessors.back());
     } else {
         AddEncoded(out, EncodeVertices(layout.floatOffsets), count, 12, "ATTRIBUTES", ArrayBuffer, Float, "VEC3", false);
-        FloatBounds(layout.floatOffsets, out.document.accessors.back());
+        FloatBounds(layout.floatOffsets.data(), count, out.document.accessors.back());
     }
     AddEncoded(out, EncodeVertices(normalOffsets), count, 12, "ATTRIBUTES", ArrayBuffer, Float, "VEC3", false);
     for (const std::vector<unsigned char>& blob : out.blobs) out.pieces.push_back({blob.data(), blob.size()});

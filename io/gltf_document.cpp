@@ -2,6 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <limits>
+
 #include "io/gltf_writer.h"
 
 namespace vorlane {
@@ -89,6 +92,19 @@ std::string GltfJson(const GltfDocument& document)
     root["scene"] = 0;
     root["scenes"] = Json::array({{{"nodes", Json::array({0})}}});
     return root.dump();
+}
+
+void FloatBounds(const Vec3* values, std::size_t count, GltfAccessor& accessor)
+{
+    accessor.min.assign(3, std::numeric_limits<double>::infinity());
+    accessor.max.assign(3, -std::numeric_limits<double>::infinity());
+    for (std::size_t i = 0; i < count; ++i) {
+        const float c[3] = {values[i].x, values[i].y, values[i].z};
+        for (std::size_t k = 0; k < 3; ++k) {
+            accessor.min[k] = std::min(accessor.min[k], static_cast<double>(c[k]));
+            accessor.max[k] = std::max(accessor.max[k], static_cast<double>(c[k]));
+        }
+    }
 }
 
 }  // namespace vorlane

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "geometry/vec3.h"
+
 namespace vorlane {
 
 // glTF's codes for buffer targets and component types.
@@ -75,5 +77,8 @@ struct GltfPiece {
 
 // The document as one line of JSON.
 std::string GltfJson(const GltfDocument& document);
+
+// Sets accessor's min and max to the bounds of count float vectors.
+void FloatBounds(const Vec3* values, std::size_t count, GltfAccessor& accessor);
 
 }  // namespace vorlane

@@ -8,9 +8,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
-#include <system_error>
 #include <thread>
-#include <type_traits>
 #include <vector>
 
 #include "base/huge_pages.h"
@@ -53,13 +51,7 @@ public:
     {
         Join();
         if (!threaded) return work();
-        // note: kept apart from the thread, which may fail to start after taking it.
-        const auto task = std::make_shared<std::decay_t<F>>(std::forward<F>(work));
-        try {
-            thread_ = std::thread([task] { (*task)(); });
-        } catch (const std::system_error&) {
-            (*task)();
-        }
+        thread_ = StartOrRun(std::forward<F>(work));
     }
     void Join()
     {
@@ -133,19 +125,6 @@ std::string MakeOffsets(GltfArrays& arrays, EndError& shown)
     return {};
 }
 
-void Bounds(const Vec3* values, std::size_t count, GltfAccessor& accessor)
-{
-    accessor.min.assign(3, std::numeric_limits<double>::infinity());
-    accessor.max.assign(3, -std::numeric_limits<double>::infinity());
-    for (std::size_t i = 0; i < count; ++i) {
-        const float c[3] = {values[i].x, values[i].y, values[i].z};
-        for (std::size_t k = 0; k < 3; ++k) {
-            accessor.min[k] = std::min(accessor.min[k], static_cast<double>(c[k]));
-            accessor.max[k] = std::max(accessor.max[k], static_cast<double>(c[k]));
-        }
-    }
-}
-
 // Appends a plain view and its accessor over bytes of buffer 0.
 void AddPlain(GltfDocument& document, uint64_t bytes, int target, int componentType, uint64_t count, const char* type)
 {
@@ -182,10 +161,10 @@ GltfDocument PlainDocument(const GltfArrays& arrays, std::vector<GltfPiece>& pie
     GltfDocument document;
     AddPlain(document, arrays.indices.corners.size() * 4, ElementArrayBuffer, UnsignedInt, arrays.indices.corners.size(), "SCALAR");
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
-    Bounds(arrays.start, n, document.accessors.back());
+    FloatBounds(arrays.start, n, document.accessors.back());
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
-    Bounds(arrays.offsets.data(), n, document.accessors.back());
+    FloatBounds(arrays.offsets.data(), n, document.accessors.back());
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
     pieces.push_back({arrays.indices.corners.data(), arrays.indices.corners.size() * 4});
     pieces.push_back({arrays.start, vectors});
@@ -350,7 +329,7 @@ GltfDocument StreamedDocument(const MorphMesh& mesh, const SurfaceNormals& atSta
     GltfDocument document;
     AddPlain(document, corners * 4, ElementArrayBuffer, UnsignedInt, corners, "SCALAR");
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
-    Bounds(mesh.startPositions.data(), n, document.accessors.back());
+    FloatBounds(mesh.startPositions.data(), n, document.accessors.back());
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
     problem = OffsetBounds(mesh.startPositions.data(), mesh.endPositions.data(), n, document.accessors.back(), shown);

@@ -84,16 +84,16 @@ std::string Align(const Polyhedron& source, Polyhedron& target, const std::vecto
 std::string InTableNumbering(const std::vector<LandmarkPair>& given, const std::vector<int32_t>& sourceSlots,
                              const std::vector<int32_t>& targetSlots, std::vector<LandmarkPair>& landmarks)
 {
-    const auto known = [](int32_t v, const std::vector<int32_t>& slots) {
-        return slots.empty() || v < 0 || static_cast<std::size_t>(v) >= slots.size();
+    const auto inFile = [](int32_t v, const std::vector<int32_t>& slots) {
+        return v >= 0 && static_cast<std::size_t>(v) < slots.size();
     };
     const auto translate = [&](int32_t v, const std::vector<int32_t>& slots) {
-        return known(v, slots) ? v : slots[static_cast<std::size_t>(v)];
+        return inFile(v, slots) ? slots[static_cast<std::size_t>(v)] : v;
     };
     for (std::size_t k = 0; k < given.size(); ++k) {
         const LandmarkPair pair{translate(given[k].source, sourceSlots), translate(given[k].target, targetSlots)};
-        const bool sourceUnused = !known(given[k].source, sourceSlots) && pair.source < 0;
-        const bool targetUnused = !known(given[k].target, targetSlots) && pair.target < 0;
+        const bool sourceUnused = inFile(given[k].source, sourceSlots) && pair.source < 0;
+        const bool targetUnused = inFile(given[k].target, targetSlots) && pair.target < 0;
         if (sourceUnused || targetUnused) {
             const bool source = sourceUnused;
             return "landmarks: landmark " + std::to_string(k + 1) + " names " + (source ? "source" : "target") + " vertex " +

@@ -66,6 +66,19 @@ std::string FindOverlap(const Polyhedron& model)
     return "the surface wraps around its centre more than once";
 }
 
+// The first triangle seen edge-on or from behind from the centre, or the
+// number of triangles where none is.
+size_t FirstNotFacing(const Polyhedron& model)
+{
+    for (size_t t = 0; t < model.faces.size(); ++t) {
+        const Triangle& f = model.faces[t];
+        if (Orient3(model.vertices[static_cast<size_t>(f[0])], model.vertices[static_cast<size_t>(f[1])],
+                    model.vertices[static_cast<size_t>(f[2])]) <= 0)
+            return t;
+    }
+    return model.faces.size();
+}
+
 // How many times a closed surface of positive triangles covers the sphere:
 // how many triangles hold a direction on none of their sides, found by exact
 // signs (the total solid angle over 4 pi, without an arctangent each).
@@ -179,12 +192,8 @@ std::string ValidateSphereCover(const Polyhedron& model)
     }
     if (!worst.empty()) return worst;
 
-    for (size_t t = 0; t < model.faces.size(); ++t) {
-        const Triangle& f = model.faces[t];
-        if (Orient3(model.vertices[static_cast<size_t>(f[0])], model.vertices[static_cast<size_t>(f[1])],
-                    model.vertices[static_cast<size_t>(f[2])]) <= 0) {
-            return "it is not star-shaped about its centre: " + TriangleName(t) + " is seen edge-on or from behind";
-        }
+    if (const size_t t = FirstNotFacing(model); t < model.faces.size()) {
+        return "it is not star-shaped about its centre: " + TriangleName(t) + " is seen edge-on or from behind";
     }
     // Closed, oriented and facing the centre everywhere: the projection covers
     // the sphere a whole number of times, once for a star-shaped surface.
@@ -194,12 +203,7 @@ std::string ValidateSphereCover(const Polyhedron& model)
 
 bool CoversSphereOnce(const Polyhedron& model)
 {
-    for (const Triangle& f : model.faces) {
-        if (Orient3(model.vertices[static_cast<size_t>(f[0])], model.vertices[static_cast<size_t>(f[1])],
-                    model.vertices[static_cast<size_t>(f[2])]) <= 0)
-            return false;
-    }
-    return !model.faces.empty() && CoverCount(model) == 1;
+    return !model.faces.empty() && FirstNotFacing(model) == model.faces.size() && CoverCount(model) == 1;
 }
 
 std::string CheckSphereMap(const Polyhedron& model, const std::string& role, const Progress& progress)
