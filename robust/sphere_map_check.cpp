@@ -117,22 +117,12 @@ int64_t CoverCount(const Polyhedron& model)
     return std::lround(total / (4.0 * M_PI));
 }
 
-}  // namespace
-
-std::string ValidateSphereCover(const Polyhedron& model)
+// The first edge that is not in exactly two triangles running it opposite
+// ways, named; empty where there is none. Corners in range and distinct.
+std::string FirstEdgeFault(const Polyhedron& model)
 {
-    if (model.faces.empty()) return "it has no triangles";
     const int32_t vertexCount = static_cast<int32_t>(model.vertices.size());
-    for (size_t t = 0; t < model.faces.size(); ++t) {
-        const Triangle& f = model.faces[t];
-        for (int32_t v : f) {
-            if (v < 0 || v >= vertexCount) return TriangleName(t) + " names vertex " + std::to_string(v) + ", which does not exist";
-        }
-        if (f[0] == f[1] || f[1] == f[2] || f[0] == f[2]) return TriangleName(t) + " names one vertex twice";
-    }
-
-    // Every undirected edge in exactly two triangles, running opposite ways:
-    // the sides of all triangles grouped by their lower end.
+    // The sides of all triangles grouped by their lower end.
     struct Side {
         int32_t high;
         bool forward;  // runs low -> high in its triangle
@@ -190,7 +180,72 @@ std::string ValidateSphereCover(const Polyhedron& model)
             i = j;
         }
     }
-    if (!worst.empty()) return worst;
+    return worst;
+}
+
+// Whether every edge is in exactly two triangles running it opposite ways,
+// in linear time and without naming an edge: at each vertex the corners'
+// previous vertices are distinct and each is one of their next vertices,
+// so that both are the same vertices, each once (each directed side once,
+// and its reverse too). Corners in range and distinct.
+bool EveryEdgeTwinned(const Polyhedron& model)
+{
+    const size_t vertexCount = model.vertices.size();
+    std::vector<uint32_t> first(vertexCount + 1, 0);
+    for (const Triangle& f : model.faces) {
+        for (const int32_t v : f) ++first[static_cast<size_t>(v) + 1];
+    }
+    std::partial_sum(first.begin(), first.end(), first.begin());
+    struct Corner {
+        int32_t next, previous;
+    };
+    std::vector<Corner> corners;
+    ReserveHuge(corners, model.faces.size() * 3);
+    corners.resize(model.faces.size() * 3);
+    {
+        std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+        for (const Triangle& f : model.faces) {
+            corners[fill[static_cast<size_t>(f[0])]++] = {f[1], f[2]};
+            corners[fill[static_cast<size_t>(f[1])]++] = {f[2], f[0]};
+            corners[fill[static_cast<size_t>(f[2])]++] = {f[0], f[1]};
+        }
+    }
+    // note: 2u + 1 marks u's next vertices, 2u + 2 those matched by a
+    // previous one; no other vertex's marks take either value.
+    std::vector<uint32_t> mark(vertexCount, 0);
+    for (size_t u = 0; u < vertexCount; ++u) {
+        const uint32_t leaving = 2 * static_cast<uint32_t>(u) + 1, matched = leaving + 1;
+        const Corner* const begin = corners.data() + first[u];
+        const Corner* const end = corners.data() + first[u + 1];
+        for (const Corner* c = begin; c != end; ++c) mark[static_cast<size_t>(c->next)] = leaving;
+        for (const Corner* c = begin; c != end; ++c) {
+            uint32_t& m = mark[static_cast<size_t>(c->previous)];
+            if (m != leaving) return false;
+            m = matched;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string ValidateSphereCover(const Polyhedron& model)
+{
+    if (model.faces.empty()) return "it has no triangles";
+    const int32_t vertexCount = static_cast<int32_t>(model.vertices.size());
+    for (size_t t = 0; t < model.faces.size(); ++t) {
+        const Triangle& f = model.faces[t];
+        for (int32_t v : f) {
+            if (v < 0 || v >= vertexCount) return TriangleName(t) + " names vertex " + std::to_string(v) + ", which does not exist";
+        }
+        if (f[0] == f[1] || f[1] == f[2] || f[0] == f[2]) return TriangleName(t) + " names one vertex twice";
+    }
+
+    // note: the linear pass accepts; only where it fails does the grouping
+    // look for the fault to name.
+    if (!EveryEdgeTwinned(model)) {
+        if (std::string fault = FirstEdgeFault(model); !fault.empty()) return fault;
+    }
 
     if (const size_t t = FirstNotFacing(model); t < model.faces.size()) {
         return "it is not star-shaped about its centre: " + TriangleName(t) + " is seen edge-on or from behind";

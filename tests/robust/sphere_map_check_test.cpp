@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "bench/mesh_generator.h"
@@ -41,6 +42,57 @@ TEST(CheckSphereMap, UnsoundMeshesAreRefusedWithTheirFirstFault)
         EXPECT_EQ(error.rfind(r.says, 0), 0u) << error;
         EXPECT_EQ(CheckSphereMap(bad, "target").rfind("target mesh refused: ", 0), 0u);
     }
+}
+
+// Closed and oriented by trying every pair of sides: each side u -> v the
+// only one running so, and exactly one running v -> u.
+bool EverySideOnceEachWay(const ModelTable& table)
+{
+    for (const Triangle& f : table.triangles) {
+        for (size_t i = 0; i < 3; ++i) {
+            int along = 0, against = 0;
+            for (const Triangle& g : table.triangles) {
+                for (size_t j = 0; j < 3; ++j) {
+                    along += g[j] == f[i] && g[(j + 1) % 3] == f[(i + 1) % 3];
+                    against += g[j] == f[(i + 1) % 3] && g[(j + 1) % 3] == f[i];
+                }
+            }
+            if (along != 1 || against != 1) return false;
+        }
+    }
+    return true;
+}
+
+// Seeded damage to an icosphere (triangles dropped, reversed, repeated or
+// given another corner; sound pieces added): an edge fault is named exactly
+// where trying every pair finds one, so the fast pass accepts nothing open.
+TEST(ValidateSphereCover, NamesAnEdgeFaultExactlyWhereEveryPairOfSidesFindsOne)
+{
+    std::mt19937 random(24);
+    int sound = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+        ModelTable table = Icosphere(1, 10.0f);
+        for (int d = 0; d <= trial % 3; ++d) {
+            const size_t t = random() % table.triangles.size();
+            const auto v = static_cast<int32_t>(random() % table.vertices.size());
+            Triangle& f = table.triangles[t];
+            switch (random() % 5) {
+            case 0: table = test::WithoutTriangle(table, t); break;
+            case 1: table = test::WithTriangleReversed(table, t); break;
+            case 2: table.triangles.push_back(f); break;
+            case 3: if (v != f[1] && v != f[2]) f[0] = v; break;
+            default: table = test::Joined(table, ModelTable{Icosphere(0, 1.0f).vertices, {{0, 1, 2}, {0, 2, 1}}});
+            }
+        }
+        Polyhedron model;
+        model.vertices = table.vertices;
+        model.faces = table.triangles;
+        const std::string problem = ValidateSphereCover(model);
+        const bool edgeFault = problem.rfind("it is not closed", 0) == 0 || problem.rfind("it is not consistently oriented", 0) == 0;
+        EXPECT_EQ(edgeFault, !EverySideOnceEachWay(table)) << trial << ": " << problem;
+        sound += !edgeFault;
+    }
+    EXPECT_EQ(sound, 35);  // the pieces added alone, or damage undone
 }
 
 TEST(CheckSphereMap, EveryCatalogueModelAboutTheOriginPasses)
