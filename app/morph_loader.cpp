@@ -48,7 +48,7 @@ LoadedMorph LoadMorph(const ViewerInput& input, const Progress& progress)
     }
     for (const std::string& argument : {input.request.source, input.request.target}) {
         if (!IsModelArgument(argument))
-            return Failure("'" + argument + "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)");
+            return Failure("'" + argument + "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl, .gltf, .glb)");
     }
     MorphJob job = RunMorphJob(input.request, progress);
     if (!job.error.empty()) return Failure(job.error);

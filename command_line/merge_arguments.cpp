@@ -25,7 +25,8 @@ std::string MergeUsage()
            "  SOURCE, TARGET: one of " +
            names +
            "; in the second form also a mesh file\n"
-           "    (.obj, .off, .ply, .stl): closed, manifold, of genus 0 (no hole through it)\n"
+           "    (.obj, .off, .ply, .stl, .gltf, .glb): closed, manifold, of genus 0 (no hole\n"
+           "    through it)\n"
            "  cx cy cz: the model's centre\n"
            "  The first form merges as the demo does: it prints the counts and writes\n"
            "    the face lists facelist1.txt and facelist2.txt into the working\n"

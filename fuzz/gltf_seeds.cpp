@@ -1,11 +1,12 @@
-// Writes the glTF reader fuzzer's seeds: one small morph in every form the
-// tool writes (binary and text, plain and compressed), each behind its form
-// byte.
+// Writes the glTF fuzzers' seeds: one small morph in every form the tool
+// writes (binary and text, plain and compressed) and a textured cube, each
+// behind its form byte (0 for .glb).
 #include <fstream>
 #include <iterator>
 #include <string>
 
 #include "geometry/model_catalogue.h"
+#include "gltf_files.h"
 #include "io/gltf_writer.h"
 #include "robust/merge_meshes.h"
 
@@ -30,5 +31,10 @@ int main(int argc, char** argv)
         std::ofstream(folder + "/" + form.name, std::ios::binary) << (form.container == vorlane::GltfContainer::Text ? '\1' : '\0') << bytes;
         std::remove(written.c_str());
     }
+    // note: the textured cube, plain and meshopt-packed, for the input-mesh fuzzer.
+    vorlane::test::CubeGltfOptions packed;
+    packed.mode = "ATTRIBUTES";
+    std::ofstream(folder + "/textured.glb", std::ios::binary) << '\0' << vorlane::test::CubeGltf().Glb();
+    std::ofstream(folder + "/packed.glb", std::ios::binary) << '\0' << vorlane::test::CubeGltf(packed).Glb();
     return 0;
 }

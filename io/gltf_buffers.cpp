@@ -131,7 +131,7 @@ bool DecodeBase64(std::string_view text, std::string& out)
     return true;
 }
 
-GltfBytes::GltfBytes(const Json& root, std::string folder, std::optional<std::string_view> binaryChunk)
+GltfBytes::GltfBytes(const Json& root, std::optional<std::string> folder, std::optional<std::string_view> binaryChunk)
     : root_(root), folder_(std::move(folder)), binaryChunk_(binaryChunk)
 {
     const Json* buffers = Member(root, "buffers");
@@ -140,9 +140,8 @@ GltfBytes::GltfBytes(const Json& root, std::string folder, std::optional<std::st
     views_.resize(views && views->is_array() ? views->size() : 0);
 }
 
-std::string GltfBytes::LoadUri(std::size_t index, const std::string& uri) const
+std::string GltfBytes::LoadUri(const std::string& what, const std::string& uri) const
 {
-    const std::string what = Named("buffer", index);
     std::string bytes;
     if (uri.rfind("data:", 0) == 0) {
         const std::size_t comma = uri.find(',');
@@ -155,10 +154,11 @@ std::string GltfBytes::LoadUri(std::size_t index, const std::string& uri) const
     std::filesystem::path relative;
     std::string reason;
     if (!RelativePath(uri, relative, reason)) throw GltfFailure(what + "'s uri " + reason);
-    const std::filesystem::path path = std::filesystem::path(folder_) / relative;
+    if (!folder_) throw GltfFailure(what + "'s uri names a file, but these bytes come from no folder");
+    const std::filesystem::path path = std::filesystem::path(*folder_) / relative;
     // note: a link inside the folder may still lead out of it.
     std::error_code error;
-    const std::filesystem::path base = std::filesystem::canonical(folder_.empty() ? "." : folder_, error);
+    const std::filesystem::path base = std::filesystem::canonical(folder_->empty() ? "." : *folder_, error);
     const std::filesystem::path real = std::filesystem::weakly_canonical(path, error);
     const auto [end, _] = std::mismatch(base.begin(), base.end(), real.begin(), real.end());
     if (error || end != base.end()) throw GltfFailure(what + "'s uri leaves the file's folder");
@@ -176,7 +176,7 @@ std::string_view GltfBytes::Buffer(std::size_t index)
     std::string_view bytes;
     if (uri) {
         if (!uri->is_string()) throw GltfFailure(what + "'s uri is not a string");
-        bytes = owned_.emplace_back(LoadUri(index, uri->get<std::string>()));
+        bytes = owned_.emplace_back(LoadUri(what, uri->get<std::string>()));
     } else if (index == 0 && binaryChunk_) {
         bytes = *binaryChunk_;
     } else {

@@ -18,124 +18,24 @@ namespace vorlane {
 
 namespace {
 
+using gltf_reading::Elements;
+using gltf_reading::Float;
+using gltf_reading::Byte;
+using gltf_reading::UnsignedByte;
+using gltf_reading::Short;
+using gltf_reading::UnsignedShort;
+using gltf_reading::UnsignedInt;
+using gltf_reading::Identity;
+using gltf_reading::Locate;
+using gltf_reading::Matrix;
+using gltf_reading::Multiply;
+using gltf_reading::NodeMatrix;
 using gltf_reading::GltfBytes;
 using gltf_reading::GltfFailure;
 using gltf_reading::Index;
 using gltf_reading::Json;
 using gltf_reading::Member;
 using gltf_reading::Whole;
-
-// Column-major 4 x 4, as glTF stores a node's matrix.
-using Matrix = std::array<double, 16>;
-constexpr Matrix Identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-
-enum Component { Byte = 5120, UnsignedByte = 5121, Short = 5122, UnsignedShort = 5123, UnsignedInt = 5125, Float = 5126 };
-
-std::size_t ComponentBytes(int type)
-{
-    switch (type) {
-        case Byte: case UnsignedByte: return 1;
-        case Short: case UnsignedShort: return 2;
-        case UnsignedInt: case Float: return 4;
-        default: return 0;
-    }
-}
-
-// One accessor's elements of components numbers each, stride bytes apart.
-struct Elements {
-    const unsigned char* first = nullptr;
-    std::size_t count = 0, stride = 0, components = 0;
-    int type = 0;
-    bool normalized = false;
-
-    double At(std::size_t element, std::size_t component) const
-    {
-        const unsigned char* at = first + element * stride + component * ComponentBytes(type);
-        int8_t i8; uint8_t u8; int16_t i16; uint16_t u16; uint32_t u32; float f;
-        switch (type) {
-            case Byte: std::memcpy(&i8, at, 1); return normalized ? std::max(i8 / 127.0, -1.0) : i8;
-            case UnsignedByte: std::memcpy(&u8, at, 1); return normalized ? u8 / 255.0 : u8;
-            case Short: std::memcpy(&i16, at, 2); return normalized ? std::max(i16 / 32767.0, -1.0) : i16;
-            case UnsignedShort: std::memcpy(&u16, at, 2); return normalized ? u16 / 65535.0 : u16;
-            case UnsignedInt: std::memcpy(&u32, at, 4); return u32;
-            default: std::memcpy(&f, at, 4); return f;
-        }
-    }
-};
-
-Elements Locate(const Json& root, GltfBytes& bytes, std::size_t index, const std::string& what, const char* type,
-                std::size_t components, std::initializer_list<int> types)
-{
-    const Json& accessor = root.at("accessors").at(index);
-    Elements out;
-    const Json* typeName = Member(accessor, "type");
-    const Json* componentType = Member(accessor, "componentType");
-    out.type = componentType && componentType->is_number_integer() ? componentType->get<int>() : 0;
-    bool known = false;
-    for (const int allowed : types) known = known || out.type == allowed;
-    if (!typeName || *typeName != type || !known) throw GltfFailure(what + " has an unexpected element type");
-    const Json* normalized = Member(accessor, "normalized");
-    out.normalized = normalized && normalized->is_boolean() && normalized->get<bool>();
-    if (out.normalized && (out.type == Float || out.type == UnsignedInt)) throw GltfFailure(what + " is normalized floats");
-    if (Member(accessor, "sparse") || !Member(accessor, "bufferView")) throw GltfFailure(what + " is sparse or has no buffer view");
-    const std::size_t view = Index(root, "bufferViews", accessor, "bufferView", what);
-    const std::string_view data = bytes.View(view);
-    const std::size_t elementBytes = ComponentBytes(out.type) * components;
-    out.components = components;
-    out.count = Whole(accessor, "count", what, 0, std::size_t(1) << 40);
-    out.stride = bytes.Stride(view) != 0 ? bytes.Stride(view) : elementBytes;
-    const std::size_t offset = Whole(accessor, "byteOffset", what, 0, std::size_t(1) << 40);
-    // note: each bound was checked above, so the products cannot wrap.
-    const std::size_t span = out.count == 0 ? 0 : offset + out.stride * (out.count - 1) + elementBytes;
-    if (out.stride < elementBytes || span > data.size()) throw GltfFailure(what + " runs past the end of its buffer");
-    out.first = reinterpret_cast<const unsigned char*>(data.data()) + offset;
-    return out;
-}
-
-Matrix Multiply(const Matrix& a, const Matrix& b)
-{
-    Matrix out{};
-    for (int c = 0; c < 4; ++c)
-        for (int r = 0; r < 4; ++r)
-            for (int k = 0; k < 4; ++k) out[4 * c + r] += a[4 * k + r] * b[4 * c + k];
-    return out;
-}
-
-std::vector<double> Numbers(const Json& node, const char* key, std::size_t count, const std::string& what)
-{
-    const Json* value = Member(node, key);
-    std::vector<double> out;
-    if (!value) return out;
-    if (!value->is_array() || value->size() != count) throw GltfFailure(what + "'s " + key + " is malformed");
-    for (const Json& number : *value) {
-        if (!number.is_number() || !std::isfinite(number.get<double>())) throw GltfFailure(what + "'s " + key + " is malformed");
-        out.push_back(number.get<double>());
-    }
-    return out;
-}
-
-Matrix NodeMatrix(const Json& node, const std::string& what)
-{
-    const std::vector<double> matrix = Numbers(node, "matrix", 16, what);
-    if (!matrix.empty()) {
-        Matrix out;
-        std::copy(matrix.begin(), matrix.end(), out.begin());
-        return out;
-    }
-    const std::vector<double> t = Numbers(node, "translation", 3, what);
-    const std::vector<double> q = Numbers(node, "rotation", 4, what);
-    const std::vector<double> s = Numbers(node, "scale", 3, what);
-    Matrix translate = Identity, rotate = Identity, scale = Identity;
-    if (!t.empty()) std::copy(t.begin(), t.end(), translate.begin() + 12);
-    if (!q.empty()) {
-        const double x = q[0], y = q[1], z = q[2], w = q[3];
-        rotate = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w), 0,
-                  2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w), 0,
-                  2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y), 0, 0, 0, 0, 1};
-    }
-    if (!s.empty()) scale[0] = s[0], scale[5] = s[1], scale[10] = s[2];
-    return Multiply(translate, Multiply(rotate, scale));
-}
 
 // Where the first node that shows mesh 0 puts it, through its parents; the
 // mesh's own frame when no node shows it.

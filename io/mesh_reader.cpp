@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,14 +28,24 @@ namespace {
 using mesh_reading::ReadMeter;
 using mesh_reading::ReadFailure;
 
-ModelTable Read(std::string_view bytes, MeshFormat format, const ReadMeter& progress, std::vector<int32_t>* renumbered)
+// Where a file's own files lie, for the formats that name others.
+struct ReadPlace {
+    std::optional<std::string> folder;
+    std::vector<int32_t>* renumbered;
+    std::vector<Vec3>* colours;
+};
+
+ModelTable Read(std::string_view bytes, MeshFormat format, const ReadMeter& progress, const ReadPlace& place)
 {
     if (bytes.empty()) throw ReadFailure("the file is empty");
     switch (format) {
-        case MeshFormat::Obj: return mesh_reading::ReadObj(bytes, progress, renumbered);
-        case MeshFormat::Off: return mesh_reading::ReadOff(bytes, progress, renumbered);
-        case MeshFormat::Ply: return mesh_reading::ReadPly(bytes, progress, renumbered);
+        case MeshFormat::Obj: return mesh_reading::ReadObj(bytes, progress, place.renumbered);
+        case MeshFormat::Off: return mesh_reading::ReadOff(bytes, progress, place.renumbered);
+        case MeshFormat::Ply: return mesh_reading::ReadPly(bytes, progress, place.renumbered);
         case MeshFormat::Stl: return mesh_reading::ReadStl(bytes, progress);
+        case MeshFormat::Gltf:
+        case MeshFormat::Glb:
+            return mesh_reading::ReadGltfMesh(bytes, format == MeshFormat::Glb, place.folder, progress, *place.colours);
     }
     throw ReadFailure("unknown format");
 }
@@ -96,11 +107,16 @@ MeshReadResult Guarded(const std::string& name, ReadTable read)
 }
 
 MeshReadResult ReadBytes(std::string_view bytes, MeshFormat format, const std::string& name,
-                         const Progress& progress)
+                         const Progress& progress, std::optional<std::string> folder)
 {
     std::vector<int32_t> renumbered;
-    MeshReadResult result = Guarded(name, [&] { return Read(bytes, format, ReadMeter(&progress), &renumbered); });
-    if (result.error.empty()) result.renumbered = std::move(renumbered);
+    std::vector<Vec3> colours;
+    MeshReadResult result = Guarded(
+        name, [&] { return Read(bytes, format, ReadMeter(&progress), {std::move(folder), &renumbered, &colours}); });
+    if (result.error.empty()) {
+        result.renumbered = std::move(renumbered);
+        result.colours = std::move(colours);
+    }
     return result;
 }
 
@@ -112,7 +128,8 @@ bool MeshFormatOfPath(const std::string& path, MeshFormat& format)
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     static const std::pair<const char*, MeshFormat> formats[] = {
-        {".obj", MeshFormat::Obj}, {".off", MeshFormat::Off}, {".ply", MeshFormat::Ply}, {".stl", MeshFormat::Stl}};
+        {".obj", MeshFormat::Obj}, {".off", MeshFormat::Off}, {".ply", MeshFormat::Ply},
+        {".stl", MeshFormat::Stl}, {".gltf", MeshFormat::Gltf}, {".glb", MeshFormat::Glb}};
     for (const auto& [name, value] : formats) {
         if (extension == name) {
             format = value;
@@ -130,7 +147,7 @@ MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const 
 MeshReadResult ReadMeshBytes(const std::string& bytes, MeshFormat format, const std::string& name,
                              const Progress& progress)
 {
-    return ReadBytes(bytes, format, name, progress);
+    return ReadBytes(bytes, format, name, progress, std::nullopt);
 }
 
 MeshReadResult ReadMeshArrays(const std::vector<Vec3>& points, const std::vector<int64_t>& corners,
@@ -188,7 +205,7 @@ MeshReadResult ReadMeshFile(const std::string& path, const Progress& progress)
     MeshFormat format{};
     if (!MeshFormatOfPath(path, format)) {
         const std::string extension = std::filesystem::path(path).extension().string();
-        result.error = path + ": unknown mesh format '" + extension + "' (expected .obj, .off, .ply or .stl)";
+        result.error = path + ": unknown mesh format '" + extension + "' (expected .obj, .off, .ply, .stl, .gltf or .glb)";
         return result;
     }
     MappedFile file;
@@ -197,7 +214,7 @@ MeshReadResult ReadMeshFile(const std::string& path, const Progress& progress)
         result.error = path + ": " + reason;
         return result;
     }
-    return ReadBytes(file.Bytes(), format, path, progress);
+    return ReadBytes(file.Bytes(), format, path, progress, std::filesystem::path(path).parent_path().string());
 }
 
 }  // namespace vorlane

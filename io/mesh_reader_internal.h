@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -113,5 +114,9 @@ ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, std::vecto
 ModelTable ReadOff(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered);
 ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered);
 ModelTable ReadStl(std::string_view bytes, const ReadMeter& progress);
+// binary: a .glb; folder: where its relative uris point, none to read no file.
+// colours gets the table vertices' colours where the file has any.
+ModelTable ReadGltfMesh(std::string_view bytes, bool binary, const std::optional<std::string>& folder,
+                        const ReadMeter& progress, std::vector<Vec3>& colours);
 
 }  // namespace vorlane::mesh_reading

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev libopenmesh-dev libtinygltf-dev libeigen3-dev
-  nlohmann-json3-dev libmeshoptimizer-dev
+  nlohmann-json3-dev libmeshoptimizer-dev libpng-dev
   xvfb xauth xdotool x11-utils
   clang libclang-rt-dev
   pybind11-dev python3-dev python3-numpy python3-pytest blender libcgal-demo

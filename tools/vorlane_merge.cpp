@@ -135,7 +135,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     for (const char* argument : arguments.positional) {
         if (!vorlane::IsModelArgument(argument))
             return BadName(std::string("'") + argument +
-                           "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)");
+                           "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl, .gltf, .glb)");
     }
     const std::string output = arguments.output;
     vorlane::GltfContainer container{};

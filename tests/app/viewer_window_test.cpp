@@ -264,7 +264,7 @@ TEST_F(ViewerWindowTest, NamesWithControlCharactersAreEchoedEscaped)
         const std::string errors = testing::internal::GetCapturedStderr();
         ASSERT_TRUE(shown);
         const std::string line =
-            "'" + escaped + "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)";
+            "'" + escaped + "' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl, .gltf, .glb)";
         EXPECT_EQ(box->text().toStdString(), line);
         EXPECT_EQ(box->textFormat(), Qt::PlainText);
         EXPECT_NE(errors.find("vorlane: " + line + "\n"), std::string::npos) << errors;

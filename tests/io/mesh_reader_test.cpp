@@ -273,7 +273,7 @@ TEST(MeshReader, FileProblemsNameTheFile)
         {"missing.obj", "missing.obj: cannot open: No such file or directory"},
         {"folder.obj", "folder.obj: is a directory"},
         {"pipe.stl", "pipe.stl: is a FIFO, not a regular file"},
-        {"cube.xyz", "cube.xyz: unknown mesh format '.xyz' (expected .obj, .off, .ply or .stl)"},
+        {"cube.xyz", "cube.xyz: unknown mesh format '.xyz' (expected .obj, .off, .ply, .stl, .gltf or .glb)"},
         {"cube", "cube: unknown mesh format ''"},
     };
     for (const auto& [path, says] : cases) {

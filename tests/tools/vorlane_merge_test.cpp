@@ -337,12 +337,12 @@ TEST_F(VorlaneMerge, UnknownExtensionsGetOneLineAndStatusTwo)
         {"cube box -o out.stl",
          "vorlane-merge: cannot tell the output format of 'out.stl' (expected .glb, .gltf, .obj or .ply)\n"},
         {"cube shape.xyz -o out.obj",
-         "vorlane-merge: 'shape.xyz' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)\n"},
+         "vorlane-merge: 'shape.xyz' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl, .gltf, .glb)\n"},
         {"dodecahedron cube -o out.obj",
-         "vorlane-merge: 'dodecahedron' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl)\n"},
+         "vorlane-merge: 'dodecahedron' is neither a catalogue model nor a mesh file (.obj, .off, .ply, .stl, .gltf, .glb)\n"},
         // Echoed names never reach the terminal raw.
         {"cube 'sh\x1b[2Jape\x9b.xyz' -o out.obj", "vorlane-merge: 'sh\\x1b[2Jape\\x9b.xyz' is neither a catalogue model "
-                                                   "nor a mesh file (.obj, .off, .ply, .stl)\n"},
+                                                   "nor a mesh file (.obj, .off, .ply, .stl, .gltf, .glb)\n"},
         // The output named as an input, however spelled: refused before either is opened.
         {"cube ../in.obj -o .././in.obj", "vorlane-merge: -o '.././in.obj' is the input '../in.obj'; write elsewhere\n"},
     };
