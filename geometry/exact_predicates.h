@@ -42,6 +42,12 @@ inline int Orient3(const Vec3& a, const Vec3& b, const Vec3& c)
 // between the great circles towards w1 and towards w2.
 int TangentCosine(const Vec3& v, const Vec3& w1, const Vec3& w2);
 
+// Sign of ((b - a) x (c - a)) . ((e - d) x (f - d)): whether triangle d e f
+// faces the way a b c does (+1), across it (-1), or either has no area or
+// they stand at right angles (0). Decides whether moving a corner turns a
+// triangle over, in space rather than on the sphere.
+int FacingSign(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d, const Vec3& e, const Vec3& f);
+
 // A point on the great circle p -> q, given as where that circle meets the
 // plane through the origin with the given normal: the plane of a crossing
 // arc c -> d, or for a point v on the circle itself the plane v x (p x q).

@@ -194,3 +194,69 @@ TEST(CrossingParameter, NeverOrdersWhatTheExactComparisonDoesNot)
 
 }  // namespace
 }  // namespace vorlane
+
+namespace vorlane {
+namespace {
+
+// The dot of two triangles' area vectors over lattice points, in 128 bits.
+int ExactFacing(const Lattice (&t)[6])
+{
+    const auto cross = [](const Lattice& a, const Lattice& b, const Lattice& c, Int (&n)[3]) {
+        const Int u[3] = {Int{b.x} - a.x, Int{b.y} - a.y, Int{b.z} - a.z};
+        const Int v[3] = {Int{c.x} - a.x, Int{c.y} - a.y, Int{c.z} - a.z};
+        n[0] = u[1] * v[2] - u[2] * v[1], n[1] = u[2] * v[0] - u[0] * v[2], n[2] = u[0] * v[1] - u[1] * v[0];
+    };
+    Int m[3], n[3];
+    cross(t[0], t[1], t[2], m);
+    cross(t[3], t[4], t[5], n);
+    const Int dot = m[0] * n[0] + m[1] * n[1] + m[2] * n[2];
+    return dot > 0 ? 1 : dot < 0 ? -1 : 0;
+}
+
+int Facing(const Lattice (&t)[6])
+{
+    return FacingSign(t[0].AsFloat(), t[1].AsFloat(), t[2].AsFloat(), t[3].AsFloat(), t[4].AsFloat(), t[5].AsFloat());
+}
+
+TEST(FacingSign, TellsTurnedRightAngledAndFlatTrianglesApart)
+{
+    const int32_t k = 1 << 21;
+    struct Case {
+        Lattice t[6];
+        int expected;
+    };
+    const Case cases[] = {
+        {{{0, 0, 0}, {k, 0, 0}, {0, k, 0}, {0, 0, 0}, {k, 0, 0}, {0, k, 0}}, 1},       // itself
+        {{{0, 0, 0}, {k, 0, 0}, {0, k, 0}, {0, 0, 0}, {0, k, 0}, {k, 0, 0}}, -1},      // turned over
+        {{{0, 0, 0}, {k, 0, 0}, {0, k, 0}, {0, 0, 0}, {k, 0, 0}, {0, 0, k}}, 0},       // at right angles
+        {{{0, 0, 0}, {k, 0, 0}, {0, k, 0}, {0, 0, 0}, {k, 0, 0}, {2 * k, 0, 0}}, 0},   // no area
+        {{{0, 0, 0}, {k, 0, 0}, {0, k, 0}, {0, 0, 0}, {k, 0, 0}, {0, 1, k}}, 1},       // a unit off a right angle
+        {{{0, 0, 0}, {k, 0, 0}, {0, k, 0}, {0, 0, 0}, {k, 0, 0}, {0, -1, k}}, -1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ExactFacing(c.t), c.expected);
+        EXPECT_EQ(Facing(c.t), c.expected);
+    }
+}
+
+TEST(FacingSign, AgreesWithExactArithmeticNearARightAngle)
+{
+    // Second triangles built at right angles to the first, then nudged by a
+    // lattice step: signs only the exact evaluation can be sure of.
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int32_t> nudge(-1, 1);
+    for (int i = 0; i < 2000; ++i) {
+        Lattice t[6];
+        for (int j = 0; j < 3; ++j) t[j] = RandomLattice(random, 1 << 21);
+        // d e along the first triangle's side a b, f off it along the normal-free direction z.
+        t[3] = t[0];
+        t[4] = t[1];
+        t[5] = {t[0].x + nudge(random), t[0].y + nudge(random), t[0].z + (1 << 20)};
+        const Lattice flat[6] = {{t[0].x, t[0].y, 0}, {t[1].x, t[1].y, 0}, {t[2].x, t[2].y, 0}, t[3], t[4], t[5]};
+        ASSERT_EQ(Facing(t), ExactFacing(t)) << i;
+        ASSERT_EQ(Facing(flat), ExactFacing(flat)) << i;
+    }
+}
+
+}  // namespace
+}  // namespace vorlane
