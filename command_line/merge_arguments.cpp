@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
@@ -20,6 +21,7 @@ std::string MergeUsage()
     return "usage: vorlane-merge SOURCE cx cy cz TARGET cx cy cz\n"
            "       vorlane-merge SOURCE TARGET -o OUT [--source-centre X Y Z] [--target-centre X Y Z]"
            " [--step K] [--literal]\n"
+           "         [--max-triangles N] [--tolerance F]\n"
            "         [--embedding auto|central|spherical] [--landmarks FILE]\n"
            "       vorlane-merge --help\n"
            "  SOURCE, TARGET: one of " +
@@ -51,6 +53,10 @@ std::string MergeUsage()
            "    the target's sphere, three are met exactly, more as nearly as may be\n"
            "  --threads N: threads to use, 0 (the default) for every core\n"
            "  --compress: a smaller .glb or .gltf (meshopt compression; viewers need its decoder)\n"
+           "  --max-triangles N: simplify the morph to at most N triangles (N >= 4), both\n"
+           "    ends watched\n"
+           "  --tolerance F: simplify the morph as far as no collapse moves either end by\n"
+           "    more than F of its bounding-box diagonal (0 keeps all but flat regions)\n"
            "  --: ends the options, so a file name may start with '-'\n";
 }
 
@@ -108,6 +114,20 @@ std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments
             if (end == argv[i] || *end != '\0' || threads < 0 || threads > 1024)
                 return std::string("--threads takes a whole number from 0 to 1024, not '") + argv[i] + "'";
             arguments.threads = static_cast<int>(threads);
+        } else if (option == "--max-triangles") {
+            if (i + 1 >= argc) return "--max-triangles needs a number";
+            char* end = nullptr;
+            errno = 0;
+            const long long count = std::strtoll(argv[++i], &end, 10);
+            if (end == argv[i] || *end != '\0' || errno != 0 || count < 4 || count > (1LL << 40))
+                return std::string("--max-triangles takes a whole number from 4, not '") + argv[i] + "'";
+            arguments.maxTriangles = count;
+        } else if (option == "--tolerance") {
+            if (i + 1 >= argc) return "--tolerance needs a number";
+            float tolerance = 0.0f;
+            if (!ParseFloat(argv[++i], tolerance) || tolerance < 0.0f)
+                return std::string("--tolerance takes a number from 0, not '") + argv[i] + "'";
+            arguments.tolerance = tolerance;
         } else if (option == "--step") {
             if (i + 1 >= argc) return "--step needs a number";
             char* end = nullptr;

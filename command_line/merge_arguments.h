@@ -22,6 +22,8 @@ struct MergeArguments {
     const char* landmarks = nullptr;  // a file of vertex pairs
     int threads = 0;  // 0: every core
     bool compress = false;
+    std::optional<long long> maxTriangles;  // simplify to at most this many triangles
+    std::optional<float> tolerance;         // simplify within this share of each end's diagonal
 };
 
 // Reads the options out of argv and keeps the rest in order, all of it after

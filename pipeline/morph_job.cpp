@@ -197,6 +197,11 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
             job.error = "the literal merge of " + request.source + " and " + request.target + " is not closed: " +
                         std::to_string(open) + (open == 1 ? " open edge" : " open edges");
     }
+    if (job.error.empty() && request.simplify.Asked()) {
+        job.simplified = SimplifyMorph(job.merged.mesh, request.simplify, progress);
+        if (!job.simplified.error.empty())
+            job.error = "the merge of " + request.source + " and " + request.target + " cannot be simplified: " + job.simplified.error;
+    }
     return job;
 }
 

@@ -12,6 +12,7 @@
 #include "merge/merge_models.h"
 #include "prepare/alignment.h"
 #include "prepare/prepare_mesh.h"
+#include "simplify/simplify_morph.h"
 
 namespace vorlane {
 
@@ -45,6 +46,7 @@ struct MorphRequest {
     std::vector<LandmarkPair> landmarks;  // source vertex, target vertex, in the files' numbering
     MergeChoice merge = MergeChoice::Robust;
     int threads = 1;      // 2 or more: both inputs at once, and the merge on two threads
+    SimplifyOptions simplify;  // none asked: the merge is kept whole
 };
 
 struct MorphJob {
@@ -61,6 +63,7 @@ struct MorphJob {
     bool alignmentFellBack = false;  // the map the landmarks asked for was not kept (see Alignment)
     SphereMap sourceMap = SphereMap::Central;  // as each mesh was prepared
     SphereMap targetMap = SphereMap::Central;
+    SimplifyReport simplified;  // where the request asked for it: what the simplify stage did
 };
 
 // True when argument names a built-in model or a mesh file by its extension.
@@ -77,6 +80,8 @@ std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>&
 // into a mesh that is not closed), the source's fault first when both fail.
 // Where either mesh is mapped spherically, or landmarks are given, the
 // target's sphere is aligned to the source's before the robust merge.
+// Where request.simplify asks, the merged mesh is simplified (SimplifyMorph)
+// last; a mesh it cannot take is an error.
 MorphJob RunMorphJob(const MorphRequest& request, const Progress& progress = {});
 
 }  // namespace vorlane

@@ -172,7 +172,8 @@ int Threads(int threads)
 
 Morph RunMorph(const py::object& source, const py::object& target, const std::string& embedding,
                const std::optional<Longs>& landmarks, int threads, const std::optional<std::array<float, 3>>& sourceCentre,
-               const std::optional<std::array<float, 3>>& targetCentre, const py::object& progress)
+               const std::optional<std::array<float, 3>>& targetCentre, const py::object& progress,
+               std::optional<long long> maxTriangles, std::optional<double> tolerance)
 {
     MorphRequest request;
     std::vector<int32_t> renumbered[2];
@@ -205,6 +206,10 @@ Morph RunMorph(const py::object& source, const py::object& target, const std::st
     request.sourceCentre = centre(sourceCentre);
     request.targetCentre = centre(targetCentre);
     request.threads = Threads(threads);
+    if (maxTriangles && *maxTriangles < 4) throw py::value_error("max_triangles must be 4 or more");
+    if (tolerance && !(*tolerance >= 0.0 && std::isfinite(*tolerance))) throw py::value_error("tolerance must be a number from 0");
+    if (maxTriangles) request.simplify.maxTriangles = *maxTriangles;
+    request.simplify.tolerance = tolerance;
 
     // A callback that raises stops its reports; the error is raised after.
     std::optional<py::error_already_set> raised;
@@ -261,6 +266,12 @@ py::dict Summary(const Morph& morph)
     d["faces"] = morph.mesh().faces.size();
     d["embeddings"] = py::make_tuple(SphereMapName(job.sourceMap), SphereMapName(job.targetMap));
     d["alignment"] = job.alignment;
+    if (job.simplified.trianglesBefore > 0) {
+        d["triangles_before"] = job.simplified.trianglesBefore;
+        d["triangles_after"] = job.simplified.trianglesAfter;
+        d["start_distance"] = job.simplified.startDistance;
+        d["end_distance"] = job.simplified.endDistance;
+    }
     return d;
 }
 
@@ -317,5 +328,6 @@ PYBIND11_MODULE(_vorlane, m)
              "Writes the morph: .glb or .gltf (animated), or one step as .obj or .ply.");
     m.def("_morph", &RunMorph, py::arg("source"), py::arg("target"), py::arg("embedding") = "auto",
           py::arg("landmarks") = py::none(), py::arg("threads") = 0, py::arg("source_centre") = py::none(),
-          py::arg("target_centre") = py::none(), py::arg("progress") = py::none());
+          py::arg("target_centre") = py::none(), py::arg("progress") = py::none(), py::arg("max_triangles") = py::none(),
+          py::arg("tolerance") = py::none());
 }

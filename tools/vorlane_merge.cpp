@@ -78,6 +78,19 @@ void PrintSummary(const char* source, const char* target, const vorlane::MergedM
                 m.vertexCount(), merged.foldedCount, m.edgeCount(), m.faceCount(), maps.c_str());
 }
 
+// What the simplify stage did, where it was asked: the triangles before and
+// after, and each end's largest distance of a vertex from its input, over
+// that input's diagonal.
+std::string SimplifiedSummary(const vorlane::MorphRequest& request, const vorlane::SimplifyReport& report)
+{
+    if (!request.simplify.Asked()) return {};
+    char text[160];
+    std::snprintf(text, sizeof text, " triangles-before %lld triangles-after %lld start-distance %.2e end-distance %.2e",
+                  static_cast<long long>(report.trianglesBefore), static_cast<long long>(report.trianglesAfter),
+                  report.startDistance, report.endDistance);
+    return text;
+}
+
 // The input file that output names, however either is spelled, or null.
 const char* InputAt(const char* output, const std::vector<const char*>& inputs)
 {
@@ -98,8 +111,8 @@ const char* InputAt(const char* output, const std::vector<const char*>& inputs)
 // merge for real meshes when asked.
 int RunCatalogueForm(const vorlane::MergeArguments& arguments)
 {
-    if (arguments.sourceCentre || arguments.targetCentre || arguments.step)
-        return Usage("--source-centre, --target-centre and --step need -o OUT");
+    if (arguments.sourceCentre || arguments.targetCentre || arguments.step || arguments.maxTriangles || arguments.tolerance)
+        return Usage("--source-centre, --target-centre, --step, --max-triangles and --tolerance need -o OUT");
     if (arguments.positional.size() != 8)
         return Usage("expected 8 arguments, got " + std::to_string(arguments.positional.size()));
     vorlane::MorphRequest request;
@@ -151,6 +164,8 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     if (const char* input = InputAt(arguments.output, arguments.positional))
         return BadName("-o " + Quoted(arguments.output) + " is the input " + Quoted(input) + "; write elsewhere");
     if (!gltf && arguments.compress) return Usage("--compress applies to .glb and .gltf output");
+    if (arguments.literal && (arguments.maxTriangles || arguments.tolerance))
+        return Usage("--max-triangles and --tolerance take the merge for real meshes, not --literal");
     const int threads = arguments.threads > 0 ? arguments.threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     vorlane::ProgressMeter meter(stderr, isatty(STDERR_FILENO) != 0);
@@ -172,6 +187,8 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
         if (!problem.empty()) return fail(vorlane::EscapeControls(problem));
     }
     request.threads = threads;
+    if (arguments.maxTriangles) request.simplify.maxTriangles = *arguments.maxTriangles;
+    if (arguments.tolerance) request.simplify.tolerance = *arguments.tolerance;
     const vorlane::MorphJob job =
         vorlane::RunMorphJob(request, [&](std::string_view phase, double fraction) { meter.Report(phase, fraction); });
     if (!job.error.empty()) return fail(job.error);
@@ -187,7 +204,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     if (!warning.empty()) PrintMessage("warning: " + warning);
     PrintSummary(arguments.positional[0], arguments.positional[1], merged,
                  std::string(" embeddings ") + vorlane::SphereMapName(job.sourceMap) + " " +
-                     vorlane::SphereMapName(job.targetMap));
+                     vorlane::SphereMapName(job.targetMap) + SimplifiedSummary(request, job.simplified));
     if (job.alignmentFellBack) std::fprintf(stderr, "vorlane-merge: warning: the landmarks are met only roughly: %s\n", job.alignment.c_str());
     return 0;
 }

@@ -35,7 +35,7 @@ def _inputs(args):
 
 
 def morph(*meshes, embedding="auto", landmarks=None, threads=0, source_centre=None, target_centre=None,
-          progress=None):
+          progress=None, max_triangles=None, tolerance=None):
     """Merges the source into the target and returns the Morph.
 
     embedding: "auto", "central" or "spherical", as the tool's --embedding.
@@ -45,8 +45,12 @@ def morph(*meshes, embedding="auto", landmarks=None, threads=0, source_centre=No
     progress: called now and then as progress(phase, fraction), from one
     thread at a time, with the interpreter's lock held; while the merge runs
     other Python threads go on. Raises ValueError with the tool's one-line
-    reason for an input that cannot be merged.
+    reason for an input that cannot be merged. max_triangles, tolerance:
+    simplify the merged mesh, as the tool's --max-triangles and --tolerance;
+    the summary then holds triangles_before, triangles_after, start_distance
+    and end_distance.
     """
     source, target = _inputs(meshes)
     return _morph(source, target, embedding=embedding, landmarks=landmarks, threads=threads,
-                  source_centre=source_centre, target_centre=target_centre, progress=progress)
+                  source_centre=source_centre, target_centre=target_centre, progress=progress,
+                  max_triangles=max_triangles, tolerance=tolerance)

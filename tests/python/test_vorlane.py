@@ -90,6 +90,22 @@ def test_morph_matches_the_tool_byte_for_byte(pair, tmp_path):
     assert m.summary["embeddings"] == tuple(fields[-2:])
 
 
+def test_simplified_morph_matches_the_tool_byte_for_byte(pair, tmp_path):
+    (V1, F1), (V2, F2) = pair
+    write_off(tmp_path / "a.off", V1, F1)
+    write_off(tmp_path / "b.off", V2, F2)
+    ran = tool(tmp_path / "a.off", tmp_path / "b.off", "-o", tmp_path / "tool.glb", "--threads", 1,
+               "--max-triangles", 200, "--tolerance", 0.01)
+    assert ran.returncode == 0, ran.stderr
+    m = vorlane.morph(V1, F1, V2, F2, threads=1, max_triangles=200, tolerance=0.01)
+    m.write(str(tmp_path / "module.glb"))
+    assert (tmp_path / "module.glb").read_bytes() == (tmp_path / "tool.glb").read_bytes()
+    fields = ran.stdout.split()
+    for key in ("triangles-before", "triangles-after"):
+        assert m.summary[key.replace("-", "_")] == int(fields[fields.index(key) + 1]), key
+    assert m.summary["triangles_after"] == len(m.faces) < m.summary["triangles_before"]
+
+
 def test_ends_are_the_inputs_surfaces(pair):
     (V1, F1), (V2, F2) = pair
     m = vorlane.morph(V1, F1, V2, F2)

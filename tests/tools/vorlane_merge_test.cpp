@@ -113,6 +113,12 @@ TEST_F(VorlaneMerge, BadArgumentsAndOptionsGetUsageAndStatusTwoAndWriteNothing)
         {"cube box.off -o out.obj --literal", "--literal takes two catalogue models"},
         {"cube 0 0 0 box 0 0 0 --step 2", "need -o OUT"},
         {"cube 0 0 0 box 0 0 0 --fast", "unknown option '--fast'"},
+        {"cube box -o out.glb --max-triangles 3", "--max-triangles takes a whole number from 4, not '3'"},
+        {"cube box -o out.glb --max-triangles 1e3", "--max-triangles takes a whole number from 4, not '1e3'"},
+        {"cube box -o out.glb --tolerance -0.1", "--tolerance takes a number from 0, not '-0.1'"},
+        {"cube box -o out.glb --tolerance", "--tolerance needs a number"},
+        {"cube icosahedron -o o.obj --literal --max-triangles 10", "take the merge for real meshes, not --literal"},
+        {"cube 0 0 0 box 0 0 0 --tolerance 0.1", "need -o OUT"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -141,6 +147,21 @@ TEST_F(VorlaneMerge, RobustSummaryCountsVerticesInUse)
     // The same topology as the original merge, without its 18 folded vertices.
     EXPECT_EQ(run.out, "source icosahedron target cube crossings 35 vertices 55 folded 0 edges 121 faces 106\n");
     EXPECT_EQ(Listing(), std::vector<std::string>{});
+}
+
+TEST_F(VorlaneMerge, SimplifiedMorphsSayTheirTrianglesBeforeAndAfterInEveryOutput)
+{
+    for (const char* output : {"o.glb --compress", "o.gltf", "o.ply --step 20", "o.obj"}) {
+        SCOPED_TRACE(output);
+        const ToolRun run = RunMerge(std::string("icosahedron cube -o ") + output + " --max-triangles 40");
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(" faces 40 embeddings central central triangles-before 106 triangles-after 40 start-distance "),
+                  std::string::npos)
+            << run.out;
+    }
+    // Without the options the summary is as it was.
+    const ToolRun plain = RunMerge("icosahedron cube -o p.obj");
+    EXPECT_EQ(plain.out.find("triangles-before"), std::string::npos);
 }
 
 TEST_F(VorlaneMerge, FilesOfEveryFormatMergeIntoEveryOutput)
