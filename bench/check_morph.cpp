@@ -1,7 +1,8 @@
-// vorlane-check-morph SOURCE TARGET MORPH.glb: checks a written morph on its
-// own terms, with none of the merge's code: the mesh is closed, oriented
-// and of genus 0, no triangle is flat at step 0 or step 20, and step 0 lies
-// on SOURCE's surface, step 20 on TARGET's. Prints one line and exits 0
+// vorlane-check-morph SOURCE TARGET MORPH.glb [--within F]: checks a written
+// morph on its own terms, with none of the merge's code: the mesh is closed,
+// oriented and of genus 0, no triangle is flat at step 0 or step 20, and
+// step 0 lies on SOURCE's surface, step 20 on TARGET's: every vertex within
+// 1e-5 of the diagonal, or within F for a simplified morph. Prints one line and exits 0
 // when all hold, 1 otherwise (also when a file cannot be read); the first
 // fault of each failing check goes to standard error.
 //
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -108,7 +110,7 @@ int64_t CountFlat(const std::vector<Vec3>& positions, const std::vector<Triangle
 
 // The largest distance of a used vertex from surface, over its diagonal.
 double WorstDistance(const std::vector<Vec3>& positions, const std::vector<Triangle>& triangles, const Surface& surface,
-                     const char* step)
+                     const char* step, double within)
 {
     const NearestTriangle nearest(surface);
     std::vector<char> used(positions.size(), 0);
@@ -122,7 +124,7 @@ double WorstDistance(const std::vector<Vec3>& positions, const std::vector<Trian
         if (d > worst) worst = d, worstVertex = v;
     }
     const double relative = worst / nearest.Diagonal();
-    if (!(relative < 1e-5)) {
+    if (!(relative < within)) {
         const Vec3& p = positions[worstVertex];
         std::fprintf(stderr, "step %s: vertex %zu at (%.9g %.9g %.9g) is %.3g from its surface (diagonal %.6g)\n", step,
                      worstVertex, p.x, p.y, p.z, worst, nearest.Diagonal());
@@ -134,8 +136,14 @@ double WorstDistance(const std::vector<Vec3>& positions, const std::vector<Trian
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: vorlane-check-morph SOURCE TARGET MORPH.glb\n");
+    double within = 1e-5;
+    if (argc == 6 && std::string(argv[4]) == "--within") {
+        char* end = nullptr;
+        within = std::strtod(argv[5], &end);
+        if (end == argv[5] || *end != '\0' || !(within > 0.0)) argc = 0;
+    }
+    if (argc != 4 && argc != 6) {
+        std::fprintf(stderr, "usage: vorlane-check-morph SOURCE TARGET MORPH.glb [--within F]\n");
         return 1;
     }
     Surface source, target;
@@ -150,15 +158,15 @@ int main(int argc, char** argv)
     const int64_t euler = topology.vertices - topology.edges + faces;
     const int64_t flat0 = CountFlat(morph.startPositions, morph.triangles, "0");
     const int64_t flat20 = CountFlat(morph.endPositions, morph.triangles, "20");
-    const double dist0 = WorstDistance(morph.startPositions, morph.triangles, source, "0");
-    const double dist20 = WorstDistance(morph.endPositions, morph.triangles, target, "20");
+    const double dist0 = WorstDistance(morph.startPositions, morph.triangles, source, "0", within);
+    const double dist20 = WorstDistance(morph.endPositions, morph.triangles, target, "20", within);
     // V - E + F = 2 - 2g on a closed oriented surface; odd otherwise says nothing.
     const std::string genus = euler % 2 == 0 ? std::to_string((2 - euler) / 2) : "?(V-E+F=" + std::to_string(euler) + ")";
     std::printf("closed=%s oriented=%s genus=%s V=%lld F=%lld flat0=%lld flat20=%lld dist0=%.2e dist20=%.2e\n",
                 topology.closed ? "yes" : "no", topology.oriented ? "yes" : "no", genus.c_str(),
                 static_cast<long long>(topology.vertices), static_cast<long long>(faces), static_cast<long long>(flat0),
                 static_cast<long long>(flat20), dist0, dist20);
-    const bool sound = topology.closed && topology.oriented && euler == 2 && flat0 == 0 && flat20 == 0 && dist0 < 1e-5 &&
-                       dist20 < 1e-5;
+    const bool sound = topology.closed && topology.oriented && euler == 2 && flat0 == 0 && flat20 == 0 && dist0 < within &&
+                       dist20 < within;
     return sound ? 0 : 1;
 }
