@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cctype>
+#include <cmath>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,14 +30,28 @@ void PutFloat(std::vector<unsigned char>& out, float value)
     PutLittleEndian(out, raw);
 }
 
+unsigned char Byte(float shown)
+{
+    return static_cast<unsigned char>(std::lround(std::clamp(shown, 0.0f, 1.0f) * 255.0f));
+}
+
 std::string Write(std::FILE* out, const MorphTriangles& mesh, int32_t step, StepFormat format)
 {
     const std::size_t vertexCount = mesh.startPositions.size();
+    const bool coloured = !mesh.startColours.empty();
+    const auto colour = [&](std::size_t v) { return MorphPosition(mesh.startColours[v], mesh.endColours[v], step); };
     bool ok = true;
     if (format == StepFormat::Obj) {
         ok = std::fprintf(out, "# vorlane-merge: morph step %d of %d\n", step, MorphSteps) > 0;
         for (std::size_t v = 0; ok && v < vertexCount; ++v) {
             const Vec3 p = MorphPosition(mesh.startPositions[v], mesh.endPositions[v], step);
+            if (coloured) {
+                const Vec3 c = colour(v);
+                ok = std::fprintf(out, "v %.9g %.9g %.9g %.4g %.4g %.4g\n", static_cast<double>(p.x),
+                                  static_cast<double>(p.y), static_cast<double>(p.z), static_cast<double>(c.x),
+                                  static_cast<double>(c.y), static_cast<double>(c.z)) > 0;
+                continue;
+            }
             ok = std::fprintf(out, "v %.9g %.9g %.9g\n", static_cast<double>(p.x), static_cast<double>(p.y),
                               static_cast<double>(p.z)) > 0;
         }
@@ -47,9 +62,11 @@ std::string Write(std::FILE* out, const MorphTriangles& mesh, int32_t step, Step
     } else {
         ok = std::fprintf(out,
                           "ply\nformat binary_little_endian 1.0\ncomment vorlane-merge: morph step %d of %d\n"
-                          "element vertex %zu\nproperty float x\nproperty float y\nproperty float z\n"
+                          "element vertex %zu\nproperty float x\nproperty float y\nproperty float z\n%s"
                           "element face %zu\nproperty list uchar int vertex_indices\nend_header\n",
-                          step, MorphSteps, vertexCount, mesh.triangles.size()) > 0;
+                          step, MorphSteps, vertexCount,
+                          coloured ? "property uchar red\nproperty uchar green\nproperty uchar blue\n" : "",
+                          mesh.triangles.size()) > 0;
         std::vector<unsigned char> body;
         body.reserve(vertexCount * 12 + mesh.triangles.size() * 13);
         for (std::size_t v = 0; v < vertexCount; ++v) {
@@ -57,6 +74,9 @@ std::string Write(std::FILE* out, const MorphTriangles& mesh, int32_t step, Step
             PutFloat(body, p.x);
             PutFloat(body, p.y);
             PutFloat(body, p.z);
+            if (!coloured) continue;
+            const Vec3 c = colour(v);
+            body.insert(body.end(), {Byte(c.x), Byte(c.y), Byte(c.z)});
         }
         for (const Triangle& f : mesh.triangles) {
             body.push_back(3);
@@ -81,10 +101,11 @@ bool StepFormatOfPath(const std::string& path, StepFormat& format)
     return true;
 }
 
-std::string WriteMeshAtStep(const MorphMesh& mesh, int32_t step, const std::string& path, StepFormat format)
+std::string WriteMeshAtStep(const MorphMesh& mesh, int32_t step, const std::string& path, StepFormat format,
+                            const MorphColours& colours)
 {
     assert(step >= 0 && step <= MorphSteps);
-    const MorphTriangles triangles = CollectMorphTriangles(mesh);
+    const MorphTriangles triangles = CollectMorphTriangles(mesh, colours);
     return WriteFileAtomically(path, [&](std::FILE* file) { return Write(file, triangles, step, format); });
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "geometry/morph_colours.h"
 #include "geometry/morph_mesh.h"
 
 namespace vorlane {
@@ -19,6 +20,9 @@ bool StepFormatOfPath(const std::string& path, StepFormat& format);
 // endian with float coordinates; OBJ with nine significant digits, enough to
 // give back every float). step must lie in 0..20. The file appears whole or
 // not at all. Returns an empty string or "<path>: <reason>".
-std::string WriteMeshAtStep(const MorphMesh& mesh, int32_t step, const std::string& path, StepFormat format);
+// colours, when not empty, give each vertex its step's colour: OBJ as
+// "v x y z r g b" (0..1), PLY as red, green, blue uchar properties.
+std::string WriteMeshAtStep(const MorphMesh& mesh, int32_t step, const std::string& path, StepFormat format,
+                            const MorphColours& colours = {});
 
 }  // namespace vorlane

@@ -7,10 +7,11 @@
 
 namespace vorlane {
 
-MorphTriangles CollectMorphTriangles(const MorphMesh& mesh)
+MorphTriangles CollectMorphTriangles(const MorphMesh& mesh, const MorphColours& colours)
 {
     const std::size_t vertexCount = mesh.startPositions.size();
     assert(mesh.endPositions.size() == vertexCount);
+    assert(colours.empty() || (colours.start.size() == vertexCount && colours.end.size() == vertexCount));
     std::vector<int32_t> renumbered(vertexCount, -1);
     MorphTriangles out;
     for (const MeshFace& face : mesh.faces) {
@@ -29,6 +30,9 @@ MorphTriangles CollectMorphTriangles(const MorphMesh& mesh)
         renumbered[v] = static_cast<int32_t>(out.startPositions.size());
         out.startPositions.push_back(mesh.startPositions[v]);
         out.endPositions.push_back(mesh.endPositions[v]);
+        if (colours.empty()) continue;
+        out.startColours.push_back(colours.start[v]);
+        out.endColours.push_back(colours.end[v]);
     }
     for (Triangle& t : out.triangles)
         for (int32_t& corner : t) corner = renumbered[static_cast<std::size_t>(corner)];

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "geometry/morph_colours.h"
 #include "geometry/morph_mesh.h"
 #include "geometry/polyhedron.h"
 #include "geometry/vec3.h"
@@ -15,12 +16,16 @@ struct MorphTriangles {
     std::vector<Vec3> startPositions;
     std::vector<Vec3> endPositions;
     std::vector<Triangle> triangles;  // counter-clockwise seen from outside
+    // By vertex kept, its colour at each end; empty where none were given.
+    std::vector<Vec3> startColours;
+    std::vector<Vec3> endColours;
 };
 
 // The faces of mesh as triangles (a face of more corners is fanned, one of
 // fewer dropped) over only the vertices some face uses, which keep their
 // order. Folded vertices of MergeTopologies thus disappear.
-MorphTriangles CollectMorphTriangles(const MorphMesh& mesh);
+// colours, when not empty, are kept for the vertices kept.
+MorphTriangles CollectMorphTriangles(const MorphMesh& mesh, const MorphColours& colours = {});
 
 // The same triangles as a file's index list, without copying positions:
 // three corners each, numbered over the used vertices, and the mesh vertex

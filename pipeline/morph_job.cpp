@@ -9,6 +9,7 @@
 #include "geometry/model_catalogue.h"
 #include "io/mesh_reader.h"
 #include "merge/open_edges.h"
+#include "pipeline/morph_colours.h"
 #include "prepare/follow_shape.h"
 
 namespace vorlane {
@@ -20,6 +21,7 @@ struct LoadedModel {
     bool builtIn = false;
     Polyhedron model;
     std::vector<int32_t> renumbered;  // by vertex of the file, its vertex in model (see MeshReadResult)
+    std::vector<Vec3> colours;        // by vertex of model, where the file gives colours
 };
 
 LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& given, const std::optional<Vec3>& centre,
@@ -49,6 +51,7 @@ LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& g
     PreparedModel prepared = PrepareMesh(std::move(read.table), {centre, embedding}, argument, progress);
     loaded.error = std::move(prepared.error);
     loaded.model = std::move(prepared.model);
+    if (loaded.error.empty()) loaded.colours = ColoursOfModel(loaded.model, read.colours);
     return loaded;
 }
 
@@ -190,6 +193,7 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
         job.error = job.merged.error;
         return job;
     }
+    job.colours = MergedColours(job.merged.mesh, source.colours, target.colours);
     // note: the robust merge is closed by construction; the literal one not always.
     if (method == MergeMethod::Literal && !demo) {
         const int32_t open = CountOpenEdges(job.merged.mesh);

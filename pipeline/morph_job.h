@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/morph_colours.h"
 #include "geometry/polyhedron.h"
 #include "geometry/vec3.h"
 #include "merge/merge_models.h"
@@ -57,6 +58,9 @@ struct MorphJob {
     std::unique_ptr<Polyhedron> source;
     std::unique_ptr<Polyhedron> target;
     MergedModels merged;
+    // Each merged vertex's colour at both ends, from the colours its input
+    // files give (see MergedColours); empty where neither file gives any.
+    MorphColours colours;
     // How the target's sphere was turned to meet the source's (see
     // AlignTarget); empty where it was not (two central maps, no landmarks).
     std::string alignment;

@@ -198,7 +198,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     std::string warning;
     const std::string written =
         gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container, {arguments.compress, threads, &warning})
-             : vorlane::WriteMeshAtStep(merged.mesh, arguments.step.value_or(0), output, stepFormat);
+             : vorlane::WriteMeshAtStep(merged.mesh, arguments.step.value_or(0), output, stepFormat, job.colours);
     if (!written.empty()) return fail(written);
     meter.Finish();
     if (!warning.empty()) PrintMessage("warning: " + warning);

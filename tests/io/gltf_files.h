@@ -58,9 +58,9 @@ struct GltfParts {
                 encoded.resize(meshopt_encodeVertexBufferBound(count, stride));
                 encoded.resize(meshopt_encodeVertexBuffer(encoded.data(), encoded.size(), bytes.data(), count, stride));
             } else {
-                encoded.resize(meshopt_encodeIndexBufferBound(count, count));
-                encoded.resize(meshopt_encodeIndexBuffer(encoded.data(), encoded.size(),
-                                                         reinterpret_cast<const unsigned*>(bytes.data()), count));
+                encoded.resize(meshopt_encodeIndexSequenceBound(count, count));
+                encoded.resize(meshopt_encodeIndexSequence(encoded.data(), encoded.size(),
+                                                           reinterpret_cast<const unsigned*>(bytes.data()), count));
             }
             stored.assign(encoded.begin(), encoded.end());
         }
@@ -138,12 +138,13 @@ inline GltfParts CubeGltf(const CubeGltfOptions& options = {})
     std::vector<uint32_t> indices;
     for (const auto& quad : CubeQuads()) {
         const auto first = static_cast<uint32_t>(positions.size() / 3);
-        for (const int corner : quad) {
+        // note: from the last corner, as the OFF reader's triangulation begins.
+        for (const int corner : {quad[3], quad[0], quad[1], quad[2]}) {
             const Vec3& p = CubeCorners()[static_cast<std::size_t>(corner)];
             positions.insert(positions.end(), {p.x, p.y, p.z});
             texcoords.insert(texcoords.end(), {(static_cast<float>(corner) + 0.5f) / 8.0f, 0.5f});
         }
-        indices.insert(indices.end(), {first, first + 1, first + 2, first, first + 2, first + 3});
+        indices.insert(indices.end(), {first, first + 1, first + 2, first + 2, first + 3, first});
     }
     const char* mode = options.mode;
     GltfJson attributes = {{"POSITION", parts.AddAccessor(GltfParts::Bytes(positions), 5126, 24, "VEC3", mode)}};
@@ -157,7 +158,7 @@ inline GltfParts CubeGltf(const CubeGltfOptions& options = {})
         primitive["material"] = 0;
     }
     primitive["indices"] = parts.AddAccessor(GltfParts::Bytes(indices), 5125, indices.size(), "SCALAR",
-                                             mode ? "TRIANGLES" : nullptr);
+                                             mode ? "INDICES" : nullptr);
     parts.json["meshes"] = {{{"primitives", {primitive}}}};
     parts.json["nodes"] = options.nodes;
     parts.json["scenes"] = {{{"nodes", {0}}}};
