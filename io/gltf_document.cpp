@@ -72,6 +72,10 @@ std::string GltfJson(const GltfDocument& document)
                       {"material", 0},
                       {"mode", 4},
                       {"targets", Json::array({{{"NORMAL", 4}, {"POSITION", 3}}})}};
+    if (document.coloured) {
+        primitive["attributes"]["COLOR_0"] = 7;
+        primitive["targets"][0]["COLOR_0"] = 8;
+    }
     root["meshes"] = Json::array({{{"extras", {{"targetNames", Json::array({MorphTargetName})}}},
                                    {"name", "vorlane-morph"},
                                    {"primitives", Json::array({primitive})},
@@ -80,7 +84,8 @@ std::string GltfJson(const GltfDocument& document)
     // in the shade under plain lights, white under an environment map.
     root["materials"] = Json::array({{{"name", "vorlane-morph"},
                                       {"pbrMetallicRoughness",
-                                       {{"baseColorFactor", Json::array({0.8, 0.8, 0.8, 1.0})},
+                                       {{"baseColorFactor", document.coloured ? Json::array({1.0, 1.0, 1.0, 1.0})
+                                                                                : Json::array({0.8, 0.8, 0.8, 1.0})},
                                         {"metallicFactor", 0.0},
                                         {"roughnessFactor", 0.6}}}}});
     Json node = {{"mesh", 0}, {"name", "vorlane-morph"}};

@@ -49,7 +49,8 @@ struct GltfAccessor {
 };
 
 // Accessors in this order: indices, positions, normals, position offsets,
-// normal offsets, animation times, animation weights.
+// normal offsets, animation times, animation weights, and where coloured
+// colours and colour offsets.
 struct GltfDocument {
     std::vector<GltfView> views;
     std::vector<GltfAccessor> accessors;
@@ -62,6 +63,9 @@ struct GltfDocument {
     // The base holds the end and the target the start: the mesh rests at
     // weight 1 and the animation runs it 1, 0, 1.
     bool reversed = false;
+    // Accessors 7 and 8 hold the base's colours (COLOR_0, linear) and the
+    // target's colour offsets; the material is then white.
+    bool coloured = false;
     std::string uri;  // buffer 0's uri; empty in a .glb
 };
 

@@ -14,6 +14,7 @@
 #include "base/huge_pages.h"
 #include "base/two_halves.h"
 #include "files/output_file.h"
+#include "io/gltf_colour.h"
 #include "io/gltf_compress.h"
 #include "io/gltf_document.h"
 #include "io/morph_end_error.h"
@@ -72,6 +73,8 @@ struct GltfArrays {
     std::vector<Vec3> startNormals;
     std::vector<Vec3> endNormals;
     std::vector<Vec3> normalOffsets;
+    std::vector<Vec3> colours;  // the base's, linear
+    std::vector<Vec3> colourOffsets;
 };
 
 void MakeNormals(const MorphMesh& mesh, GltfArrays& arrays, bool keepEnd)
@@ -365,6 +368,33 @@ GltfDocument StreamedDocument(const MorphMesh& mesh, const SurfaceNormals& atSta
     return document;
 }
 
+// The colours of the used vertices (mesh vertex of each, or all in order
+// where vertices is empty) in linear light, base first, after the animation.
+void AddColours(GltfDocument& document, std::vector<GltfPiece>& pieces, const MorphColours& colours,
+                const std::vector<int32_t>& vertices, std::size_t count, GltfArrays& arrays)
+{
+    const std::vector<Vec3>& base = document.reversed ? colours.end : colours.start;
+    const std::vector<Vec3>& other = document.reversed ? colours.start : colours.end;
+    const auto linear = [](const Vec3& c) {
+        return Vec3{static_cast<float>(gltf_colour::ToLinear(c.x)), static_cast<float>(gltf_colour::ToLinear(c.y)),
+                    static_cast<float>(gltf_colour::ToLinear(c.z))};
+    };
+    arrays.colours.resize(count);
+    arrays.colourOffsets.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t v = vertices.empty() ? i : static_cast<std::size_t>(vertices[i]);
+        const Vec3 a = linear(base[v]), b = linear(other[v]);
+        arrays.colours[i] = a;
+        arrays.colourOffsets[i] = Vec3{b.x - a.x, b.y - a.y, b.z - a.z};
+    }
+    const uint64_t vectors = count * sizeof(Vec3);
+    AddPlain(document, vectors, ArrayBuffer, Float, count, "VEC3");
+    AddPlain(document, vectors, ArrayBuffer, Float, count, "VEC3");
+    pieces.push_back({arrays.colours.data(), vectors});
+    pieces.push_back({arrays.colourOffsets.data(), vectors});
+    document.coloured = true;
+}
+
 }  // namespace
 
 uint64_t MorphBinaryBytes(uint64_t vertexCount, uint64_t triangleCount)
@@ -434,6 +464,11 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
         } else {
             document = PlainDocument(arrays, pieces);
         }
+    }
+    if (options.colours && !options.colours->empty()) {
+        const std::size_t used = streamed ? mesh.startPositions.size() : arrays.indices.vertexCount;
+        AddColours(document, pieces, *options.colours, streamed ? std::vector<int32_t>{} : arrays.indices.vertices, used,
+                   arrays);
     }
     const bool text = container == GltfContainer::Text;
     if (text) document.uri = std::string("data:application/octet-stream;base64,") + Base64Marker;

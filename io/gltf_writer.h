@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "geometry/morph_colours.h"
 #include "geometry/morph_mesh.h"
 
 namespace vorlane {
@@ -30,6 +31,9 @@ struct GltfOptions {
     // When set and the file is written: EndWarning's line on the end a viewer
     // shows (base plus offset, in float), empty when it holds every vertex.
     std::string* warning = nullptr;
+    // When given and not empty: COLOR_0 at the base and a colour morph target,
+    // so colours blend as the shape does (by merged vertex, see MorphColours).
+    const MorphColours* colours = nullptr;
 };
 
 // Writes the triangles of mesh over the vertices they use: the base mesh at

@@ -197,7 +197,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     meter.Announce("writing " + output);
     std::string warning;
     const std::string written =
-        gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container, {arguments.compress, threads, &warning})
+        gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container, {arguments.compress, threads, &warning, &job.colours})
              : vorlane::WriteMeshAtStep(merged.mesh, arguments.step.value_or(0), output, stepFormat, job.colours);
     if (!written.empty()) return fail(written);
     meter.Finish();

@@ -1,11 +1,13 @@
 // Colours through the morph: a textured glTF cube's texture at both ends,
 // and a cube split at its seams merging as the closed cube does.
 #include <gtest/gtest.h>
+#include <tiny_gltf.h>
 
 #include <cmath>
 #include <fstream>
 
 #include "io/gltf_files.h"
+#include "io/gltf_writer.h"
 #include "io/mesh_writer.h"
 #include "pipeline/morph_job.h"
 #include "test_support.h"
@@ -62,6 +64,26 @@ TEST(MorphColours, EachEndShowsItsOwnCubesTexture)
         // note: undone by hand: halved, then turned back about z (cos 0.28, sin 0.96).
         const Vec3 q = mesh.endPositions[8 + v];
         ExpectPixel(job.colours.end[8 + v], CornerAt({(0.28f * q.x + 0.96f * q.y) / 2, (-0.96f * q.x + 0.28f * q.y) / 2, q.z / 2}));
+    }
+    // The glTF holds them in linear light, the end as base plus offset.
+    ASSERT_EQ(vorlane::WriteGltfMorph(mesh, "morph.glb", vorlane::GltfContainer::Binary, {false, 1, nullptr, &job.colours}), "");
+    tinygltf::Model model;
+    std::string error, warning;
+    ASSERT_TRUE(tinygltf::TinyGLTF().LoadBinaryFromFile(&model, &error, &warning, "morph.glb")) << error;
+    const tinygltf::Primitive& primitive = model.meshes.at(0).primitives.at(0);
+    const auto floats = [&](int accessor) {
+        const tinygltf::BufferView& view = model.bufferViews.at(static_cast<std::size_t>(model.accessors.at(static_cast<std::size_t>(accessor)).bufferView));
+        return reinterpret_cast<const float*>(model.buffers.at(0).data.data() + view.byteOffset);
+    };
+    const float* base = floats(primitive.attributes.at("COLOR_0"));
+    const float* offset = floats(primitive.targets.at(0).at("COLOR_0"));
+    for (std::size_t v = 0; v < 16; ++v) {
+        for (std::size_t k = 0; k < 3; ++k) {
+            const double start = (&job.colours.start[v].x)[k], end = (&job.colours.end[v].x)[k];
+            const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+            EXPECT_NEAR(base[3 * v + k], linear(start), 1e-6);
+            EXPECT_NEAR(base[3 * v + k] + offset[3 * v + k], linear(end), 1e-6);
+        }
     }
     // The OBJ of step 0 carries the same colours after each position.
     ASSERT_EQ(vorlane::WriteMeshAtStep(mesh, 0, "start.obj", vorlane::StepFormat::Obj, job.colours), "");
