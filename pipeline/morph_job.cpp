@@ -193,7 +193,6 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
         job.error = job.merged.error;
         return job;
     }
-    job.colours = MergedColours(job.merged.mesh, source.colours, target.colours);
     // note: the robust merge is closed by construction; the literal one not always.
     if (method == MergeMethod::Literal && !demo) {
         const int32_t open = CountOpenEdges(job.merged.mesh);
@@ -206,6 +205,8 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
         if (!job.simplified.error.empty())
             job.error = "the merge of " + request.source + " and " + request.target + " cannot be simplified: " + job.simplified.error;
     }
+    // note: after simplifying, which renumbers the vertices and keeps their locations.
+    if (job.error.empty()) job.colours = MergedColours(job.merged.mesh, source.colours, target.colours);
     return job;
 }
 
