@@ -30,6 +30,8 @@ LoadedMorph Flatten(const MorphTriangles& triangles, const Progress& progress)
     loaded.placement = PlaceMorph(triangles.startPositions, triangles.endPositions);
     loaded.arrays =
         MakeMorphArrays(triangles.startPositions, triangles.endPositions, triangles.triangles, loaded.placement);
+    for (const Vec3& c : triangles.startColours) loaded.arrays.startColours.insert(loaded.arrays.startColours.end(), {c.x, c.y, c.z});
+    for (const Vec3& c : triangles.endColours) loaded.arrays.endColours.insert(loaded.arrays.endColours.end(), {c.x, c.y, c.z});
     if (progress) progress("preparing to draw", 0.5);
     loaded.coarse = CoarseMorphArrays(loaded.arrays);
     if (progress) progress("preparing to draw", 1.0);
@@ -53,7 +55,7 @@ LoadedMorph LoadMorph(const ViewerInput& input, const Progress& progress)
     MorphJob job = RunMorphJob(input.request, progress);
     if (!job.error.empty()) return Failure(job.error);
     if (progress) progress("preparing to draw", 0.0);
-    LoadedMorph loaded = Flatten(CollectMorphTriangles(job.merged.mesh), progress);
+    LoadedMorph loaded = Flatten(CollectMorphTriangles(job.merged.mesh, job.colours), progress);
     if (loaded.arrays.triangleCount == 0) loaded.error = "the merge made no faces";
     loaded.sourceModel = std::move(job.source);
     return loaded;

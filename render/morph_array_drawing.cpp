@@ -71,6 +71,7 @@ void UploadMorphBuffers(const MorphArrays& arrays, const MorphFrame& frame, Morp
     if (buffers.step != frame.step) {
         Fill(GL_ARRAY_BUFFER, buffers.positions, frame.positions, GL_DYNAMIC_DRAW);
         Fill(GL_ARRAY_BUFFER, buffers.normals, frame.normals, GL_DYNAMIC_DRAW);
+        if (!frame.colours.empty()) Fill(GL_ARRAY_BUFFER, buffers.colours, frame.colours, GL_DYNAMIC_DRAW);
         buffers.step = frame.step;
     }
     glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(arrayBinding));
@@ -79,8 +80,8 @@ void UploadMorphBuffers(const MorphArrays& arrays, const MorphFrame& frame, Morp
 
 void ReleaseMorphBuffers(MorphBuffers& buffers)
 {
-    const GLuint names[4] = {buffers.positions, buffers.normals, buffers.triangles, buffers.edges};
-    glDeleteBuffers(4, names);
+    const GLuint names[5] = {buffers.positions, buffers.normals, buffers.triangles, buffers.edges, buffers.colours};
+    glDeleteBuffers(buffers.colours ? 5 : 4, names);
     buffers = MorphBuffers{};
 }
 
@@ -93,6 +94,11 @@ void DrawMorphArrayFaces(const MorphBuffers& buffers, const std::optional<ByteCo
     }
     // note: a shadow is drawn unlit and needs no normals.
     const BoundArrays bound(buffers, colour.has_value());
+    if (colour && buffers.colours != 0 && !buffers.arrays->startColours.empty()) {
+        glEnableClientState(GL_COLOR_ARRAY);
+        glBindBuffer(GL_ARRAY_BUFFER, buffers.colours);
+        glColorPointer(3, GL_FLOAT, 0, nullptr);
+    }
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers.triangles);
     glDrawElements(GL_TRIANGLES, Count(buffers, false), GL_UNSIGNED_INT, nullptr);
 }

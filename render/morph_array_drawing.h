@@ -19,6 +19,7 @@ struct MorphBuffers {
     uint32_t normals = 0;
     uint32_t triangles = 0;
     uint32_t edges = 0;
+    uint32_t colours = 0;  // zero too where the arrays carry no colours
     const MorphArrays* arrays = nullptr;  // whose indices the buffers hold
     int32_t step = -1;                    // whose positions they hold
 };
@@ -29,8 +30,9 @@ void UploadMorphBuffers(const MorphArrays& arrays, const MorphFrame& frame, Morp
 // Deletes the buffers; needs the context they were made in to be current.
 void ReleaseMorphBuffers(MorphBuffers& buffers);
 
-// The triangles with the vertex normals, smoothly shaded, in colour, or
-// black for a shadow (no colour). Buffers must be uploaded.
+// The triangles with the vertex normals, smoothly shaded, in colour (each
+// vertex's own where the arrays carry colours), or black for a shadow (no
+// colour). Buffers must be uploaded.
 void DrawMorphArrayFaces(const MorphBuffers& buffers, const std::optional<ByteColour>& colour);
 
 // Every distinct edge as a black line of width 2.

@@ -175,6 +175,9 @@ MorphArrays Clustered(const MorphArrays& arrays, const std::vector<uint32_t>& fi
         renumber[v] = static_cast<uint32_t>(coarse.vertexCount++);
         coarse.start.insert(coarse.start.end(), &arrays.start[3 * v], &arrays.start[3 * v] + 3);
         coarse.end.insert(coarse.end.end(), &arrays.end[3 * v], &arrays.end[3 * v] + 3);
+        if (arrays.startColours.empty()) continue;
+        coarse.startColours.insert(coarse.startColours.end(), &arrays.startColours[3 * v], &arrays.startColours[3 * v] + 3);
+        coarse.endColours.insert(coarse.endColours.end(), &arrays.endColours[3 * v], &arrays.endColours[3 * v] + 3);
     }
     coarse.triangleCount = static_cast<int32_t>(kept.size());
     coarse.triangles.reserve(kept.size() * 3);
@@ -218,6 +221,15 @@ void EvaluateMorphFrame(const MorphArrays& arrays, int32_t step, MorphFrame& fra
         frame.positions[3 * v] = p.x;
         frame.positions[3 * v + 1] = p.y;
         frame.positions[3 * v + 2] = p.z;
+    }
+    frame.colours.resize(arrays.startColours.empty() ? 0 : n * 3);
+    for (std::size_t v = 0; v < frame.colours.size() / 3; ++v) {
+        const float* s = &arrays.startColours[3 * v];
+        const float* e = &arrays.endColours[3 * v];
+        const Vec3 c = MorphPosition(Vec3{s[0], s[1], s[2]}, Vec3{e[0], e[1], e[2]}, step);
+        frame.colours[3 * v] = c.x;
+        frame.colours[3 * v + 1] = c.y;
+        frame.colours[3 * v + 2] = c.z;
     }
     // Summed in float: shading wants a direction, not exact arithmetic.
     frame.normals.assign(n * 3, 0.0f);

@@ -48,6 +48,10 @@ struct MorphArrays {
     std::vector<float> end;
     std::vector<uint32_t> triangles;  // three a triangle, counter-clockwise from outside
     std::vector<uint32_t> edges;      // two an edge, each edge once, lower index first
+    // Where the inputs give colours: each vertex's red, green, blue (0..1)
+    // at each end, three floats a vertex; empty otherwise.
+    std::vector<float> startColours;
+    std::vector<float> endColours;
 };
 
 // start and end must be the same length and every corner index them
@@ -81,6 +85,7 @@ struct MorphFrame {
     int32_t step = -1;  // the step the arrays hold, -1 before the first
     std::vector<float> positions;
     std::vector<float> normals;
+    std::vector<float> colours;  // by MorphPosition of the ends' colours; empty where arrays have none
 };
 
 // Fills frame for step unless it holds that step already.

@@ -152,3 +152,27 @@ TEST(MorphArrays, ClusteringKeepsTheShapeAtEveryStep)
 
 }  // namespace
 }  // namespace vorlane
+
+// A vertex's colour walks as its position does; a clustered copy keeps the
+// colours of the vertices it keeps.
+TEST(MorphArrays, ColoursWalkWithTheStepsAndSurviveClustering)
+{
+    const std::vector<vorlane::Vec3> start = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, end = {{0, 0, 1}, {1, 0, 1}, {0, 1, 1}};
+    vorlane::MorphArrays arrays = vorlane::MakeMorphArrays(start, end, {{0, 1, 2}}, vorlane::PlaceMorph(start, end));
+    arrays.startColours = {0, 0, 0, 1, 1, 1, 0.2f, 0.4f, 0.6f};
+    arrays.endColours = {1, 0.5f, 0, 1, 1, 1, 0.6f, 0.4f, 0.2f};
+    const struct {
+        int32_t step;
+        std::vector<float> colours;
+    } cases[] = {{0, {0, 0, 0, 1, 1, 1, 0.2f, 0.4f, 0.6f}}, {10, {0.5f, 0.25f, 0, 1, 1, 1, 0.4f, 0.4f, 0.4f}},
+                 {vorlane::MorphSteps, {1, 0.5f, 0, 1, 1, 1, 0.6f, 0.4f, 0.2f}}};
+    for (const auto& c : cases) {
+        vorlane::MorphFrame frame;
+        vorlane::EvaluateMorphFrame(arrays, c.step, frame);
+        ASSERT_EQ(frame.colours.size(), 9u);
+        for (std::size_t i = 0; i < 9; ++i) EXPECT_NEAR(frame.colours[i], c.colours[i], 1e-6) << c.step << " " << i;
+    }
+    const vorlane::MorphArrays coarse = vorlane::ClusterMorphArrays(arrays, 1e-3f);
+    EXPECT_EQ(coarse.startColours, arrays.startColours);
+    EXPECT_EQ(coarse.endColours, arrays.endColours);
+}
