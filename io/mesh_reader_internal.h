@@ -110,7 +110,9 @@ struct FaceList {
 // renumbered, if given, gets the table vertex of each point (-1 if unused).
 ModelTable BuildTable(const FaceList& faces, int indexBase, const ReadMeter& progress, std::vector<int32_t>* renumbered = nullptr);
 
-ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered);
+// colours gets the table vertices' colours where some "v x y z r g b" gives one.
+ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered,
+                   std::vector<Vec3>& colours);
 ModelTable ReadOff(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered);
 ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered);
 ModelTable ReadStl(std::string_view bytes, const ReadMeter& progress);

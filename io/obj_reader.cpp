@@ -5,6 +5,7 @@
 #include <OpenMesh/Core/IO/reader/OBJReader.hh>
 #include <OpenMesh/Core/System/omstream.hh>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -61,10 +62,11 @@ public:
     void set_halfedge(VertexHandle, HalfedgeHandle) override {}
     void set_normal(VertexHandle, const OpenMesh::Vec3f&) override {}
     void set_normal(VertexHandle, const OpenMesh::Vec3d&) override {}
-    void set_color(VertexHandle, const OpenMesh::Vec3uc&) override {}
-    void set_color(VertexHandle, const OpenMesh::Vec4uc&) override {}
-    void set_color(VertexHandle, const OpenMesh::Vec3f&) override {}
-    void set_color(VertexHandle, const OpenMesh::Vec4f&) override {}
+    // note: "v x y z r g b" gives the colour as 0..1 floats, or bytes where above 1.
+    void set_color(VertexHandle v, const OpenMesh::Vec3uc& c) override { Colour(v, c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f); }
+    void set_color(VertexHandle v, const OpenMesh::Vec4uc& c) override { Colour(v, c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f); }
+    void set_color(VertexHandle v, const OpenMesh::Vec3f& c) override { Colour(v, c[0], c[1], c[2]); }
+    void set_color(VertexHandle v, const OpenMesh::Vec4f& c) override { Colour(v, c[0], c[1], c[2]); }
     void set_texcoord(VertexHandle, const OpenMesh::Vec2f&) override {}
     void set_status(VertexHandle, const OpenMesh::Attributes::StatusInfo&) override {}
     void set_next(HalfedgeHandle, HalfedgeHandle) override {}
@@ -92,7 +94,18 @@ public:
     size_t n_faces() const override { return faces.faceStarts.size(); }
     size_t n_edges() const override { return 0; }
 
+    std::vector<Vec3> colours;  // by point, where some vertex gave one
+
 private:
+    void Colour(VertexHandle v, float r, float g, float b)
+    {
+        const auto index = static_cast<std::size_t>(v.idx());
+        if (v.idx() < 0 || index >= faces.points.size()) return;
+        if (colours.size() < faces.points.size()) colours.resize(faces.points.size(), Vec3{1.0f, 1.0f, 1.0f});
+        const auto fraction = [](float c) { return std::isfinite(c) ? std::clamp(c, 0.0f, 1.0f) : 1.0f; };
+        colours[index] = {fraction(r), fraction(g), fraction(b)};
+    }
+
     VertexHandle AddPoint(const Vec3& p)
     {
         if (faces.points.size() >= static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
@@ -206,20 +219,30 @@ std::string PrepareObj(std::string_view bytes, const ReadMeter& progress)
 
 }  // namespace
 
-ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered)
+ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered,
+                   std::vector<Vec3>& colours)
 {
     const std::string text = PrepareObj(bytes, progress);
     progress.Report("reading OBJ", 0.0);
     MessageCapture messages;
     TableImporter importer;
     std::istringstream in(text, std::ios::in | std::ios::binary);
-    OpenMesh::IO::Options options;
+    OpenMesh::IO::Options options(OpenMesh::IO::Options::VertexColor);
     if (!OpenMesh::IO::OBJReader().read(in, importer, options)) {
         const std::string message = messages.FirstMessage();
         throw ReadFailure(message.empty() ? "the reader refused the file"
                                           : "the reader refused the file: " + Escaped(message));
     }
-    return BuildTable(importer.faces, 1, progress, renumbered);
+    std::vector<int32_t> slots;
+    ModelTable table = BuildTable(importer.faces, 1, progress, &slots);
+    if (!importer.colours.empty()) {
+        importer.colours.resize(importer.faces.points.size(), Vec3{1.0f, 1.0f, 1.0f});
+        colours.assign(table.vertices.size(), Vec3{});
+        for (std::size_t p = 0; p < slots.size(); ++p)
+            if (slots[p] >= 0) colours[static_cast<std::size_t>(slots[p])] = importer.colours[p];
+    }
+    if (renumbered) *renumbered = std::move(slots);
+    return table;
 }
 
 }  // namespace vorlane::mesh_reading
