@@ -79,19 +79,43 @@ size_t FirstNotFacing(const Polyhedron& model)
     return model.faces.size();
 }
 
+// A positive triangle that holds p (no side's sign negative) has p as a
+// combination of its corners with no weight negative, so it has corners on
+// both sides of (or on) every plane through p. Each vertex gets a bit for
+// the side of each of two such planes it lies strictly on: a triangle whose
+// corners' bits meet cannot hold p, and only the few about p or its
+// opposite are left.
+std::vector<uint8_t> PlaneSides(const Polyhedron& model, const Vec3& p)
+{
+    // note: the planes' normals (p.y, -p.x, 0) and (p.z, 0, -p.x) are
+    // exactly perpendicular to p; a difference of two products of floats
+    // has in double the sign of the exact one.
+    const double px = p.x, py = p.y, pz = p.z;
+    std::vector<uint8_t> sides(model.vertices.size());
+    for (size_t v = 0; v < sides.size(); ++v) {
+        const double x = model.vertices[v].x, y = model.vertices[v].y, z = model.vertices[v].z;
+        const double across = py * x - px * y, along = pz * x - px * z;
+        sides[v] = static_cast<uint8_t>((across < 0 ? 1 : 0) | (across > 0 ? 2 : 0) | (along < 0 ? 4 : 0) | (along > 0 ? 8 : 0));
+    }
+    return sides;
+}
+
 // How many times a closed surface of positive triangles covers the sphere:
 // how many triangles hold a direction on none of their sides, found by exact
 // signs (the total solid angle over 4 pi, without an arctangent each).
 int64_t CoverCount(const Polyhedron& model)
 {
     // Directions in no pattern a mesh is built on; one on a side of a
-    // triangle holding it is passed for the next.
+    // triangle holding it is passed for the next. Each has x != 0, so the
+    // two planes through it are distinct.
     static const Vec3 probes[] = {{0.2913f, -0.8137f, 0.5029f}, {-0.6571f, 0.1732f, -0.7336f}, {0.5147f, 0.6932f, -0.5043f},
                                   {-0.1094f, -0.3821f, -0.9176f}, {0.8423f, -0.2139f, 0.4947f}, {-0.4471f, 0.8519f, 0.2723f}};
     for (const Vec3& p : probes) {
+        const std::vector<uint8_t> sides = PlaneSides(model, p);
         int64_t holding = 0;
         bool onSide = false;
         for (const Triangle& f : model.faces) {
+            if (sides[static_cast<size_t>(f[0])] & sides[static_cast<size_t>(f[1])] & sides[static_cast<size_t>(f[2])]) continue;
             const Vec3& a = model.vertices[static_cast<size_t>(f[0])];
             const Vec3& b = model.vertices[static_cast<size_t>(f[1])];
             const Vec3& c = model.vertices[static_cast<size_t>(f[2])];

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <string>
 
 #include "bench/mesh_generator.h"
+#include "geometry/dvec3.h"
 #include "geometry/model_catalogue.h"
 #include "robust/sphere_map_check.h"
 #include "test_support.h"
@@ -93,6 +95,41 @@ TEST(ValidateSphereCover, NamesAnEdgeFaultExactlyWhereEveryPairOfSidesFindsOne)
         sound += !edgeFault;
     }
     EXPECT_EQ(sound, 35);  // the pieces added alone, or damage undone
+}
+
+// How often the faces' total solid angle wraps the sphere.
+long SolidAngleCover(const Polyhedron& model)
+{
+    double total = 0.0;
+    for (const Triangle& f : model.faces) total += SolidAngle(ToD(model.vertices[f[0]]), ToD(model.vertices[f[1]]), ToD(model.vertices[f[2]]));
+    return std::lround(total / (4.0 * M_PI));
+}
+
+// The exact cover count skips triangles whose corners lie all on one side
+// of a plane through the probe: long fans across both planes, a corner right
+// on the probe's ray (the next probe taken) and a double cover still count
+// as their solid angles say.
+TEST(CoversSphereOnce, AgreesWithTheSolidAngleWhereTrianglesSpanTheProbesPlanes)
+{
+    ModelTable onProbe = Icosphere(3, 2.0f);
+    Vec3* nearest = &onProbe.vertices[0];
+    for (Vec3& v : onProbe.vertices) nearest = v.x * 0.2913f - v.y * 0.8137f + v.z * 0.5029f > nearest->x * 0.2913f - nearest->y * 0.8137f + nearest->z * 0.5029f ? &v : nearest;
+    *nearest = {0.5826f, -1.6274f, 1.0058f};  // twice the first probe, exactly
+    ModelTable turned = CubeSphere(7, 5.0f);
+    Rotate(turned, 3);
+    const struct {
+        const char* what;
+        Polyhedron model;
+        long cover;
+    } cases[] = {{"icosphere", BuildPolyhedron(Icosphere(3, 10.0f), {3, -2, 1}), 1}, {"fans", BuildPolyhedron(Bipyramid(300, 10.0f, 0.1), {0, 0, 1}), 1},
+                 {"turned cube-sphere", BuildPolyhedron(turned, {0, 0, 0}), 1}, {"corner on the probe", BuildPolyhedron(onProbe, {0, 0, 0}), 1},
+                 {"twice", BuildPolyhedron(test::Joined(Icosphere(2, 4.0f), Icosphere(1, 8.0f)), {0, 0, 0}), 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(SolidAngleCover(c.model), c.cover);
+        EXPECT_EQ(CoversSphereOnce(c.model), c.cover == 1);
+        EXPECT_EQ(ValidateSphereCover(c.model).empty(), c.cover == 1);
+    }
 }
 
 TEST(CheckSphereMap, EveryCatalogueModelAboutTheOriginPasses)
