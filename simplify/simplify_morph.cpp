@@ -197,21 +197,19 @@ private:
 
     // Whether every triangle around moving (other than those with fixed
     // too) keeps some area and its facing at either end when moving goes to
-    // at; gathers the thinnest shapes of the fan before and after.
-    bool FanHolds(int32_t moving, int32_t fixed, const std::array<Vec3, 2>& at, double (&before)[2], double (&after)[2]) const
+    // at; gathers the lowest height of the new triangles.
+    bool FanHolds(int32_t moving, int32_t fixed, const std::array<Vec3, 2>& at, double (&after)[2]) const
     {
         bool holds = true;
         VisitOutgoing(net_, moving, [&](int32_t h) {
             if (!holds) return;
             const Triangle& t = At(net_.triangles, h / 3);
+            if (t[0] == fixed || t[1] == fixed || t[2] == fixed) return;
             const int k = h % 3;  // the corner at moving
-            const bool vanishes = t[0] == fixed || t[1] == fixed || t[2] == fixed;
             for (int e = 0; e < 2; ++e) {
                 const std::vector<Vec3>& p = *ends_[e].positions;
                 const Vec3& a = At(p, t[(k + 1) % 3]);
                 const Vec3& b = At(p, t[(k + 2) % 3]);
-                before[e] = std::min(before[e], Height(At(p, moving), a, b));
-                if (vanishes) continue;
                 const D3 n = Cross(ToD(a) - ToD(at[e]), ToD(b) - ToD(at[e]));
                 if (!(Norm(n) > ends_[e].flatLimit) || FacingSign(At(p, moving), a, b, at[e], a, b) <= 0) {
                     holds = false;
@@ -223,12 +221,26 @@ private:
         return holds;
     }
 
+    // The lowest height of the triangles around moving at one end, as they are.
+    double FanLowest(int32_t moving, int e) const
+    {
+        double lowest = HUGE_VAL;
+        const std::vector<Vec3>& p = *ends_[e].positions;
+        VisitOutgoing(net_, moving, [&](int32_t h) {
+            const Triangle& t = At(net_.triangles, h / 3);
+            const int k = h % 3;
+            lowest = std::min(lowest, Height(At(p, moving), At(p, t[(k + 1) % 3]), At(p, t[(k + 2) % 3])));
+        });
+        return lowest;
+    }
+
     bool FansHold(int32_t removed, int32_t kept, const std::array<Vec3, 2>& at) const
     {
-        double before[2] = {HUGE_VAL, HUGE_VAL}, after[2] = {HUGE_VAL, HUGE_VAL};
-        if (!FanHolds(removed, kept, at, before, after) || !FanHolds(kept, removed, at, before, after)) return false;
+        double after[2] = {HUGE_VAL, HUGE_VAL};
+        if (!FanHolds(removed, kept, at, after) || !FanHolds(kept, removed, at, after)) return false;
+        // note: the fans as they were are measured only for a low triangle, which is rare.
         for (int e = 0; e < 2; ++e)
-            if (after[e] < ends_[e].needleHeight && after[e] < before[e]) return false;
+            if (after[e] < ends_[e].needleHeight && after[e] < std::min(FanLowest(removed, e), FanLowest(kept, e))) return false;
         return true;
     }
 
