@@ -41,7 +41,7 @@ ModelTable Read(std::string_view bytes, MeshFormat format, const ReadMeter& prog
     switch (format) {
         case MeshFormat::Obj: return mesh_reading::ReadObj(bytes, progress, place.renumbered, *place.colours);
         case MeshFormat::Off: return mesh_reading::ReadOff(bytes, progress, place.renumbered);
-        case MeshFormat::Ply: return mesh_reading::ReadPly(bytes, progress, place.renumbered);
+        case MeshFormat::Ply: return mesh_reading::ReadPly(bytes, progress, place.renumbered, *place.colours);
         case MeshFormat::Stl: return mesh_reading::ReadStl(bytes, progress);
         case MeshFormat::Gltf:
         case MeshFormat::Glb:

@@ -114,7 +114,9 @@ ModelTable BuildTable(const FaceList& faces, int indexBase, const ReadMeter& pro
 ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered,
                    std::vector<Vec3>& colours);
 ModelTable ReadOff(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered);
-ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered);
+// colours gets the table vertices' colours where the vertex element has red, green or blue.
+ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered,
+                   std::vector<Vec3>& colours);
 ModelTable ReadStl(std::string_view bytes, const ReadMeter& progress);
 // binary: a .glb; folder: where its relative uris point, none to read no file.
 // colours gets the table vertices' colours where the file has any.

@@ -1,6 +1,7 @@
 // PLY, ASCII or binary of either byte order. The vertex element gives x, y
 // and z; the face element's vertex_indices (or vertex_index) list gives the
 // faces; every other value is skipped. Elements may come in any order.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -76,6 +77,32 @@ Role FaceRole(std::string_view name)
     for (const char* n : {"red", "green", "blue", "alpha"})
         if (name == n) return Role::Colour;
     return Role::Other;
+}
+
+// The channel a vertex colour property holds (0 red, 1 green, 2 blue), or
+// -1 for alpha and the rest.
+int ColourChannel(std::string_view name)
+{
+    if (name == "red" || name == "diffuse_red") return 0;
+    if (name == "green" || name == "diffuse_green") return 1;
+    if (name == "blue" || name == "diffuse_blue") return 2;
+    return -1;
+}
+
+// A colour value as a fraction: floats as they are, integers of their
+// width's full scale (bytes of 255), clamped to 0..1.
+float ColourFraction(double value, const PlyProperty& property)
+{
+    const double scale = property.isFloat ? 1.0 : property.bytes == 2 ? 65535.0 : 255.0;
+    const double fraction = value / scale;
+    return std::isfinite(fraction) ? static_cast<float>(std::clamp(fraction, 0.0, 1.0)) : 1.0f;
+}
+
+bool HasVertexColours(const PlyElement& vertex)
+{
+    for (const PlyProperty& property : vertex.properties)
+        if (property.role == Role::Colour && ColourChannel(property.name) >= 0) return true;
+    return false;
 }
 
 struct Header {
@@ -298,8 +325,9 @@ private:
 };
 
 void ReadBinaryElements(const Header& header, std::string_view data, FaceList& faces, Place& place,
-                        const ReadMeter& progress)
+                        const ReadMeter& progress, std::vector<Vec3>& colours)
 {
+    const bool coloured = HasVertexColours(header.elements[header.vertex]);
     BinaryData in(data, header.bigEndian);
     bool vertexRead = false;
     bool faceRead = header.face == SIZE_MAX;
@@ -311,14 +339,23 @@ void ReadBinaryElements(const Header& header, std::string_view data, FaceList& f
             for (std::size_t v = 0; v < count; ++v) {
                 progress.Every("reading PLY vertices", v, count);
                 if (in.Left() < element.rowBytes) throw truncated();
-                Vec3 p;
+                Vec3 p, colour{1.0f, 1.0f, 1.0f};
                 for (const PlyProperty& property : element.properties) {
+                    const int channel = property.role == Role::Colour ? ColourChannel(property.name) : -1;
                     if (property.role == Role::X) p.x = in.Float(property.bytes);
                     else if (property.role == Role::Y) p.y = in.Float(property.bytes);
                     else if (property.role == Role::Z) p.z = in.Float(property.bytes);
+                    else if (channel >= 0 && property.isFloat)
+                        (&colour.x)[channel] = ColourFraction(in.Float(property.bytes), property);
+                    else if (channel >= 0)
+                        (&colour.x)[channel] = ColourFraction(
+                            property.isSigned ? static_cast<double>(static_cast<int64_t>(in.Integer(property.bytes, true)))
+                                              : static_cast<double>(in.Integer(property.bytes, false)),
+                            property);
                     else in.Skip(static_cast<std::size_t>(property.bytes));
                 }
                 faces.points.push_back(p);
+                if (coloured) colours.push_back(colour);
                 ++place.verticesDone;
             }
             vertexRead = true;
@@ -357,8 +394,9 @@ void ReadBinaryElements(const Header& header, std::string_view data, FaceList& f
 // ---------------------------------------------------------------- ASCII
 
 void ReadAsciiElements(const Header& header, std::string_view data, FaceList& faces, Place& place,
-                       const ReadMeter& progress)
+                       const ReadMeter& progress, std::vector<Vec3>& colours)
 {
+    const bool coloured = HasVertexColours(header.elements[header.vertex]);
     LineCursor lines(data);
     std::string_view line;
     std::vector<std::string_view> tokens;
@@ -386,7 +424,7 @@ void ReadAsciiElements(const Header& header, std::string_view data, FaceList& fa
             if ((i & 0xFFFF) == 0) progress.Report("reading PLY", lines.Fraction());
             nextLine();
             std::size_t next = 0;
-            Vec3 p;
+            Vec3 p, colour{1.0f, 1.0f, 1.0f};
             if (e == header.face) faces.AddFace();
             for (const PlyProperty& property : element.properties) {
                 if (property.role == Role::Indices) {
@@ -415,6 +453,9 @@ void ReadAsciiElements(const Header& header, std::string_view data, FaceList& fa
                 else if (property.role == Role::Colour)
                     sound = ParseStreamInt(token, ignored);
                 if (!sound) throw malformed(token);
+                const int channel = e == header.vertex && property.role == Role::Colour ? ColourChannel(property.name) : -1;
+                if (channel >= 0)
+                    (&colour.x)[channel] = ColourFraction(property.isFloat && property.bytes == 4 ? value : ignored, property);
                 if (property.role == Role::X) p.x = value;
                 if (property.role == Role::Y) p.y = value;
                 if (property.role == Role::Z) p.z = value;
@@ -424,6 +465,7 @@ void ReadAsciiElements(const Header& header, std::string_view data, FaceList& fa
                                   " needs " + std::to_string(next) + "; each element takes one line");
             if (e == header.vertex) {
                 faces.points.push_back(p);
+                if (coloured) colours.push_back(colour);
                 ++place.verticesDone;
             }
             if (e == header.face) ++place.facesDone;
@@ -436,7 +478,8 @@ void ReadAsciiElements(const Header& header, std::string_view data, FaceList& fa
 
 }  // namespace
 
-ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered)
+ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered,
+                   std::vector<Vec3>& colours)
 {
     const Header header = ReadHeader(bytes);
     Place place;
@@ -445,11 +488,20 @@ ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress, std::vecto
     FaceList faces;
     const std::string_view data = bytes.substr(header.dataStart);
     Reserve(faces, header, data.size());
+    std::vector<Vec3> pointColours;
     if (header.binary)
-        ReadBinaryElements(header, data, faces, place, progress);
+        ReadBinaryElements(header, data, faces, place, progress, pointColours);
     else
-        ReadAsciiElements(header, data, faces, place, progress);
-    return BuildTable(faces, 0, progress, renumbered);
+        ReadAsciiElements(header, data, faces, place, progress, pointColours);
+    std::vector<int32_t> slots;
+    ModelTable table = BuildTable(faces, 0, progress, &slots);
+    if (!pointColours.empty()) {
+        colours.assign(table.vertices.size(), Vec3{});
+        for (std::size_t v = 0; v < slots.size() && v < pointColours.size(); ++v)
+            if (slots[v] >= 0) colours[static_cast<std::size_t>(slots[v])] = pointColours[v];
+    }
+    if (renumbered) *renumbered = std::move(slots);
+    return table;
 }
 
 }  // namespace vorlane::mesh_reading

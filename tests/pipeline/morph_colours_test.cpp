@@ -8,6 +8,7 @@
 
 #include "io/gltf_files.h"
 #include "io/gltf_writer.h"
+#include "io/mesh_reader.h"
 #include "io/mesh_writer.h"
 #include "pipeline/morph_job.h"
 #include "test_support.h"
@@ -84,6 +85,19 @@ TEST(MorphColours, EachEndShowsItsOwnCubesTexture)
             EXPECT_NEAR(base[3 * v + k], linear(start), 1e-6);
             EXPECT_NEAR(base[3 * v + k] + offset[3 * v + k], linear(end), 1e-6);
         }
+    }
+    // The binary PLY of step 0 reads back with them, to a byte.
+    ASSERT_EQ(vorlane::WriteMeshAtStep(mesh, 0, "start.ply", vorlane::StepFormat::Ply, job.colours), "");
+    const vorlane::MeshReadResult ply = vorlane::ReadMeshFile("start.ply");
+    ASSERT_EQ(ply.error, "");
+    ASSERT_EQ(ply.colours.size(), ply.table.vertices.size());
+    for (std::size_t v = 0; v < ply.table.vertices.size(); ++v) {
+        const std::size_t corner = CornerAt(ply.table.vertices[v]);
+        if (corner == 8) continue;
+        const auto pixel = test::CubeCornerPixels()[corner];
+        EXPECT_NEAR(ply.colours[v].x, pixel[0] / 255.0, 1e-6);
+        EXPECT_NEAR(ply.colours[v].y, pixel[1] / 255.0, 1e-6);
+        EXPECT_NEAR(ply.colours[v].z, pixel[2] / 255.0, 1e-6);
     }
     // The OBJ of step 0 carries the same colours after each position.
     ASSERT_EQ(vorlane::WriteMeshAtStep(mesh, 0, "start.obj", vorlane::StepFormat::Obj, job.colours), "");
