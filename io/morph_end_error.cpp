@@ -7,38 +7,51 @@
 
 namespace vorlane {
 
+namespace {
+
+// A table's box in float, where a float's double is the same number, so
+// the box is the one a double pass finds; a coordinate that is no number
+// leaves it as std::min and std::max leave it.
+struct FloatBox {
+    float lo[3], hi[3];
+};
+
+FloatBox BoxOf(const Vec3* positions, std::size_t count)
+{
+    FloatBox box;
+    std::fill(box.lo, box.lo + 3, std::numeric_limits<float>::infinity());
+    std::fill(box.hi, box.hi + 3, -std::numeric_limits<float>::infinity());
+    for (std::size_t i = 0; i < count; ++i) {
+        const float c[3] = {positions[i].x, positions[i].y, positions[i].z};
+        for (int k = 0; k < 3; ++k) box.lo[k] = std::min(box.lo[k], c[k]), box.hi[k] = std::max(box.hi[k], c[k]);
+    }
+    return box;
+}
+
+double GridStepOf(const FloatBox& box)
+{
+    double half = 0.0;
+    for (int k = 0; k < 3; ++k) half = std::max(half, (static_cast<double>(box.hi[k]) - box.lo[k]) / 2.0);
+    return half > 0.0 ? half / 16383.0 : 1.0;
+}
+
+}  // namespace
+
 double EndGridStep(const Vec3* positions, std::size_t count)
 {
-    if (count == 0) return 1.0;
-    double lo[3], hi[3];
-    std::fill(lo, lo + 3, std::numeric_limits<double>::infinity());
-    std::fill(hi, hi + 3, -std::numeric_limits<double>::infinity());
-    for (std::size_t i = 0; i < count; ++i) {
-        const double c[3] = {positions[i].x, positions[i].y, positions[i].z};
-        for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], c[k]), hi[k] = std::max(hi[k], c[k]);
-    }
-    double half = 0.0;
-    for (int k = 0; k < 3; ++k) half = std::max(half, (hi[k] - lo[k]) / 2.0);
-    return half > 0.0 ? half / 16383.0 : 1.0;
+    return count == 0 ? 1.0 : GridStepOf(BoxOf(positions, count));
 }
 
 double EndTolerance(const Vec3* end, std::size_t count)
 {
+    const FloatBox box = BoxOf(end, count);
+    // The largest magnitude is at an end of the box, on an axis holding a number.
     float largest = 0.0f;
-    for (std::size_t i = 0; i < count; ++i) largest = std::max({largest, std::fabs(end[i].x), std::fabs(end[i].y), std::fabs(end[i].z)});
-    const double floatStep = static_cast<double>(std::nextafter(largest, std::numeric_limits<float>::infinity())) - largest;
-    return EndGridStep(end, count) + 2.0 * floatStep;
-}
-
-void AddEndError(EndError& error, const Vec3& shown, const Vec3& end, double tolerance)
-{
-    const double off = std::max({std::fabs(static_cast<double>(shown.x) - end.x), std::fabs(static_cast<double>(shown.y) - end.y),
-                                 std::fabs(static_cast<double>(shown.z) - end.z)});
-    // note: a shown coordinate that is no number is as far off as can be.
-    if (!(off <= tolerance)) {
-        ++error.vertices;
-        error.worst = std::isnan(off) ? std::numeric_limits<double>::infinity() : std::max(error.worst, off);
+    for (int k = 0; k < 3; ++k) {
+        if (box.lo[k] <= box.hi[k]) largest = std::max({largest, std::fabs(box.lo[k]), std::fabs(box.hi[k])});
     }
+    const double floatStep = static_cast<double>(std::nextafter(largest, std::numeric_limits<float>::infinity())) - largest;
+    return (count == 0 ? 1.0 : GridStepOf(box)) + 2.0 * floatStep;
 }
 
 std::string EndWarning(const std::string& path, const EndError& error)

@@ -2,8 +2,11 @@
 // morph target's offset, added in float), comes back from the mesh's end.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "geometry/vec3.h"
@@ -25,8 +28,18 @@ double EndGridStep(const Vec3* positions, std::size_t count);
 // itself is only as exact as float).
 double EndTolerance(const Vec3* end, std::size_t count);
 
-// Counts shown against end into error.
-void AddEndError(EndError& error, const Vec3& shown, const Vec3& end, double tolerance);
+// Counts shown against end into error. Inline: the writers call it for
+// every vertex.
+inline void AddEndError(EndError& error, const Vec3& shown, const Vec3& end, double tolerance)
+{
+    const double off = std::max({std::fabs(static_cast<double>(shown.x) - end.x), std::fabs(static_cast<double>(shown.y) - end.y),
+                                 std::fabs(static_cast<double>(shown.z) - end.z)});
+    // note: a shown coordinate that is no number is as far off as can be.
+    if (!(off <= tolerance)) {
+        ++error.vertices;
+        error.worst = std::isnan(off) ? std::numeric_limits<double>::infinity() : std::max(error.worst, off);
+    }
+}
 
 // Empty when no vertex passes the tolerance; else, in one line, "<path>: the
 // end comes back up to X off (N vertices), as a float offset cannot hold it".

@@ -131,3 +131,43 @@ TEST(GltfWriter, EndAFloatOffsetCannotHoldIsWarnedOfOrWrittenTheOtherWay)
 }
 
 }  // namespace
+
+namespace {
+
+// The tolerance as its contract says, every coordinate read in double: the
+// box's longer half-side over 16383 (1 for none), and two float steps at
+// the largest magnitude; coordinates that are no number are passed over.
+double ToleranceByDefinition(const std::vector<Vec3>& end)
+{
+    double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY}, largest = 0.0, half = 0.0;
+    for (const Vec3& v : end) {
+        for (int k = 0; k < 3; ++k) {
+            const double c = k == 0 ? v.x : k == 1 ? v.y : v.z;
+            if (std::isnan(c)) continue;
+            lo[k] = std::min(lo[k], c), hi[k] = std::max(hi[k], c), largest = std::max(largest, std::fabs(c));
+        }
+    }
+    for (int k = 0; k < 3; ++k) half = lo[k] <= hi[k] ? std::max(half, (hi[k] - lo[k]) / 2.0) : half;
+    const float big = static_cast<float>(largest);
+    return (half > 0.0 ? half / 16383.0 : 1.0) + 2.0 * (static_cast<double>(std::nextafter(big, INFINITY)) - big);
+}
+
+// The box and the largest magnitude found in one float pass: negative-only
+// axes, the largest at a box's low end, an axis with no number, none at all.
+TEST(EndTolerance, IsTheBoxStepAndTwoFloatStepsAtTheLargestMagnitude)
+{
+    const float nan = NAN;
+    const std::vector<std::vector<Vec3>> ends = {
+        {{1, 2, 3}, {-4, 0.5f, 2}, {0, -1, 7}},
+        {{-3e5f, -2, -1}, {-1e5f, -7, -0.25f}},
+        {{1, nan, 3}, {nan, nan, -9}, {5, nan, 0}},
+        {{2, 2, 2}},
+        {},
+    };
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(vorlane::EndTolerance(ends[i].data(), ends[i].size()), ToleranceByDefinition(ends[i]));
+    }
+}
+
+}  // namespace
