@@ -67,10 +67,22 @@ std::string TutteMapOnSphere(const ModelTable& table, std::vector<Vec3>& directi
     if (solver.info() != Eigen::Success) return "the Tutte system could not be solved";
     if (progress) progress("tutte", 0.6);
 
+    for (size_t v = 0; v < vertexCount; ++v) {
+        if (unknown[v] >= 0) plane[v] = {solution(unknown[v], 0), solution(unknown[v], 1), 0.0};
+    }
+    const std::vector<Dvec3> sphere = CentredOnSphere(plane, mass);
+    directions.resize(vertexCount);
+    for (size_t v = 0; v < vertexCount; ++v) directions[v] = OnSphere(sphere[v]);
+    if (progress) progress("tutte", 1.0);
+    return {};
+}
+
+std::vector<D3> CentredOnSphere(const std::vector<D3>& plane, const std::vector<double>& mass)
+{
+    const size_t vertexCount = plane.size();
     std::vector<Dvec3> sphere(vertexCount);
     for (size_t v = 0; v < vertexCount; ++v) {
-        const double u = unknown[v] < 0 ? plane[v].x : solution(unknown[v], 0);
-        const double w = unknown[v] < 0 ? plane[v].y : solution(unknown[v], 1);
+        const double u = plane[v].x, w = plane[v].y;
         const double r2 = u * u + w * w;
         sphere[v] = {2 * u / (1 + r2), 2 * w / (1 + r2), (r2 - 1) / (1 + r2)};
     }
@@ -91,10 +103,7 @@ std::string TutteMapOnSphere(const ModelTable& table, std::vector<Vec3>& directi
             x = Normalized((1.0 / (1.0 - 2.0 * Dot(centre, x) + c2)) * ((1.0 - c2) * d - Dot(d, d) * centre));
         }
     }
-    directions.resize(vertexCount);
-    for (size_t v = 0; v < vertexCount; ++v) directions[v] = OnSphere(sphere[v]);
-    if (progress) progress("tutte", 1.0);
-    return {};
+    return sphere;
 }
 
 }  // namespace vorlane

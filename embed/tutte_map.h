@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "embed/spherical_embedding.h"
+#include "geometry/dvec3.h"
 
 namespace vorlane {
 
@@ -16,5 +17,10 @@ namespace vorlane {
 // are float points of the common sphere; they are not checked here. Returns
 // an empty string, or why the linear system failed.
 std::string TutteMapOnSphere(const ModelTable& table, std::vector<Vec3>& directions, const Progress& progress);
+
+// Plane points (x, y) of every vertex sent to the unit sphere by inverse
+// stereographic projection, then Moebius-centred: the mass-weighted centre
+// of the points moved to the origin.
+std::vector<D3> CentredOnSphere(const std::vector<D3>& plane, const std::vector<double>& mass);
 
 }  // namespace vorlane
