@@ -28,9 +28,13 @@ void BM_EmbedFingerComb(benchmark::State& state) { Embed(state, FingerComb(8, 11
 // The plain Tutte map for comparison (on the comb it fails the exact check).
 void BM_EmbedIcosphereTutte(benchmark::State& state) { Embed(state, Icosphere(6, 1.0f), EmbedMethod::Tutte); }
 
+// From a conformal map, one sparse factorisation, then the sweeps.
+void BM_EmbedIcosphereConformal(benchmark::State& state) { Embed(state, Icosphere(6, 1.0f), EmbedMethod::Conformal); }
+
 BENCHMARK(BM_EmbedIcosphere)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EmbedFingerComb)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EmbedIcosphereTutte)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EmbedIcosphereConformal)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vorlane

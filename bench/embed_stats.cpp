@@ -1,6 +1,7 @@
-// vorlane-embed-stats [--max-triangles N] FILE...: embeds each mesh file on
-// the sphere, coarse to fine and as a plain Tutte map, and prints how the
-// two spread the area, as Markdown tables:
+// vorlane-embed-stats [--max-triangles N] [--split N] FILE...: embeds each
+// mesh file on the sphere, coarse to fine and from a conformal map
+// (EmbedMethod::Conformal), and prints how the two spread the area, as
+// Markdown tables:
 //   - one row per mesh the topology check accepts, sorted by triangles:
 //     CPU seconds of each map, the smallest triangle's share of the sphere,
 //     the 1st and 99th percentiles of (share of sphere / share of surface)
@@ -8,7 +9,8 @@
 //   - one row per mesh not embedded: the reader's or the topology check's
 //     line, or its size when it has more than N triangles.
 // Each mesh is read and made ready as the merge does before a spherical
-// map: turned outward, pinched vertices split, topology checked. Progress
+// map: turned outward, pinched vertices split, topology checked; --split N
+// first splits every triangle into four N times (SplitIntoFour). Progress
 // goes to standard error. Exits 0 when every accepted mesh gets a valid
 // coarse-to-fine map, 1 when one does not, 2 on bad arguments.
 #include <algorithm>
@@ -18,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/mesh_generator.h"
 #include "embed/mesh_topology.h"
 #include "embed/spherical_embedding.h"
 #include "io/mesh_reader.h"
@@ -38,7 +41,7 @@ struct MeshRow {
     std::string name;
     size_t triangles = 0;
     std::string refusal;  // empty when the mesh was embedded
-    MapRow hierarchical, tutte;
+    MapRow hierarchical, conformal;
 };
 
 std::string StemOf(const std::string& path)
@@ -87,7 +90,7 @@ std::string Reason(const std::string& line, const std::string& path)
     return line.rfind(path + ": ", 0) == 0 ? line.substr(path.size() + 2) : line;
 }
 
-MeshRow Measure(const std::string& path, size_t maxTriangles)
+MeshRow Measure(const std::string& path, size_t maxTriangles, int splits)
 {
     MeshRow row;
     row.name = StemOf(path);
@@ -98,6 +101,7 @@ MeshRow Measure(const std::string& path, size_t maxTriangles)
         return row;
     }
     ModelTable& table = read.table;
+    for (int split = 0; split < splits; ++split) SplitIntoFour(table);
     row.triangles = table.triangles.size();
     row.refusal = CheckFiniteTable(table);
     if (!row.refusal.empty()) return row;
@@ -110,14 +114,15 @@ MeshRow Measure(const std::string& path, size_t maxTriangles)
         return row;
     }
     row.hierarchical = RunMap(table, EmbedMethod::Hierarchical);
-    row.tutte = RunMap(table, EmbedMethod::Tutte);
+    row.conformal = RunMap(table, EmbedMethod::Conformal);
     return row;
 }
 
 void PrintMapCells(const MapRow& map, bool withTenfold)
 {
-    if (!map.error.empty()) {
-        std::printf(" %s | %s |%s", Format("%.3f", map.seconds).c_str(), Cell(map.error).c_str(),
+    if (!map.error.empty() || map.statistics.fellBack) {
+        const std::string why = map.error.empty() ? "fell back to coarse to fine" : map.error;
+        std::printf(" %s | %s |%s", Format("%.3f", map.seconds).c_str(), Cell(why).c_str(),
                     withTenfold ? " | | |" : " | |");
         return;
     }
@@ -132,6 +137,7 @@ void PrintMapCells(const MapRow& map, bool withTenfold)
 int main(int argc, char** argv)
 {
     size_t maxTriangles = static_cast<size_t>(-1);
+    int splits = 0;
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -143,28 +149,35 @@ int main(int argc, char** argv)
                 return 2;
             }
             maxTriangles = static_cast<size_t>(limit);
+        } else if (argument == "--split" && i + 1 < argc) {
+            const std::string count = argv[++i];
+            if (count.size() != 1 || count[0] < '0' || count[0] > '5') {
+                std::fprintf(stderr, "vorlane-embed-stats: --split takes 0 to 5, not '%s'\n", count.c_str());
+                return 2;
+            }
+            splits = count[0] - '0';
         } else {
             paths.push_back(argument);
         }
     }
     if (paths.empty()) {
-        std::fprintf(stderr, "usage: vorlane-embed-stats [--max-triangles N] FILE...\n");
+        std::fprintf(stderr, "usage: vorlane-embed-stats [--max-triangles N] [--split N] FILE...\n");
         return 2;
     }
     std::vector<MeshRow> rows;
-    for (const std::string& path : paths) rows.push_back(Measure(path, maxTriangles));
+    for (const std::string& path : paths) rows.push_back(Measure(path, maxTriangles, splits));
     std::stable_sort(rows.begin(), rows.end(),
                      [](const MeshRow& a, const MeshRow& b) { return a.triangles < b.triangles; });
 
     std::printf("| mesh | triangles | hier. s | hier. smallest share | hier. p1 | hier. p99 | hier. area within 10x %% |"
-                " Tutte s | Tutte smallest share or error | Tutte p1 | Tutte p99 |\n");
+                " conf. s | conf. smallest share or error | conf. p1 | conf. p99 |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     int failed = 0;
     for (const MeshRow& row : rows) {
         if (!row.refusal.empty()) continue;
         std::printf("| %s | %zu |", Cell(row.name).c_str(), row.triangles);
         PrintMapCells(row.hierarchical, true);
-        PrintMapCells(row.tutte, false);
+        PrintMapCells(row.conformal, false);
         std::printf("\n");
         failed += row.hierarchical.error.empty() ? 0 : 1;
     }

@@ -165,4 +165,30 @@ void Rotate(ModelTable& table, uint32_t seed)
     }
 }
 
+void SplitIntoFour(ModelTable& table)
+{
+    // note: the middle of edge (a, b) is found among the few edges of min(a, b).
+    std::vector<std::vector<std::pair<int32_t, int32_t>>> middles(table.vertices.size());
+    auto middle = [&](int32_t a, int32_t b) {
+        std::vector<std::pair<int32_t, int32_t>>& around = middles[static_cast<size_t>(std::min(a, b))];
+        for (const auto& [to, index] : around) {
+            if (to == std::max(a, b)) return index;
+        }
+        const Vec3 u = table.vertices[static_cast<size_t>(a)], v = table.vertices[static_cast<size_t>(b)];
+        table.vertices.push_back({0.5f * (u.x + v.x), 0.5f * (u.y + v.y), 0.5f * (u.z + v.z)});
+        around.emplace_back(std::max(a, b), static_cast<int32_t>(table.vertices.size() - 1));
+        return static_cast<int32_t>(table.vertices.size() - 1);
+    };
+    std::vector<Triangle> finer;
+    finer.reserve(table.triangles.size() * 4);
+    for (const Triangle& t : table.triangles) {
+        const int32_t ab = middle(t[0], t[1]), bc = middle(t[1], t[2]), ca = middle(t[2], t[0]);
+        finer.push_back({t[0], ab, ca});
+        finer.push_back({t[1], bc, ab});
+        finer.push_back({t[2], ca, bc});
+        finer.push_back({ab, bc, ca});
+    }
+    table.triangles = std::move(finer);
+}
+
 }  // namespace vorlane

@@ -31,5 +31,9 @@ void PerturbRadially(ModelTable& table, float amount, uint32_t seed);
 
 // Turns the table by a rotation drawn from seed.
 void Rotate(ModelTable& table, uint32_t seed);
+// Each triangle split into four at its sides' midpoints, in the plane of the
+// triangle: the same surface with four times the triangles, as real meshes
+// are made large for timing.
+void SplitIntoFour(ModelTable& table);
 
 }  // namespace vorlane

@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "embed/conformal_map.h"
 #include "embed/edge_collapse.h"
 #include "embed/mesh_topology.h"
 #include "embed/sphere_math.h"
@@ -99,6 +100,21 @@ public:
         }
         directions = std::move(directions_);
         return {};
+    }
+
+    // The area spreading and even sides over a valid map of every vertex,
+    // sweeps times over all of them; the map stays valid move by move.
+    void Spread(std::vector<Vec3>& directions, int sweeps)
+    {
+        directions_ = std::move(directions);
+        present_.resize(directions_.size());
+        for (size_t v = 0; v < present_.size(); ++v) present_[v] = static_cast<int32_t>(v);
+        UpdateTargets();
+        for (int sweep = 0; sweep < sweeps; ++sweep) {
+            for (int32_t v : present_) Relax(v, 2);
+            if (progress_) progress_("relax", double(sweep + 1) / double(sweeps));
+        }
+        directions = std::move(directions_);
     }
 
 private:
@@ -450,6 +466,20 @@ SphericalEmbedding EmbedOnSphere(const ModelTable& table, const EmbedOptions& op
     std::vector<Vec3> directions;
     if (options.method == EmbedMethod::Tutte) {
         failure = TutteMapOnSphere(table, directions, progress);
+    } else if (options.method == EmbedMethod::Conformal) {
+        std::vector<Dvec3> units;
+        failure = ConformalMapOnSphere(table, units, progress);
+        if (failure.empty()) {
+            directions.resize(units.size());
+            for (size_t v = 0; v < units.size(); ++v) directions[v] = OnSphere(units[v]);
+            failure = CheckEmbedding(table, directions);
+        }
+        if (failure.empty()) {
+            HierarchicalEmbedder(table, options, progress).Spread(directions, options.finalSweeps);
+        } else {
+            result.statistics.fellBack = true;
+            failure = HierarchicalEmbedder(table, options, progress).Run(directions, result.statistics);
+        }
     } else {
         failure = HierarchicalEmbedder(table, options, progress).Run(directions, result.statistics);
     }
@@ -466,6 +496,7 @@ SphericalEmbedding EmbedOnSphere(const ModelTable& table, const EmbedOptions& op
     result.statistics = MeasureEmbedding(table, directions);
     result.statistics.collapses = counts.collapses;
     result.statistics.retries = counts.retries;
+    result.statistics.fellBack = counts.fellBack;
     result.directions = std::move(directions);
     return result;
 }

@@ -209,5 +209,30 @@ TEST(EmbedOnSphere, ThinVoxelUEmbeds)
     ExpectTiling(u, embedding.directions);
 }
 
+// The conformal start, pinned per mesh: a sphere and a thick C (no point
+// sees all of it) are mapped and pass the exact check without the fallback;
+// long fingers squeezed below float resolution fall back to coarse to fine.
+TEST(EmbedOnSphere, ConformalStartOrFallBack)
+{
+    struct Row {
+        const char* name;
+        ModelTable table;
+        bool fellBack;
+    };
+    const Row rows[] = {{"icosphere 3", Icosphere(3, 2.0f), false},
+                        {"thick C", ThickC(2), false},
+                        {"long fingers", FingerComb(3, 40, 1), true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EmbedOptions options;
+        options.method = EmbedMethod::Conformal;
+        options.finalSweeps = 0;
+        const SphericalEmbedding embedding = EmbedOnSphere(row.table, options);
+        ASSERT_EQ(embedding.error, "");
+        EXPECT_EQ(embedding.statistics.fellBack, row.fellBack);
+        ExpectTiling(row.table, embedding.directions);
+    }
+}
+
 }  // namespace
 }  // namespace vorlane
