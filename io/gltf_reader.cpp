@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "files/input_file.h"
+#include "io/gltf_colour.h"
 #include "io/gltf_reader_internal.h"
 #include "io/gltf_writer.h"
 #include "io/mesh_reader_internal.h"
@@ -101,6 +102,38 @@ void CheckExtensions(const Json& root)
     }
 }
 
+// The base's COLOR_0 and the first target's, as the writer puts them (float
+// RGB in linear light), as shown at both ends; none where either is missing
+// or in another form.
+void ReadColours(const Json& root, GltfBytes& bytes, const Json& attributes, const Json& target, std::size_t count,
+                 MorphTriangles& morph)
+{
+    if (!Member(attributes, "COLOR_0") || !Member(target, "COLOR_0")) return;
+    // note: colours in another form than the writer's are left out, not refused.
+    for (const Json* holder : {&attributes, &target}) {
+        const Json& accessor = root.at("accessors").at(Index(root, "accessors", *holder, "COLOR_0", "COLOR_0"));
+        const Json* type = Member(accessor, "type");
+        const Json* component = Member(accessor, "componentType");
+        if (!type || *type != "VEC3" || !component || *component != Float) return;
+    }
+    const Elements base = Locate(root, bytes, Index(root, "accessors", attributes, "COLOR_0", "COLOR_0"), "COLOR_0", "VEC3",
+                                 3, {Float});
+    const Elements offset = Locate(root, bytes, Index(root, "accessors", target, "COLOR_0", "the colour target"),
+                                   "the colour target", "VEC3", 3, {Float});
+    if (base.count != count || offset.count != count) throw GltfFailure("the colours do not cover every vertex");
+    morph.startColours.resize(count);
+    morph.endColours.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        gltf_colour::Linear a{}, b{};
+        for (std::size_t k = 0; k < 3; ++k) {
+            a[k] = base.At(i, k);
+            b[k] = a[k] + offset.At(i, k);
+        }
+        morph.startColours[i] = gltf_colour::Shown(a);
+        morph.endColours[i] = gltf_colour::Shown(b);
+    }
+}
+
 MorphTriangles ReadPrimitive(const Json& root, GltfBytes& bytes)
 {
     const Json* asset = Member(root, "asset");
@@ -132,9 +165,12 @@ MorphTriangles ReadPrimitive(const Json& root, GltfBytes& bytes)
     morph.endPositions = Positions(offset, placement, &local, "the morph target");
     // note: a mesh at rest at full weight shows base plus target first: the
     // writer's form for ends where the smaller one must be the base.
+    ReadColours(root, bytes, *attributes, (*targets)[0], start.count, morph);
     const Json* weights = Member((*meshes)[0], "weights");
-    if (weights && weights->is_array() && !weights->empty() && (*weights)[0].is_number() && (*weights)[0].get<double>() == 1.0)
+    if (weights && weights->is_array() && !weights->empty() && (*weights)[0].is_number() && (*weights)[0].get<double>() == 1.0) {
         std::swap(morph.startPositions, morph.endPositions);
+        std::swap(morph.startColours, morph.endColours);
+    }
 
     std::vector<uint32_t> indices;
     if (!Member(primitive, "indices")) {

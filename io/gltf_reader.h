@@ -12,7 +12,8 @@ struct GltfMorphReadResult {
     // Empty on success; otherwise "<path>: <reason>" in one line.
     std::string error;
     // Start: the base positions; end: base plus the first target's offsets
-    // (the other way round where the mesh rests at weight 1).
+    // (the other way round where the mesh rests at weight 1); the colours of
+    // both ends where the file has COLOR_0 at the base and in the target.
     MorphTriangles morph;
 };
 

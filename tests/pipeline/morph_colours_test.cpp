@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "io/gltf_files.h"
+#include "io/gltf_reader.h"
 #include "io/gltf_writer.h"
 #include "io/mesh_reader.h"
 #include "io/mesh_writer.h"
@@ -84,6 +85,16 @@ TEST(MorphColours, EachEndShowsItsOwnCubesTexture)
             const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
             EXPECT_NEAR(base[3 * v + k], linear(start), 1e-6);
             EXPECT_NEAR(base[3 * v + k] + offset[3 * v + k], linear(end), 1e-6);
+        }
+    }
+    // The window's reader brings back both ends' colours as shown.
+    const vorlane::GltfMorphReadResult back = vorlane::ReadGltfMorph("morph.glb");
+    ASSERT_EQ(back.error, "");
+    ASSERT_EQ(back.morph.startColours.size(), job.colours.start.size());
+    for (std::size_t v = 0; v < job.colours.start.size(); ++v) {
+        for (std::size_t k = 0; k < 3; ++k) {
+            EXPECT_NEAR((&back.morph.startColours[v].x)[k], (&job.colours.start[v].x)[k], 1e-5);
+            EXPECT_NEAR((&back.morph.endColours[v].x)[k], (&job.colours.end[v].x)[k], 1e-5);
         }
     }
     // The binary PLY of step 0 reads back with them, to a byte.
