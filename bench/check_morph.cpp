@@ -6,6 +6,11 @@
 // when all hold, 1 otherwise (also when a file cannot be read); the first
 // fault of each failing check goes to standard error.
 //
+// --open (first) checks a morph of inputs with holes: edges held by one
+// triangle are allowed (holes both shapes have stay open), and each end is
+// measured against its input with every hole closed by a fan about the
+// hole's centroid, as filled holes lie across them (exact for flat rims).
+//
 // vorlane-merge writes both ends in the inputs' own coordinates (the
 // centre a mesh is merged about is added back, the sphere's turn only moves
 // the map), so they are measured against the inputs as read. Vertices are
@@ -38,7 +43,39 @@ struct Topology {
     int64_t edges = 0;
 };
 
-Topology CheckTopology(const std::vector<Triangle>& triangles, size_t vertexCount)
+// Closes every loop of edges held by one triangle with a fan about its centroid.
+void CloseHoles(Surface& surface)
+{
+    std::vector<std::pair<std::pair<int32_t, int32_t>, int>> directed;
+    for (const Triangle& t : surface.triangles)
+        for (size_t k = 0; k < 3; ++k) directed.push_back({{std::min(t[k], t[(k + 1) % 3]), std::max(t[k], t[(k + 1) % 3])}, 0});
+    std::sort(directed.begin(), directed.end());
+    std::vector<int32_t> next(surface.points.size(), -1);
+    for (const Triangle& t : surface.triangles)
+        for (size_t k = 0; k < 3; ++k) {
+            const int32_t a = t[k], b = t[(k + 1) % 3];
+            const auto key = std::make_pair(std::make_pair(std::min(a, b), std::max(a, b)), 0);
+            const auto range = std::equal_range(directed.begin(), directed.end(), key);
+            if (range.second - range.first == 1) next[static_cast<size_t>(b)] = a;  // the hole runs the rim backwards
+        }
+    for (size_t v = 0; v < next.size(); ++v) {
+        if (next[v] < 0) continue;
+        std::vector<int32_t> loop;
+        for (int32_t at = static_cast<int32_t>(v); at >= 0 && next[static_cast<size_t>(at)] >= 0;) {
+            loop.push_back(at);
+            const int32_t to = next[static_cast<size_t>(at)];
+            next[static_cast<size_t>(at)] = -1;
+            at = to;
+        }
+        P3 centre;
+        for (int32_t p : loop) centre = centre + (1.0 / static_cast<double>(loop.size())) * surface.points[static_cast<size_t>(p)];
+        const auto middle = static_cast<int32_t>(surface.points.size());
+        surface.points.push_back(centre);
+        for (size_t i = 0; i < loop.size(); ++i) surface.triangles.push_back({loop[i], loop[(i + 1) % loop.size()], middle});
+    }
+}
+
+Topology CheckTopology(const std::vector<Triangle>& triangles, size_t vertexCount, bool open)
 {
     Topology topology;
     std::vector<char> used(vertexCount, 0);
@@ -72,7 +109,7 @@ Topology CheckTopology(const std::vector<Triangle>& triangles, size_t vertexCoun
     for (size_t i = 0; i < undirected.size();) {
         size_t j = i;
         while (j < undirected.size() && undirected[j] == undirected[i]) ++j;
-        if (j - i != 2 && topology.closed) {
+        if (j - i != 2 && !(open && j - i == 1) && topology.closed) {
             topology.closed = false;
             std::fprintf(stderr, "edge %llu-%llu in %zu triangles\n", static_cast<unsigned long long>(undirected[i].first),
                          static_cast<unsigned long long>(undirected[i].second), j - i);
@@ -136,6 +173,8 @@ double WorstDistance(const std::vector<Vec3>& positions, const std::vector<Trian
 
 int main(int argc, char** argv)
 {
+    const bool open = argc > 1 && std::string(argv[1]) == "--open";
+    if (open) ++argv, --argc;
     double within = 1e-5;
     if (argc == 6 && std::string(argv[4]) == "--within") {
         char* end = nullptr;
@@ -143,17 +182,21 @@ int main(int argc, char** argv)
         if (end == argv[5] || *end != '\0' || !(within > 0.0)) argc = 0;
     }
     if (argc != 4 && argc != 6) {
-        std::fprintf(stderr, "usage: vorlane-check-morph SOURCE TARGET MORPH.glb [--within F]\n");
+        std::fprintf(stderr, "usage: vorlane-check-morph [--open] SOURCE TARGET MORPH.glb [--within F]\n");
         return 1;
     }
     Surface source, target;
     if (!LoadSurface(argv[1], source) || !LoadSurface(argv[2], target)) return 1;
+    if (open) {
+        CloseHoles(source);
+        CloseHoles(target);
+    }
     const DecodedMorph morph = ReadDecodedMorph(argv[3]);
     if (!morph.error.empty()) {
         std::fprintf(stderr, "%s\n", morph.error.c_str());
         return 1;
     }
-    const Topology topology = CheckTopology(morph.triangles, morph.startPositions.size());
+    const Topology topology = CheckTopology(morph.triangles, morph.startPositions.size(), open);
     const int64_t faces = static_cast<int64_t>(morph.triangles.size());
     const int64_t euler = topology.vertices - topology.edges + faces;
     const int64_t flat0 = CountFlat(morph.startPositions, morph.triangles, "0");
@@ -166,7 +209,7 @@ int main(int argc, char** argv)
                 topology.closed ? "yes" : "no", topology.oriented ? "yes" : "no", genus.c_str(),
                 static_cast<long long>(topology.vertices), static_cast<long long>(faces), static_cast<long long>(flat0),
                 static_cast<long long>(flat20), dist0, dist20);
-    const bool sound = topology.closed && topology.oriented && euler == 2 && flat0 == 0 && flat20 == 0 && dist0 < within &&
-                       dist20 < within;
+    const bool sound = topology.closed && topology.oriented && (euler == 2 || open) && flat0 == 0 && flat20 == 0 &&
+                       dist0 < within && dist20 < within;
     return sound ? 0 : 1;
 }

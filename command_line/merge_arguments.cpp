@@ -22,13 +22,15 @@ std::string MergeUsage()
            "       vorlane-merge SOURCE TARGET -o OUT [--source-centre X Y Z] [--target-centre X Y Z]"
            " [--step K] [--literal]\n"
            "         [--max-triangles N] [--tolerance F]\n"
-           "         [--embedding auto|central|spherical] [--landmarks FILE]\n"
+           "         [--embedding auto|central|spherical] [--landmarks FILE] [--holes fill|refuse]\n"
+           "         [--weld DISTANCE]\n"
            "       vorlane-merge --help\n"
            "  SOURCE, TARGET: one of " +
            names +
            "; in the second form also a mesh file\n"
-           "    (.obj, .off, .ply, .stl, .gltf, .glb): closed, manifold, of genus 0 (no hole\n"
-           "    through it)\n"
+           "    (.obj, .off, .ply, .stl, .gltf, .glb): one piece of genus 0 (no hole\n"
+           "    through it); open seams are welded, holes filled, repeated triangles\n"
+           "    dropped, edges of three or more triangles split, windings made to agree\n"
            "  cx cy cz: the model's centre\n"
            "  The first form merges as the demo does: it prints the counts and writes\n"
            "    the face lists facelist1.txt and facelist2.txt into the working\n"
@@ -51,6 +53,10 @@ std::string MergeUsage()
            "  --landmarks FILE: lines 'SOURCE_VERTEX TARGET_VERTEX' (0-based, as the\n"
            "    files are read) whose vertices should meet: one or two fix the turn of\n"
            "    the target's sphere, three are met exactly, more as nearly as may be\n"
+           "  --holes: fill (the default) closes each hole with a patch, left out of the\n"
+           "    output where both shapes have a patch there; refuse refuses an open mesh\n"
+           "  --weld DISTANCE: seam vertices this near (a fraction of the bounding box's\n"
+           "    diagonal, 0 to 0.1) become one, at the first one's position\n"
            "  --threads N: threads to use, 0 (the default) for every core\n"
            "  --compress: a smaller .glb or .gltf (meshopt compression; viewers need its decoder)\n"
            "  --max-triangles N: simplify the morph to at most N triangles (N >= 4), both\n"
@@ -105,6 +111,15 @@ std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments
         } else if (option == "--embedding" || option == "--landmarks") {
             if (i + 1 >= argc) return option + (option == "--embedding" ? " needs auto, central or spherical" : " needs a file name");
             (option == "--embedding" ? arguments.embedding : arguments.landmarks) = argv[++i];
+        } else if (option == "--holes") {
+            if (i + 1 >= argc) return "--holes needs fill or refuse";
+            arguments.holes = argv[++i];
+        } else if (option == "--weld") {
+            float weld = 0.0f;
+            if (i + 1 >= argc) return "--weld needs a distance";
+            if (!ParseFloat(argv[++i], weld) || weld < 0.0f || weld > 0.1f)
+                return std::string("--weld takes a fraction of the diagonal from 0 to 0.1, not '") + argv[i] + "'";
+            arguments.weld = weld;
         } else if (option == "--compress") {
             arguments.compress = true;
         } else if (option == "--threads") {

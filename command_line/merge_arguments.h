@@ -24,6 +24,8 @@ struct MergeArguments {
     bool compress = false;
     std::optional<long long> maxTriangles;  // simplify to at most this many triangles
     std::optional<float> tolerance;         // simplify within this share of each end's diagonal
+    const char* holes = nullptr;  // fill or refuse
+    std::optional<float> weld;    // a fraction of the bounding box's diagonal
 };
 
 // Reads the options out of argv and keeps the rest in order, all of it after

@@ -128,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int k = 0; k < 2; ++k) {
         ModelTable table = MakeMesh(in);
         const std::optional<Vec3> centre = MakeCentre(in);
-        prepared[k] = vorlane::PrepareMesh(std::move(table), {centre, vorlane::EmbeddingChoice::Auto}, k == 0 ? "a" : "b");
+        prepared[k] = vorlane::PrepareMesh(std::move(table), {centre, vorlane::EmbeddingChoice::Auto, vorlane::HoleChoice::Fill, 0.0}, k == 0 ? "a" : "b");
         if (!prepared[k].error.empty()) {
             Require(prepared[k].error.find('\n') == std::string::npos);
             return 0;

@@ -19,6 +19,7 @@ Polyhedron BuildPolyhedron(const ModelTable& table, const Vec3& centre)
         ProjectToSphere(model.vertices[i], model.spherePoints[i]);
     }
     model.faces = table.triangles;
+    model.patchFaces = table.patchTriangles;
     // Each side filed under its lower end comes out sorted and without
     // repeats, as one sort of all sides would leave it, in a pass over them.
     ByVertex<int32_t> higherEnds(table.vertices.size(), [&](auto visit) {

@@ -42,6 +42,8 @@ struct Polyhedron {
     // combination of a triangle's vertices as the direction is of its
     // sphere points.
     SphereMap map = SphereMap::Central;
+    // The last patchFaces faces close holes the input had (FillHoles).
+    int32_t patchFaces = 0;
 
     // Counts are the sizes of the tables they count.
     int32_t vertexCount() const { return static_cast<int32_t>(vertices.size()); }
@@ -53,10 +55,12 @@ struct Polyhedron {
 struct ModelTable {
     std::vector<Vec3> vertices;
     std::vector<Triangle> triangles;
+    // The last patchTriangles triangles close holes the input had.
+    int32_t patchTriangles = 0;
 };
 
 // Builds a model about centre: vertices relative to it, their sphere points,
-// the triangles as given and every distinct edge once, ascending. A vertex at
+// the triangles as given (their patch count too) and every distinct edge once, ascending. A vertex at
 // the centre itself gets the zero vector as its sphere point; a triangle's
 // repeated corner makes no edge.
 Polyhedron BuildPolyhedron(const ModelTable& table, const Vec3& centre);

@@ -8,9 +8,11 @@
 #include "files/input_file.h"
 #include "geometry/model_catalogue.h"
 #include "io/mesh_reader.h"
+#include "merge/common_patches.h"
 #include "merge/open_edges.h"
 #include "pipeline/morph_colours.h"
 #include "prepare/follow_shape.h"
+#include "prepare/weld_vertices.h"
 
 namespace vorlane {
 
@@ -22,10 +24,11 @@ struct LoadedModel {
     Polyhedron model;
     std::vector<int32_t> renumbered;  // by vertex of the file, its vertex in model (see MeshReadResult)
     std::vector<Vec3> colours;        // by vertex of model, where the file gives colours
+    MeshRepairs repairs;
 };
 
 LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& given, const std::optional<Vec3>& centre,
-                 EmbeddingChoice embedding, const Progress& progress)
+                 const MorphRequest& request, const Progress& progress)
 {
     LoadedModel loaded;
     if (!given) {
@@ -48,10 +51,19 @@ LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& g
         return loaded;
     }
     loaded.renumbered = std::move(read.renumbered);
-    PreparedModel prepared = PrepareMesh(std::move(read.table), {centre, embedding}, argument, progress);
+    PreparedModel prepared =
+        PrepareMesh(std::move(read.table), {centre, request.embedding, request.holes, request.weld}, argument, progress);
     loaded.error = std::move(prepared.error);
     loaded.model = std::move(prepared.model);
-    if (loaded.error.empty()) loaded.colours = ColoursOfModel(loaded.model, read.colours);
+    if (loaded.error.empty())
+        loaded.colours = ColoursOfModel(loaded.model, CarriedOver(read.colours, prepared.renumbered));
+    loaded.repairs = prepared.repairs;
+    // note: STL and a table given in memory number vertices as the table does.
+    if (loaded.renumbered.empty()) {
+        loaded.renumbered = std::move(prepared.renumbered);
+    } else {
+        ComposeRenumbering(loaded.renumbered, prepared.renumbered);
+    }
     return loaded;
 }
 
@@ -144,11 +156,11 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
         parallel,
         [&] {
             if (!request.sourceModel)
-                source = Load(request.source, request.sourceMesh, request.sourceCentre, request.embedding, progress);
+                source = Load(request.source, request.sourceMesh, request.sourceCentre, request, progress);
         },
         [&] {
             if (!request.targetModel)
-                target = Load(request.target, request.targetMesh, request.targetCentre, request.embedding, progress);
+                target = Load(request.target, request.targetMesh, request.targetCentre, request, progress);
         });
     if (!source.error.empty() || !target.error.empty()) {
         job.error = std::move(source.error.empty() ? target.error : source.error);
@@ -158,6 +170,8 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
     if (!request.targetModel) job.target = std::make_unique<Polyhedron>(std::move(target.model));
     const auto sourceModel = [&]() -> const Polyhedron& { return job.source ? *job.source : *request.sourceModel; };
     const auto targetModel = [&]() -> const Polyhedron& { return job.target ? *job.target : *request.targetModel; };
+    job.sourceRepairs = source.repairs;
+    job.targetRepairs = target.repairs;
     job.sourceMap = sourceModel().map;
     job.targetMap = targetModel().map;
     const MergeMethod method = ChooseMergeMethod(source.builtIn && target.builtIn, request.merge == MergeChoice::Robust);
@@ -193,6 +207,7 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
         job.error = job.merged.error;
         return job;
     }
+    if (method == MergeMethod::Robust) job.leftOpen = LeaveOutCommonPatches(job.merged.mesh);
     // note: the robust merge is closed by construction; the literal one not always.
     if (method == MergeMethod::Literal && !demo) {
         const int32_t open = CountOpenEdges(job.merged.mesh);

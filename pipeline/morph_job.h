@@ -44,6 +44,8 @@ struct MorphRequest {
     std::optional<Vec3> sourceCentre;  // by default the origin for built-in models, the kernel's centre for files
     std::optional<Vec3> targetCentre;
     EmbeddingChoice embedding = EmbeddingChoice::Auto;  // for mesh files; built-in models are central
+    HoleChoice holes = HoleChoice::Fill;                // for mesh files
+    double weld = 0.0;  // seam vertices this near, a fraction of the box's diagonal, become one (PrepareOptions)
     std::vector<LandmarkPair> landmarks;  // source vertex, target vertex, in the files' numbering
     MergeChoice merge = MergeChoice::Robust;
     int threads = 1;      // 2 or more: both inputs at once, and the merge on two threads
@@ -68,6 +70,10 @@ struct MorphJob {
     SphereMap sourceMap = SphereMap::Central;  // as each mesh was prepared
     SphereMap targetMap = SphereMap::Central;
     SimplifyReport simplified;  // where the request asked for it: what the simplify stage did
+    MeshRepairs sourceRepairs;  // what preparing mended in each mesh file
+    MeshRepairs targetRepairs;
+    // Merged faces left out as they lie in a patch at both ends (LeaveOutCommonPatches).
+    int32_t leftOpen = 0;
 };
 
 // True when argument names a built-in model or a mesh file by its extension.

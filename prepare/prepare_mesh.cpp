@@ -6,8 +6,11 @@
 #include "embed/mesh_topology.h"
 #include "embed/spherical_embedding.h"
 #include "prepare/central_crowding.h"
+#include "prepare/fill_holes.h"
 #include "prepare/kernel_centre.h"
 #include "prepare/orient_outward.h"
+#include "prepare/repair_mesh.h"
+#include "prepare/weld_vertices.h"
 #include "robust/float_range.h"
 #include "robust/sphere_map_check.h"
 
@@ -53,6 +56,13 @@ bool ParseEmbeddingChoice(const std::string& name, EmbeddingChoice& choice)
     return false;
 }
 
+bool ParseHoleChoice(const std::string& name, HoleChoice& choice)
+{
+    if (name != "fill" && name != "refuse") return false;
+    choice = name == "fill" ? HoleChoice::Fill : HoleChoice::Refuse;
+    return true;
+}
+
 const char* SphereMapName(SphereMap map)
 {
     return map == SphereMap::Central ? "central" : "spherical";
@@ -65,6 +75,29 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
     if (std::string problem = CheckFiniteTable(table); !problem.empty()) {
         prepared.error = name + ": " + problem;
         return prepared;
+    }
+    WeldResult weld = WeldVertices(table, options.weld);
+    prepared.repairs.welded = weld.welded;
+    prepared.renumbered = std::move(weld.renumbered);
+    if (table.triangles.empty()) {
+        prepared.error = name + ": no faces are left once the corners at one place are joined";
+        return prepared;
+    }
+    const RepairReport repair = RepairMesh(table);
+    prepared.repairs.duplicates = repair.duplicates;
+    prepared.repairs.splitEdges = repair.splitEdges;
+    prepared.repairs.flipped = repair.flipped;
+    if (!repair.error.empty()) {
+        prepared.error = name + ": " + repair.error;
+        return prepared;
+    }
+    if (options.holes == HoleChoice::Fill) {
+        const HoleFilling filling = FillHoles(table);
+        prepared.repairs.filled = filling.loops;
+        if (!filling.error.empty()) {
+            prepared.error = name + ": " + filling.error;
+            return prepared;
+        }
     }
     // note: a mesh wound the other way round throughout is still the mesh.
     OrientOutward(table);

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <functional>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/progress.h"
 #include "geometry/polyhedron.h"
@@ -11,10 +13,23 @@
 
 namespace vorlane {
 
+// What preparing changed in a mesh as read, for the summary.
+struct MeshRepairs {
+    int32_t welded = 0;      // vertices joined to another on a seam (WeldVertices)
+    int32_t duplicates = 0;  // repeated triangles dropped (RepairMesh)
+    int32_t splitEdges = 0;  // crowded edges split into sheets
+    int32_t flipped = 0;     // triangles turned to agree with their piece
+    int32_t filled = 0;      // holes closed by a patch (FillHoles)
+};
+
 struct PreparedModel {
     // Empty on success; otherwise one line naming the mesh and the reason.
     std::string error;
     Polyhedron model;
+    MeshRepairs repairs;
+    // By vertex of the table given, its vertex in model where the weld moved
+    // it (-1 where dropped); empty where none moved.
+    std::vector<int32_t> renumbered;
 };
 
 // Which map onto the sphere a mesh gets.
@@ -30,12 +45,23 @@ const char* EmbeddingName(EmbeddingChoice choice);
 bool ParseEmbeddingChoice(const std::string& name, EmbeddingChoice& choice);
 const char* SphereMapName(SphereMap map);
 
+// What becomes of a mesh's holes.
+enum class HoleChoice {
+    Fill,    // each loop of open edges closed by a patch (FillHoles)
+    Refuse,  // left open, for the topology checks to refuse
+};
+bool ParseHoleChoice(const std::string& name, HoleChoice& choice);
+
 struct PrepareOptions {
     std::optional<Vec3> centre;  // by default the kernel's centre (central) or the middle of the bounding box
     EmbeddingChoice embedding = EmbeddingChoice::Auto;
+    HoleChoice holes = HoleChoice::Fill;
+    double weld = 0.0;  // seam vertices this near (a fraction of the box's diagonal) become one; 0: at one position
 };
 
-// A mesh as read, made ready: turned the right way out when wound inward
+// A mesh as read, made ready: its seams welded (WeldVertices), repeated
+// triangles, crowded edges and disagreeing windings repaired (RepairMesh),
+// its holes filled as options ask (FillHoles), turned the right way out when wound inward
 // throughout, pinched vertices split, and mapped onto the sphere as chosen.
 // Spherical maps come after the topology checks, which refuse, in this
 // order, a mesh not closed, not manifold, of genus above 0, in several

@@ -91,6 +91,24 @@ std::string SimplifiedSummary(const vorlane::MorphRequest& request, const vorlan
     return text;
 }
 
+// What preparing mended, source then target, where it mended anything (so
+// the line of a closed input stays as it was).
+std::string RepairCounts(const vorlane::MorphJob& job)
+{
+    const vorlane::MeshRepairs& s = job.sourceRepairs;
+    const vorlane::MeshRepairs& t = job.targetRepairs;
+    std::string counts;
+    const auto add = [&](const char* name, int32_t a, int32_t b) {
+        if (a != 0 || b != 0) counts += std::string(" ") + name + " " + std::to_string(a) + " " + std::to_string(b);
+    };
+    add("welded", s.welded, t.welded);
+    add("duplicates", s.duplicates, t.duplicates);
+    add("split-edges", s.splitEdges, t.splitEdges);
+    add("flipped", s.flipped, t.flipped);
+    add("holes-filled", s.filled, t.filled);
+    return counts;
+}
+
 // The input file that output names, however either is spelled, or null.
 const char* InputAt(const char* output, const std::vector<const char*>& inputs)
 {
@@ -182,6 +200,9 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     request.merge = arguments.literal ? vorlane::MergeChoice::Literal : vorlane::MergeChoice::Robust;
     if (arguments.embedding && !vorlane::ParseEmbeddingChoice(arguments.embedding, request.embedding))
         return Usage("--embedding takes auto, central or spherical, not " + Quoted(arguments.embedding));
+    if (arguments.holes && !vorlane::ParseHoleChoice(arguments.holes, request.holes))
+        return Usage("--holes takes fill or refuse, not " + Quoted(arguments.holes));
+    request.weld = arguments.weld.value_or(0.0f);
     if (arguments.landmarks) {
         const std::string problem = vorlane::ReadLandmarkFile(arguments.landmarks, request.landmarks);
         if (!problem.empty()) return fail(vorlane::EscapeControls(problem));
@@ -204,7 +225,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     if (!warning.empty()) PrintMessage("warning: " + warning);
     PrintSummary(arguments.positional[0], arguments.positional[1], merged,
                  std::string(" embeddings ") + vorlane::SphereMapName(job.sourceMap) + " " +
-                     vorlane::SphereMapName(job.targetMap) + SimplifiedSummary(request, job.simplified));
+                     vorlane::SphereMapName(job.targetMap) + RepairCounts(job) + SimplifiedSummary(request, job.simplified));
     if (job.alignmentFellBack) std::fprintf(stderr, "vorlane-merge: warning: the landmarks are met only roughly: %s\n", job.alignment.c_str());
     return 0;
 }

@@ -51,6 +51,41 @@ inline std::string CubeOff(const std::string& header = "OFF", const std::string&
     return text;
 }
 
+// Two cubes side by side in one file: two pieces.
+inline std::string TwoCubesOff()
+{
+    std::string text = "OFF\n16 12 0\n";
+    for (const float shift : {0.0f, 3.0f})
+        for (const Vec3& p : CubeCorners())
+            text += std::to_string(p.x + shift) + " " + std::to_string(p.y) + " " + std::to_string(p.z) + "\n";
+    for (const int offset : {0, 8})
+        for (const auto& q : CubeQuads())
+            text += "4 " + std::to_string(q[0] + offset) + " " + std::to_string(q[1] + offset) + " " +
+                    std::to_string(q[2] + offset) + " " + std::to_string(q[3] + offset) + "\n";
+    return text;
+}
+
+// The cube as an exporter splits it along every hard edge: each face has
+// its own four corners (24 vertices), in OBJ or in ASCII PLY.
+inline std::string SplitCube(bool ply)
+{
+    std::string text = ply ? "ply\nformat ascii 1.0\nelement vertex 24\nproperty float x\nproperty float y\n"
+                             "property float z\nelement face 6\nproperty list uchar int vertex_indices\nend_header\n"
+                           : "";
+    for (const auto& q : CubeQuads())
+        for (const int corner : q) {
+            const Vec3& p = CubeCorners()[static_cast<std::size_t>(corner)];
+            text += std::string(ply ? "" : "v ") + std::to_string(p.x) + " " + std::to_string(p.y) + " " +
+                    std::to_string(p.z) + "\n";
+        }
+    for (int f = 0; f < 6; ++f) {
+        const int base = 4 * f + (ply ? 0 : 1);
+        text += std::string(ply ? "4 " : "f ") + std::to_string(base) + " " + std::to_string(base + 1) + " " +
+                std::to_string(base + 2) + " " + std::to_string(base + 3) + "\n";
+    }
+    return text;
+}
+
 inline std::string CubePlyAscii()
 {
     std::string text =

@@ -154,16 +154,17 @@ def test_built_in_names_and_read_mesh(tmp_path):
 
 def test_bad_inputs_raise_the_tools_reason(tmp_path):
     V, F = first_use(*icosphere(1))
-    V, F = first_use(V, F[1:])
-    write_off(tmp_path / "open.off", V, F)
-    told = tool(tmp_path / "open.off", "cube", "-o", tmp_path / "x.glb").stderr.strip()
+    V, F = np.concatenate([V, V + 3.0]), np.concatenate([F, F + len(V)])
+    write_off(tmp_path / "pieces.off", V, F)
+    told = tool(tmp_path / "pieces.off", "cube", "-o", tmp_path / "x.glb").stderr.strip()
+    assert told.endswith("the mesh has 2 separate pieces"), told
     reason = told.split(": ", 2)[2]  # past "vorlane-merge: PATH: "
     with pytest.raises(ValueError) as raised:
         vorlane.morph(V, F, "cube")
     assert str(raised.value) == "source: " + reason
     cases = [
         (lambda: vorlane.morph(V[:, :2], F, "cube"), "source: V must be an array of shape (n, 3)"),
-        (lambda: vorlane.morph(V, F + 100, "cube"), "source: triangle 0 refers to vertex 100, but there are only 42 vertices"),
+        (lambda: vorlane.morph(V, F + 100, "cube"), "source: triangle 0 refers to vertex 100, but there are only 84 vertices"),
         (lambda: vorlane.morph("cube", "ball"), "target: 'ball' is not a built-in model"),
         (lambda: vorlane.morph(V, F, "cube", embedding="flat"), "embedding takes 'auto', 'central' or 'spherical', not 'flat'"),
         (lambda: vorlane.morph(V, F, "cube", landmarks=[[99, 0]]), "landmark 0: source vertex 99 is not a vertex of a triangle"),

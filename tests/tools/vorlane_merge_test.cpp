@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <cstdlib>
 #include <filesystem>
@@ -315,7 +316,7 @@ TEST_F(VorlaneMerge, BadMeshesAreRefusedInOneLineWithNoOutput)
         {"range.off", CubeOff().replace(CubeOff().find("4 0 3 2 1"), 9, "4 0 3 2 9"), "range.off: the 1st face"},
         {"nan.stl", nanStl, "nan.stl: the 1st triangle has a corner that is not a finite number"},
         {"empty.obj", "# nothing here\n", "empty.obj: the file holds no vertices"},
-        {"open.off", openCube, "vorlane-merge: "},
+        {"pieces.off", TwoCubesOff(), "pieces.off: the mesh has 2 separate pieces"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -329,6 +330,14 @@ TEST_F(VorlaneMerge, BadMeshesAreRefusedInOneLineWithNoOutput)
             EXPECT_EQ(Listing(), std::vector<std::string>{});
         }
     }
+    // An open cube is patched unless asked not to be.
+    const std::string open = Input("open.off", openCube);
+    const ToolRun refused = RunMerge("cube " + open + " -o out.obj --holes refuse");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("open.off: the mesh is not closed: edge ("), std::string::npos) << refused.err;
+    const ToolRun filled = RunMerge("cube " + open + " -o out.obj");
+    EXPECT_EQ(filled.status, 0) << filled.err;
+    EXPECT_NE(filled.out.find(" holes-filled 0 1\n"), std::string::npos) << filled.out;
 }
 
 
@@ -379,3 +388,70 @@ TEST_F(VorlaneMerge, UnknownExtensionsGetOneLineAndStatusTwo)
 }
 
 }  // namespace
+
+// Runs vorlane-check-morph on the arguments; its line and status.
+ToolRun RunCheck(const std::string& arguments)
+{
+    const std::string command = std::string("'") + VORLANE_CHECK_MORPH_PATH + "' " + arguments + " > ../check.out 2> ../check.err";
+    const int raw = std::system(command.c_str());
+    ToolRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, vorlane::test::ReadFile("../check.out"), vorlane::test::ReadFile("../check.err")};
+    std::filesystem::remove("../check.out");
+    std::filesystem::remove("../check.err");
+    return run;
+}
+
+// An exporter's cube, every face with corners of its own, in OBJ and in PLY,
+// morphs exactly as the cube with shared corners does.
+TEST_F(VorlaneMerge, CubeSplitAlongItsSeamsMorphsAsTheWeldedCube)
+{
+    using namespace vorlane::test;
+    const ToolRun welded = RunMerge("icosahedron " + Input("cube.off", CubeOff()) + " -o welded.obj --step 10");
+    ASSERT_EQ(welded.status, 0) << welded.err;
+    for (const bool ply : {false, true}) {
+        const std::string name = ply ? "split.ply" : "split.obj";
+        const ToolRun split = RunMerge("icosahedron " + Input(name, SplitCube(ply)) + " -o out.obj --step 10");
+        ASSERT_EQ(split.status, 0) << split.err;
+        EXPECT_NE(split.out.find(" welded 0 16\n"), std::string::npos) << split.out;
+        EXPECT_EQ(ReadFile("out.obj"), ReadFile("welded.obj")) << name;
+    }
+}
+
+// A vase open at the top: rings of n corners up a profile, a fan closing the bottom.
+std::string VaseOff(int n, int rings, double bulge)
+{
+    std::string text = "OFF\n" + std::to_string(n * (rings + 1) + 1) + " " + std::to_string(2 * n * rings + n) + " 0\n";
+    for (int j = 0; j <= rings; ++j) {
+        const double z = static_cast<double>(j) / rings, r = 0.5 + bulge * std::sin(3.14159265 * z);
+        for (int i = 0; i < n; ++i)
+            text += std::to_string(r * std::cos(6.2831853 * i / n)) + " " + std::to_string(r * std::sin(6.2831853 * i / n)) +
+                    " " + std::to_string(z) + "\n";
+    }
+    text += "0 0 0\n";
+    for (int j = 0; j < rings; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int a = j * n + i, b = j * n + (i + 1) % n, c = b + n, d = a + n;
+            text += "3 " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) + "\n3 " +
+                    std::to_string(a) + " " + std::to_string(c) + " " + std::to_string(d) + "\n";
+        }
+    for (int i = 0; i < n; ++i)
+        text += "3 " + std::to_string(n * (rings + 1)) + " " + std::to_string((i + 1) % n) + " " + std::to_string(i) + "\n";
+    return text;
+}
+
+// Two vases open at the top morph with the opening kept: the result is one
+// disk (V - E + F = 1), oriented, on both vases (their openings closed flat
+// where only one shape is open there), no triangle flat.
+TEST_F(VorlaneMerge, VasesOpenAtTheTopKeepTheirOpening)
+{
+    const std::string wide = Input("wide.off", VaseOff(24, 12, 0.3));
+    const std::string narrow = Input("narrow.off", VaseOff(17, 9, 0.0));
+    for (const std::string& target : {narrow, wide}) {
+        SCOPED_TRACE(target);
+        const ToolRun run = RunMerge(wide + " " + target + " -o out.glb");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(" holes-filled 1 1\n"), std::string::npos) << run.out;
+        const ToolRun check = RunCheck("--open " + wide + " " + target + " out.glb");
+        EXPECT_EQ(check.status, 0) << check.out << check.err;
+        EXPECT_NE(check.out.find("closed=yes oriented=yes genus=?(V-E+F=1) "), std::string::npos) << check.out;
+    }
+}
