@@ -19,7 +19,7 @@ find "${roots[@]}" -type f \( -iname '*.obj' -o -iname '*.ply' -o -iname '*.stl'
 # minute is left out.
 for scad in /usr/share/openscad/examples/*/*.scad; do
   stl="$out/scad/$(basename "$(dirname "$scad")")-$(basename "$scad" .scad).stl"
-  [ -s "$stl" ] || timeout 60 openscad -q -o "$stl" "$scad" > /dev/null 2>&1 || rm -f "$stl"
+  [ -s "$stl" ] || timeout 30 openscad -q -o "$stl" "$scad" > /dev/null 2>&1 || rm -f "$stl"
   [ -s "$stl" ] && echo "$stl" >> "$out/files"
 done
 : > "$out/results"
