@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/two_halves.h"
+#include "geometry/morph_step.h"
 #include "io/gltf_reader.h"
 #include "io/morph_triangles.h"
 #include "pipeline/morph_job.h"
@@ -29,7 +30,7 @@ LoadedMorph Flatten(const MorphTriangles& triangles, const Progress& progress)
     LoadedMorph loaded;
     loaded.placement = PlaceMorph(triangles.startPositions, triangles.endPositions);
     loaded.arrays =
-        MakeMorphArrays(triangles.startPositions, triangles.endPositions, triangles.triangles, loaded.placement);
+        MakeMorphArrays(triangles.startPositions, triangles.endPositions, triangles.triangles, loaded.placement, &triangles.steps);
     for (const Vec3& c : triangles.startColours) loaded.arrays.startColours.insert(loaded.arrays.startColours.end(), {c.x, c.y, c.z});
     for (const Vec3& c : triangles.endColours) loaded.arrays.endColours.insert(loaded.arrays.endColours.end(), {c.x, c.y, c.z});
     if (progress) progress("preparing to draw", 0.5);
@@ -55,7 +56,16 @@ LoadedMorph LoadMorph(const ViewerInput& input, const Progress& progress)
     MorphJob job = RunMorphJob(input.request, progress);
     if (!job.error.empty()) return Failure(job.error);
     if (progress) progress("preparing to draw", 0.0);
-    LoadedMorph loaded = Flatten(CollectMorphTriangles(job.merged.mesh, job.colours), progress);
+    MorphTriangles triangles = CollectMorphTriangles(job.merged.mesh, job.colours);
+    if (!job.path.empty()) {
+        // Every step solved once here, so the window steps without waiting.
+        for (int32_t step = 0; step <= MorphSteps; ++step) {
+            if (progress) progress("solving the in-betweens", static_cast<double>(step) / MorphSteps);
+            const std::vector<Vec3> at = job.path.AtStep(step);
+            triangles.steps.push_back(CollectMorphTriangles(job.merged.mesh, {}, &at).startPositions);
+        }
+    }
+    LoadedMorph loaded = Flatten(triangles, progress);
     if (loaded.arrays.triangleCount == 0) loaded.error = "the merge made no faces";
     loaded.sourceModel = std::move(job.source);
     return loaded;

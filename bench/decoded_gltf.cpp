@@ -173,7 +173,8 @@ DecodedMorph ReadDecodedMorph(const std::string& path)
     try {
         const File file = Open(path);
         const Json& primitive = file.json.at("meshes").at(0).at("primitives").at(0);
-        const Json& target = primitive.at("targets").at(0);
+        // note: a path's file holds its in-betweens first; the far end is the last target.
+        const Json& target = primitive.at("targets").back();
         int width = 0;
         const std::vector<Vec3> base = Vectors(file.Floats(primitive.at("attributes").at("POSITION"), width));
         const std::vector<Vec3> offset = Vectors(file.Floats(target.at("POSITION"), width));
@@ -201,7 +202,7 @@ DecodedMorph ReadDecodedMorph(const std::string& path)
         }
         // note: a mesh at rest at full weight shows base plus target first.
         const Json& mesh = file.json.at("meshes").at(0);
-        if (mesh.contains("weights") && mesh["weights"].at(0).get<double>() == 1.0) {
+        if (mesh.contains("weights") && mesh["weights"].back().get<double>() == 1.0) {
             std::swap(out.startPositions, out.endPositions);
             std::swap(out.startNormals, out.endNormals);
         }

@@ -23,7 +23,7 @@ std::string MergeUsage()
            " [--step K] [--literal]\n"
            "         [--max-triangles N] [--tolerance F]\n"
            "         [--embedding auto|central|spherical] [--landmarks FILE] [--holes fill|refuse]\n"
-           "         [--weld DISTANCE]\n"
+           "         [--weld DISTANCE] [--path linear|shape] [--targets K]\n"
            "       vorlane-merge --help\n"
            "  SOURCE, TARGET: one of " +
            names +
@@ -63,6 +63,11 @@ std::string MergeUsage()
            "    ends watched\n"
            "  --tolerance F: simplify the morph as far as no collapse moves either end by\n"
            "    more than F of its bounding-box diagonal (0 keeps all but flat regions)\n"
+           "  --path linear|shape: how the in-betweens walk: each vertex straight, or\n"
+           "    turning and growing so the shape keeps (the default where an input is a\n"
+           "    mesh file; two catalogue models walk straight)\n"
+           "  --targets K: glTF morph targets along the shape path, 1 to 20 (default 8),\n"
+           "    at steps 20 i / K, played one after another\n"
            "  --: ends the options, so a file name may start with '-'\n";
 }
 
@@ -108,6 +113,19 @@ std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments
                 if (!ParseFloat(argv[++i], *coordinate)) return std::string("'") + argv[i] + "' is not a number";
             }
             (option == "--source-centre" ? arguments.sourceCentre : arguments.targetCentre) = centre;
+        } else if (option == "--path") {
+            if (i + 1 >= argc) return "--path needs linear or shape";
+            arguments.path = argv[++i];
+            if (std::string(arguments.path) != "linear" && std::string(arguments.path) != "shape")
+                return std::string("--path takes linear or shape, not '") + arguments.path + "'";
+        } else if (option == "--targets") {
+            if (i + 1 >= argc) return "--targets needs a number";
+            char* end = nullptr;
+            const long targets = std::strtol(argv[++i], &end, 10);
+            if (end == argv[i] || *end != '\0' || targets < 1 || targets > MorphSteps)
+                return std::string("--targets takes a whole number from 1 to ") + std::to_string(MorphSteps) + ", not '" +
+                       argv[i] + "'";
+            arguments.targets = static_cast<int>(targets);
         } else if (option == "--embedding" || option == "--landmarks") {
             if (i + 1 >= argc) return option + (option == "--embedding" ? " needs auto, central or spherical" : " needs a file name");
             (option == "--embedding" ? arguments.embedding : arguments.landmarks) = argv[++i];

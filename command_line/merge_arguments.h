@@ -26,6 +26,8 @@ struct MergeArguments {
     std::optional<float> tolerance;         // simplify within this share of each end's diagonal
     const char* holes = nullptr;  // fill or refuse
     std::optional<float> weld;    // a fraction of the bounding box's diagonal
+    const char* path = nullptr;  // linear or shape
+    std::optional<int> targets;  // glTF morph targets along the shape path
 };
 
 // Reads the options out of argv and keeps the rest in order, all of it after

@@ -35,6 +35,7 @@ std::string ViewerUsage()
 {
     return "usage: vorlane                     the demo\n"
            "       vorlane SOURCE TARGET [--source-centre X Y Z] [--target-centre X Y Z] [--robust]\n"
+           "               [--path linear|shape]\n"
            "       vorlane MORPH.glb\n"
            "  SOURCE, TARGET: a built-in model or a mesh file, as vorlane-merge takes them\n"
            "  MORPH.glb: a morph vorlane-merge wrote (.glb or .gltf)\n"
@@ -53,9 +54,9 @@ std::string ParseViewerArguments(int argc, char** argv, ViewerArguments& argumen
     MergeArguments parsed;
     const std::string problem = ParseMergeArguments(argc, argv, parsed);
     if (!problem.empty()) return problem;
-    if (parsed.output || parsed.step) return "-o and --step write files: that is vorlane-merge's work";
+    if (parsed.output || parsed.step || parsed.targets) return "-o, --step and --targets write files: that is vorlane-merge's work";
     const bool mergeOptions = parsed.robust || parsed.literal || parsed.sourceCentre || parsed.targetCentre ||
-                              parsed.embedding || parsed.landmarks;
+                              parsed.embedding || parsed.landmarks || parsed.path;
     GltfContainer container{};
     if (parsed.positional.size() == 1 && GltfContainerOfPath(parsed.positional[0], container)) {
         if (mergeOptions) return "the merge options choose how to merge; a morph file is merged already";
@@ -71,6 +72,9 @@ std::string ParseViewerArguments(int argc, char** argv, ViewerArguments& argumen
     request.sourceCentre = parsed.sourceCentre;
     request.targetCentre = parsed.targetCentre;
     request.merge = parsed.literal ? MergeChoice::Literal : MergeChoice::Robust;
+    request.path = parsed.literal ? PathChoice::Linear : DefaultPath(request.source, request.target);
+    if (parsed.path) ParsePathChoice(parsed.path, request.path);
+    if (request.path == PathChoice::Shape && parsed.literal) return "--literal walks straight; --path shape needs the merge for real meshes";
     if (parsed.embedding && !ParseEmbeddingChoice(parsed.embedding, request.embedding))
         return std::string("--embedding takes auto, central or spherical, not '") + parsed.embedding + "'";
     if (parsed.landmarks) return ReadLandmarkFile(parsed.landmarks, request.landmarks);

@@ -289,6 +289,17 @@ EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start
         normalOffsets[i] = {(e.c[0] - normals[i].c[0]) / 127.0f, (e.c[1] - normals[i].c[1]) / 127.0f, (e.c[2] - normals[i].c[2]) / 127.0f};
     }
     AddEncoded(out, EncodeVertices(normals), count, 4, "ATTRIBUTES", ArrayBuffer, Byte, "VEC3", true);
+    out.baseLocal.resize(count);
+    out.baseNormals.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (layout.quantised) {
+            const Short4& q = layout.positions[i];
+            out.baseLocal[i] = {static_cast<float>(q.c[0]), static_cast<float>(q.c[1]), static_cast<float>(q.c[2])};
+        } else {
+            out.baseLocal[i] = layout.floatPositions[i];
+        }
+        out.baseNormals[i] = {normals[i].c[0] / 127.0f, normals[i].c[1] / 127.0f, normals[i].c[2] / 127.0f};
+    }
     if (layout.floatOffsets.empty()) {
         AddEncoded(out, EncodeVertices(layout.offsets), count, 8, "ATTRIBUTES", ArrayBuffer, Short, "VEC3", false);
         IntegerBounds(layout.offsets, out.document.accessors.back());
@@ -299,6 +310,32 @@ EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start
     AddEncoded(out, EncodeVertices(normalOffsets), count, 12, "ATTRIBUTES", ArrayBuffer, Float, "VEC3", false);
     for (const std::vector<unsigned char>& blob : out.blobs) out.pieces.push_back({blob.data(), blob.size()});
     return out;
+}
+
+void EncodeMiddles(EncodedMorph& out, const std::vector<std::vector<Vec3>>& middles, const std::vector<std::vector<Vec3>>& normals,
+                   GltfDocument& document, std::vector<GltfPiece>& pieces)
+{
+    out.document = std::move(document);
+    const std::size_t firstBlob = out.blobs.size();
+    const double* centre = out.document.translation;
+    const double step = out.document.scale;
+    out.document.middleAccessor = static_cast<int>(out.document.accessors.size());
+    for (std::size_t k = 0; k < middles.size(); ++k) {
+        const std::size_t count = middles[k].size();
+        std::vector<Vec3> offsets(count), normalOffsets(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            for (int c = 0; c < 3; ++c) {
+                const double local = ((&middles[k][i].x)[c] - centre[c]) / step;
+                (&offsets[i].x)[c] = static_cast<float>(local - (&out.baseLocal[i].x)[c]);
+                (&normalOffsets[i].x)[c] = (&normals[k][i].x)[c] - (&out.baseNormals[i].x)[c];
+            }
+        }
+        AddEncoded(out, EncodeVertices(offsets), count, 12, "ATTRIBUTES", ArrayBuffer, Float, "VEC3", false);
+        FloatBounds(offsets.data(), count, out.document.accessors.back());
+        AddEncoded(out, EncodeVertices(normalOffsets), count, 12, "ATTRIBUTES", ArrayBuffer, Float, "VEC3", false);
+    }
+    for (std::size_t b = firstBlob; b < out.blobs.size(); ++b) pieces.push_back({out.blobs[b].data(), out.blobs[b].size()});
+    document = std::move(out.document);
 }
 
 }  // namespace vorlane

@@ -19,6 +19,9 @@ struct EncodedMorph {
     std::vector<GltfPiece> pieces;  // point into blobs
     std::vector<std::vector<unsigned char>> blobs;
     EndError endError;  // of the end as a viewer decodes it, against EndTolerance
+    // The base as a viewer decodes it, before the node's scale and
+    // translation, and its normals: what in-betweens are offsets from.
+    std::vector<Vec3> baseLocal, baseNormals;
 };
 
 // Where one grid, 1/16383 of the half extent of both ends together along
@@ -35,6 +38,14 @@ struct EncodedMorph {
 // corners: three per triangle.
 EncodedMorph EncodeMorph(const std::vector<uint32_t>& corners, const Vec3* start, const Vec3* end, const std::vector<Vec3>& startNormals,
                          const std::vector<Vec3>& endNormals);
+
+// Appends in-between targets to document (EncodeMorph's, the animation
+// added): for each, the positions and unit normals of the used vertices,
+// stored as float offsets from out's base in the node's units (in-betweens
+// need not come back exactly, and a float holds a path that leaves both
+// ends' box). Their pieces go after pieces'.
+void EncodeMiddles(EncodedMorph& out, const std::vector<std::vector<Vec3>>& middles, const std::vector<std::vector<Vec3>>& normals,
+                   GltfDocument& document, std::vector<GltfPiece>& pieces);
 
 // The step of the one grid EncodeMorph puts both ends on, where it does:
 // the largest error of a decoded position on any axis is half of it.

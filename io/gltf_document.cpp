@@ -3,8 +3,10 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
+#include "geometry/morph_step.h"
 #include "io/gltf_writer.h"
 
 namespace vorlane {
@@ -67,19 +69,32 @@ std::string GltfJson(const GltfDocument& document)
         root["extensionsUsed"] = Json::array({MeshoptExtension, QuantizationExtension});
         root["extensionsRequired"] = Json::array({MeshoptExtension, QuantizationExtension});
     }
+    // The in-betweens first, named by their step, so that a viewer lists the
+    // targets in the order they play; the other end last.
+    Json targets = Json::array(), names = Json::array(), weights = Json::array();
+    const int count = document.middleTargets + 1;
+    for (int i = 0; i < document.middleTargets; ++i) {
+        Json target = {{"NORMAL", document.middleAccessor + 2 * i + 1}, {"POSITION", document.middleAccessor + 2 * i}};
+        if (document.coloured) target["COLOR_0"] = document.colourAccessor + 2 + i;
+        targets.push_back(target);
+        names.push_back(MiddleTargetName(i + 1, count));
+        weights.push_back(0.0);
+    }
+    Json last = {{"NORMAL", 4}, {"POSITION", 3}};
+    if (document.coloured) last["COLOR_0"] = document.colourAccessor + 1;
+    targets.push_back(last);
+    names.push_back(count == 1 ? std::string(MorphTargetName) : MiddleTargetName(count, count));
+    weights.push_back(document.reversed ? 1.0 : 0.0);
     Json primitive = {{"attributes", {{"NORMAL", 2}, {"POSITION", 1}}},
                       {"indices", 0},
                       {"material", 0},
                       {"mode", 4},
-                      {"targets", Json::array({{{"NORMAL", 4}, {"POSITION", 3}}})}};
-    if (document.coloured) {
-        primitive["attributes"]["COLOR_0"] = 7;
-        primitive["targets"][0]["COLOR_0"] = 8;
-    }
-    root["meshes"] = Json::array({{{"extras", {{"targetNames", Json::array({MorphTargetName})}}},
+                      {"targets", targets}};
+    if (document.coloured) primitive["attributes"]["COLOR_0"] = document.colourAccessor;
+    root["meshes"] = Json::array({{{"extras", {{"targetNames", names}}},
                                    {"name", "vorlane-morph"},
                                    {"primitives", Json::array({primitive})},
-                                   {"weights", Json::array({document.reversed ? 1.0 : 0.0})}}});
+                                   {"weights", weights}}});
     // Without a material viewers take glTF's default, fully metallic: black
     // in the shade under plain lights, white under an environment map.
     root["materials"] = Json::array({{{"name", "vorlane-morph"},
@@ -97,6 +112,14 @@ std::string GltfJson(const GltfDocument& document)
     root["scene"] = 0;
     root["scenes"] = Json::array({{{"nodes", Json::array({0})}}});
     return root.dump();
+}
+
+std::string MiddleTargetName(int target, int count)
+{
+    // note: steps of K targets fall on halves and quarters of a step for K of 8, 16...
+    char text[32];
+    std::snprintf(text, sizeof text, "step %g", static_cast<double>(MorphSteps) * target / count);
+    return text;
 }
 
 void FloatBounds(const Vec3* values, std::size_t count, GltfAccessor& accessor)

@@ -49,8 +49,10 @@ struct GltfAccessor {
 };
 
 // Accessors in this order: indices, positions, normals, position offsets,
-// normal offsets, animation times, animation weights, and where coloured
-// colours and colour offsets.
+// normal offsets, animation times, animation weights; then, for a path, a
+// position and a normal offset for each in-between target (from
+// middleAccessor); then, where coloured, colours, colour offsets and one
+// colour offset for each in-between (from colourAccessor).
 struct GltfDocument {
     std::vector<GltfView> views;
     std::vector<GltfAccessor> accessors;
@@ -67,6 +69,13 @@ struct GltfDocument {
     // target's colour offsets; the material is then white.
     bool coloured = false;
     std::string uri;  // buffer 0's uri; empty in a .glb
+    // Targets before the last one (the other end): in-betweens of a path, at
+    // 1/K .. (K-1)/K of the way for K targets, played one after another.
+    int middleTargets = 0;
+    int middleAccessor = 7;
+    int colourAccessor = 7;
+    // The animation's keyframes, held here for the file (see AddAnimation).
+    std::vector<float> animationTimes, animationWeights;
 };
 
 // Bytes of buffer 0 in file order, each padded with zeros to four bytes:
@@ -81,6 +90,9 @@ struct GltfPiece {
 
 // The document as one line of JSON.
 std::string GltfJson(const GltfDocument& document);
+
+// The name of target (1 to count) of a path's count targets: its step.
+std::string MiddleTargetName(int target, int count);
 
 // Sets accessor's min and max to the bounds of count float vectors.
 void FloatBounds(const Vec3* values, std::size_t count, GltfAccessor& accessor);

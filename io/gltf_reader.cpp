@@ -1,5 +1,6 @@
 #include "io/gltf_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include "files/input_file.h"
+#include "geometry/morph_step.h"
 #include "io/gltf_colour.h"
 #include "io/gltf_reader_internal.h"
 #include "io/gltf_writer.h"
@@ -102,7 +104,7 @@ void CheckExtensions(const Json& root)
     }
 }
 
-// The base's COLOR_0 and the first target's, as the writer puts them (float
+// The base's COLOR_0 and the last target's (the far end), as the writer puts them (float
 // RGB in linear light), as shown at both ends; none where either is missing
 // or in another form.
 void ReadColours(const Json& root, GltfBytes& bytes, const Json& attributes, const Json& target, std::size_t count,
@@ -134,6 +136,32 @@ void ReadColours(const Json& root, GltfBytes& bytes, const Json& attributes, con
     }
 }
 
+// The positions at every step of a walk through poses spaced evenly from
+// the first to the last, straight between neighbours.
+std::vector<std::vector<Vec3>> StepsThrough(const std::vector<std::vector<Vec3>>& poses)
+{
+    const std::size_t spans = poses.size() - 1;
+    std::vector<std::vector<Vec3>> steps;
+    for (int32_t step = 0; step <= MorphSteps; ++step) {
+        const double along = static_cast<double>(step) * static_cast<double>(spans) / MorphSteps;
+        const std::size_t i = std::min(spans - 1, static_cast<std::size_t>(along));
+        const double f = along - static_cast<double>(i);
+        if (f == 0.0 || f == 1.0) {
+            steps.push_back(poses[f == 0.0 ? i : i + 1]);
+            continue;
+        }
+        std::vector<Vec3> at(poses[i].size());
+        for (std::size_t v = 0; v < at.size(); ++v) {
+            const Vec3& a = poses[i][v];
+            const Vec3& b = poses[i + 1][v];
+            at[v] = {static_cast<float>(a.x + f * (static_cast<double>(b.x) - a.x)), static_cast<float>(a.y + f * (static_cast<double>(b.y) - a.y)),
+                     static_cast<float>(a.z + f * (static_cast<double>(b.z) - a.z))};
+        }
+        steps.push_back(std::move(at));
+    }
+    return steps;
+}
+
 MorphTriangles ReadPrimitive(const Json& root, GltfBytes& bytes)
 {
     const Json* asset = Member(root, "asset");
@@ -150,26 +178,38 @@ MorphTriangles ReadPrimitive(const Json& root, GltfBytes& bytes)
     if (!attributes || !Member(*attributes, "POSITION")) throw GltfFailure("the mesh has no positions");
     const Json* targets = Member(primitive, "targets");
     if (!targets || !targets->is_array() || targets->empty()) throw GltfFailure("no morph target: not a morph");
-    if (!Member((*targets)[0], "POSITION")) throw GltfFailure("the morph target moves no position: not a morph");
 
     const Matrix placement = MeshPlacement(root);
     MorphTriangles morph;
     const Elements start = Locate(root, bytes, Index(root, "accessors", *attributes, "POSITION", "POSITION"), "POSITION",
                                   "VEC3", 3, {Float, Byte, UnsignedByte, Short, UnsignedShort});
-    const Elements offset =
-        Locate(root, bytes, Index(root, "accessors", (*targets)[0], "POSITION", "the morph target"), "the morph target",
-               "VEC3", 3, {Float, Byte, Short});
-    if (offset.count != start.count) throw GltfFailure("the morph target does not move every vertex");
+    // note: a file of K targets holds a path's in-betweens, then the far end.
+    std::vector<std::vector<Vec3>> poses;
     const std::vector<Vec3> local = Positions(start, Identity, nullptr, "POSITION");
     morph.startPositions = placement == Identity ? local : Positions(start, placement, nullptr, "POSITION");
-    morph.endPositions = Positions(offset, placement, &local, "the morph target");
+    for (const Json& target : *targets) {
+        if (!Member(target, "POSITION")) throw GltfFailure("a morph target moves no position: not a morph");
+        const Elements offset = Locate(root, bytes, Index(root, "accessors", target, "POSITION", "the morph target"),
+                                       "the morph target", "VEC3", 3, {Float, Byte, Short});
+        if (offset.count != start.count) throw GltfFailure("the morph target does not move every vertex");
+        poses.push_back(Positions(offset, placement, &local, "the morph target"));
+    }
+    morph.endPositions = std::move(poses.back());
+    poses.pop_back();
     // note: a mesh at rest at full weight shows base plus target first: the
     // writer's form for ends where the smaller one must be the base.
-    ReadColours(root, bytes, *attributes, (*targets)[0], start.count, morph);
+    ReadColours(root, bytes, *attributes, targets->back(), start.count, morph);
     const Json* weights = Member((*meshes)[0], "weights");
-    if (weights && weights->is_array() && !weights->empty() && (*weights)[0].is_number() && (*weights)[0].get<double>() == 1.0) {
+    const bool reversed = weights && weights->is_array() && !weights->empty() && weights->back().is_number() &&
+                          weights->back().get<double>() == 1.0;
+    if (reversed) {
         std::swap(morph.startPositions, morph.endPositions);
         std::swap(morph.startColours, morph.endColours);
+    }
+    if (!poses.empty()) {
+        poses.insert(poses.begin(), morph.startPositions);
+        poses.push_back(morph.endPositions);
+        morph.steps = StepsThrough(poses);
     }
 
     std::vector<uint32_t> indices;

@@ -1,6 +1,7 @@
 #include "io/gltf_writer.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -32,9 +33,6 @@ using gltf::UnsignedInt;
 constexpr uint64_t GlbLimit = 0xffffffffu;
 const char* const Base64Marker = "@vorlane-base64@";
 
-const float AnimationTimes[3] = {0.0f, MorphAnimationSeconds / 2.0f, MorphAnimationSeconds};
-const float AnimationWeights[3] = {0.0f, 1.0f, 0.0f};
-const float ReversedWeights[3] = {1.0f, 0.0f, 1.0f};
 
 // Runs work on its own thread when asked, else at once, and at once too
 // when no thread can be had; joins at the latest when it goes, so no early
@@ -75,6 +73,7 @@ struct GltfArrays {
     std::vector<Vec3> normalOffsets;
     std::vector<Vec3> colours;  // the base's, linear
     std::vector<Vec3> colourOffsets;
+    std::vector<std::vector<Vec3>> middleColourOffsets;  // for a path's in-betweens
 };
 
 void MakeNormals(const MorphMesh& mesh, GltfArrays& arrays, bool keepEnd)
@@ -145,19 +144,86 @@ void AddPlain(GltfDocument& document, uint64_t bytes, int target, int componentT
     document.accessors.push_back(accessor);
 }
 
+// There and back: keyframe j of the first half shows pose j (the base, then
+// each target in turn), the second half the same poses backwards. Where the
+// base holds the end, pose 0 is the last target (the start) and the last
+// pose the base. Between keyframes at most two weights are not zero.
 void AddAnimation(GltfDocument& document, std::vector<GltfPiece>& pieces)
 {
-    AddPlain(document, sizeof AnimationTimes, 0, Float, 3, "SCALAR");
-    document.accessors.back().min = {AnimationTimes[0]};
-    document.accessors.back().max = {AnimationTimes[2]};
-    AddPlain(document, sizeof AnimationWeights, 0, Float, 3, "SCALAR");
-    pieces.push_back({AnimationTimes, sizeof AnimationTimes});
-    pieces.push_back({document.reversed ? ReversedWeights : AnimationWeights, sizeof AnimationWeights});
+    const int count = document.middleTargets + 1;
+    const int keys = 2 * count + 1;
+    document.animationTimes.resize(static_cast<std::size_t>(keys));
+    document.animationWeights.assign(static_cast<std::size_t>(keys * count), 0.0f);
+    for (int j = 0; j < keys; ++j) {
+        document.animationTimes[static_cast<std::size_t>(j)] = static_cast<float>(MorphAnimationSeconds * j / (2.0 * count));
+        const int pose = j <= count ? j : 2 * count - j;
+        int shown = pose - 1;
+        if (document.reversed) shown = pose == 0 ? count - 1 : pose == count ? -1 : pose - 1;
+        if (shown >= 0) document.animationWeights[static_cast<std::size_t>(j * count + shown)] = 1.0f;
+    }
+    const uint64_t timeBytes = document.animationTimes.size() * sizeof(float);
+    const uint64_t weightBytes = document.animationWeights.size() * sizeof(float);
+    AddPlain(document, timeBytes, 0, Float, static_cast<uint64_t>(keys), "SCALAR");
+    document.accessors.back().min = {document.animationTimes.front()};
+    document.accessors.back().max = {document.animationTimes.back()};
+    AddPlain(document, weightBytes, 0, Float, static_cast<uint64_t>(keys * count), "SCALAR");
+    pieces.push_back({document.animationTimes.data(), timeBytes});
+    pieces.push_back({document.animationWeights.data(), weightBytes});
+}
+
+// The in-betweens as targets: offsets from the base for positions and
+// normals, over the used vertices (vertices maps them to the mesh's, or is
+// empty when all are used in order).
+struct MiddleTargets {
+    std::vector<std::vector<Vec3>> offsets, normalOffsets;
+};
+
+MiddleTargets MakeMiddles(const std::vector<std::vector<Vec3>>& middles, const Vec3* base, const std::vector<Vec3>& baseNormals,
+                          const MorphIndices& ix)
+{
+    MiddleTargets out;
+    for (const std::vector<Vec3>& middle : middles) {
+        const std::vector<Vec3> normals = AreaWeightedNormals(middle, ix.vertices, ix.vertexCount, ix.corners);
+        std::vector<Vec3> offsets(ix.vertexCount), normalOffsets(ix.vertexCount);
+        for (std::size_t i = 0; i < ix.vertexCount; ++i) {
+            const Vec3& p = middle[ix.vertices.empty() ? i : static_cast<std::size_t>(ix.vertices[i])];
+            offsets[i] = {static_cast<float>(static_cast<double>(p.x) - base[i].x), static_cast<float>(static_cast<double>(p.y) - base[i].y),
+                          static_cast<float>(static_cast<double>(p.z) - base[i].z)};
+            normalOffsets[i] = {normals[i].x - baseNormals[i].x, normals[i].y - baseNormals[i].y, normals[i].z - baseNormals[i].z};
+        }
+        out.offsets.push_back(std::move(offsets));
+        out.normalOffsets.push_back(std::move(normalOffsets));
+    }
+    return out;
+}
+
+std::vector<Vec3> UsedOnly(const std::vector<Vec3>& positions, const MorphIndices& ix)
+{
+    if (ix.vertices.empty()) return positions;
+    std::vector<Vec3> out;
+    out.reserve(ix.vertexCount);
+    for (int32_t v : ix.vertices) out.push_back(positions[static_cast<std::size_t>(v)]);
+    return out;
+}
+
+// Appends the in-betweens' views after the animation's, and counts them.
+void AddMiddles(GltfDocument& document, std::vector<GltfPiece>& pieces, const MiddleTargets& middles)
+{
+    assert(document.middleTargets == static_cast<int>(middles.offsets.size()));
+    document.middleAccessor = static_cast<int>(document.accessors.size());
+    for (std::size_t k = 0; k < middles.offsets.size(); ++k) {
+        const std::size_t n = middles.offsets[k].size();
+        AddPlain(document, n * sizeof(Vec3), ArrayBuffer, Float, n, "VEC3");
+        FloatBounds(middles.offsets[k].data(), n, document.accessors.back());
+        AddPlain(document, n * sizeof(Vec3), ArrayBuffer, Float, n, "VEC3");
+        pieces.push_back({middles.offsets[k].data(), n * sizeof(Vec3)});
+        pieces.push_back({middles.normalOffsets[k].data(), n * sizeof(Vec3)});
+    }
 }
 
 // The layout of the uncompressed file; normals are written later, from
 // arrays, once made.
-GltfDocument PlainDocument(const GltfArrays& arrays, std::vector<GltfPiece>& pieces)
+GltfDocument PlainDocument(const GltfArrays& arrays, std::vector<GltfPiece>& pieces, int middleTargets)
 {
     const uint64_t n = arrays.indices.vertexCount;
     const uint64_t vectors = n * sizeof(Vec3);
@@ -174,6 +240,7 @@ GltfDocument PlainDocument(const GltfArrays& arrays, std::vector<GltfPiece>& pie
     pieces.push_back({nullptr, vectors});  // normals
     pieces.push_back({arrays.offsets.data(), vectors});
     pieces.push_back({nullptr, vectors});  // normal offsets
+    document.middleTargets = middleTargets;
     AddAnimation(document, pieces);
     return document;
 }
@@ -324,7 +391,7 @@ std::string OffsetBounds(const Vec3* start, const Vec3* end, std::size_t count, 
 // The layout and makers of the streamed file: the same bytes as
 // PlainDocument's from arrays.
 GltfDocument StreamedDocument(const MorphMesh& mesh, const SurfaceNormals& atStart, const SurfaceNormals& atEnd, std::vector<GltfPiece>& pieces,
-                              std::string& problem, EndError& shown)
+                              std::string& problem, EndError& shown, int middleTargets)
 {
     const std::size_t n = mesh.startPositions.size();
     const uint64_t vectors = n * sizeof(Vec3);
@@ -364,6 +431,7 @@ GltfDocument StreamedDocument(const MorphMesh& mesh, const SurfaceNormals& atSta
                           return Vec3{b.x - a.x, b.y - a.y, b.z - a.z};
                       }),
                       sizeof(Vec3)});
+    document.middleTargets = middleTargets;
     AddAnimation(document, pieces);
     return document;
 }
@@ -388,10 +456,21 @@ void AddColours(GltfDocument& document, std::vector<GltfPiece>& pieces, const Mo
         arrays.colourOffsets[i] = Vec3{b.x - a.x, b.y - a.y, b.z - a.z};
     }
     const uint64_t vectors = count * sizeof(Vec3);
+    document.colourAccessor = static_cast<int>(document.accessors.size());
     AddPlain(document, vectors, ArrayBuffer, Float, count, "VEC3");
     AddPlain(document, vectors, ArrayBuffer, Float, count, "VEC3");
     pieces.push_back({arrays.colours.data(), vectors});
     pieces.push_back({arrays.colourOffsets.data(), vectors});
+    // An in-between's colour lies as far along as the in-between does.
+    const int targets = document.middleTargets + 1;
+    arrays.middleColourOffsets.resize(static_cast<std::size_t>(document.middleTargets));
+    for (int k = 0; k < document.middleTargets; ++k) {
+        std::vector<Vec3>& offsets = arrays.middleColourOffsets[static_cast<std::size_t>(k)];
+        const float share = static_cast<float>(k + 1) / static_cast<float>(targets);
+        for (const Vec3& d : arrays.colourOffsets) offsets.push_back({share * d.x, share * d.y, share * d.z});
+        AddPlain(document, vectors, ArrayBuffer, Float, offsets.size(), "VEC3");
+        pieces.push_back({offsets.data(), vectors});
+    }
     document.coloured = true;
 }
 
@@ -399,7 +478,7 @@ void AddColours(GltfDocument& document, std::vector<GltfPiece>& pieces, const Mo
 
 uint64_t MorphBinaryBytes(uint64_t vertexCount, uint64_t triangleCount)
 {
-    return triangleCount * 3 * 4 + vertexCount * 4 * sizeof(Vec3) + sizeof AnimationTimes + sizeof AnimationWeights;
+    return triangleCount * 3 * 4 + vertexCount * 4 * sizeof(Vec3) + 6 * sizeof(float);
 }
 
 std::string GlbSizeProblem(uint64_t jsonBytes, uint64_t binaryBytes)
@@ -423,11 +502,14 @@ bool GltfContainerOfPath(const std::string& path, GltfContainer& container)
 std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfContainer container, const GltfOptions& options)
 {
     if (mesh.faces.empty()) return path + ": nothing to write: the mesh has no faces";
-    const bool streamed = !options.compress && Streamable(mesh);
+    const int middleCount = options.middles ? static_cast<int>(options.middles->size()) : 0;
+    // note: in-betweens need the base's normals held, which streaming does not keep.
+    const bool streamed = !options.compress && middleCount == 0 && Streamable(mesh);
     GltfArrays arrays;
     std::vector<GltfPiece> pieces;
     GltfDocument document;
     EncodedMorph encoded;
+    MiddleTargets middles;
     std::unique_ptr<SurfaceNormals> atStart, atEnd;
     Background normals(false, [] {});
     EndError shown;
@@ -435,7 +517,7 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
         BothAtOnce(options.threads > 1, [&] { atStart = std::make_unique<SurfaceNormals>(*mesh.source); },
                    [&] { atEnd = std::make_unique<SurfaceNormals>(*mesh.target); });
         std::string problem;
-        document = StreamedDocument(mesh, *atStart, *atEnd, pieces, problem, shown);
+        document = StreamedDocument(mesh, *atStart, *atEnd, pieces, problem, shown, 0);
         if (!problem.empty()) return path + ": " + problem;
     } else {
         arrays.indices = CollectMorphIndices(mesh);
@@ -460,9 +542,23 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
             document = std::move(encoded.document);
             shown = encoded.endError;
             pieces = encoded.pieces;
+            document.middleTargets = middleCount;
             AddAnimation(document, pieces);
+            if (middleCount > 0) {
+                std::vector<std::vector<Vec3>> used, usedNormals;
+                for (const std::vector<Vec3>& middle : *options.middles) {
+                    usedNormals.push_back(AreaWeightedNormals(middle, arrays.indices.vertices, arrays.indices.vertexCount, arrays.indices.corners));
+                    used.push_back(UsedOnly(middle, arrays.indices));
+                }
+                EncodeMiddles(encoded, used, usedNormals, document, pieces);
+            }
         } else {
-            document = PlainDocument(arrays, pieces);
+            document = PlainDocument(arrays, pieces, middleCount);
+            if (middleCount > 0) {
+                normals.Join();
+                middles = MakeMiddles(*options.middles, arrays.start, arrays.startNormals, arrays.indices);
+                AddMiddles(document, pieces, middles);
+            }
         }
     }
     if (options.colours && !options.colours->empty()) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "geometry/morph_colours.h"
 #include "geometry/morph_mesh.h"
@@ -34,12 +35,17 @@ struct GltfOptions {
     // When given and not empty: COLOR_0 at the base and a colour morph target,
     // so colours blend as the shape does (by merged vertex, see MorphColours).
     const MorphColours* colours = nullptr;
+    // In-betweens of a path: K - 1 arrays, each a position for every mesh
+    // vertex at i / K of the way. With them the file holds K targets, these
+    // then the end, and the animation plays them one after another, at most
+    // two weighted at any time; without them, one target, straight.
+    const std::vector<std::vector<Vec3>>* middles = nullptr;
 };
 
 // Writes the triangles of mesh over the vertices they use: the base mesh at
 // the start positions with their normals, one morph target holding end minus
-// start for positions and normals, and a looping-ready animation of the
-// target's weight. Normals are those of the input surfaces at each vertex
+// start for positions and normals (after the path's in-betweens where
+// options give them), and a looping-ready animation of the targets' weights. Normals are those of the input surfaces at each vertex
 // where mesh carries locations (the robust merge), else area-weighted over
 // the merged triangles. The file appears whole or not at all. Refused
 // before anything is written: a mesh without faces, an end minus start

@@ -102,10 +102,12 @@ bool StepFormatOfPath(const std::string& path, StepFormat& format)
 }
 
 std::string WriteMeshAtStep(const MorphMesh& mesh, int32_t step, const std::string& path, StepFormat format,
-                            const MorphColours& colours)
+                            const MorphColours& colours, const std::vector<Vec3>* at)
 {
     assert(step >= 0 && step <= MorphSteps);
-    const MorphTriangles triangles = CollectMorphTriangles(mesh, colours);
+    assert(!at || at->size() == mesh.startPositions.size());
+    // note: with both ends at the step's positions, MorphPosition gives them back exactly.
+    const MorphTriangles triangles = CollectMorphTriangles(mesh, colours, at);
     return WriteFileAtomically(path, [&](std::FILE* file) { return Write(file, triangles, step, format); });
 }
 

@@ -7,7 +7,7 @@
 
 namespace vorlane {
 
-MorphTriangles CollectMorphTriangles(const MorphMesh& mesh, const MorphColours& colours)
+MorphTriangles CollectMorphTriangles(const MorphMesh& mesh, const MorphColours& colours, const std::vector<Vec3>* at)
 {
     const std::size_t vertexCount = mesh.startPositions.size();
     assert(mesh.endPositions.size() == vertexCount);
@@ -28,8 +28,8 @@ MorphTriangles CollectMorphTriangles(const MorphMesh& mesh, const MorphColours& 
     for (std::size_t v = 0; v < vertexCount; ++v) {
         if (renumbered[v] < 0) continue;
         renumbered[v] = static_cast<int32_t>(out.startPositions.size());
-        out.startPositions.push_back(mesh.startPositions[v]);
-        out.endPositions.push_back(mesh.endPositions[v]);
+        out.startPositions.push_back(at ? (*at)[v] : mesh.startPositions[v]);
+        out.endPositions.push_back(at ? (*at)[v] : mesh.endPositions[v]);
         if (colours.empty()) continue;
         out.startColours.push_back(colours.start[v]);
         out.endColours.push_back(colours.end[v]);

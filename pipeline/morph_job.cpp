@@ -132,6 +132,11 @@ std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>&
     return pairs.size() > before ? std::string() : path + ": holds no landmark pairs";
 }
 
+PathChoice DefaultPath(const std::string& source, const std::string& target)
+{
+    return FindCatalogueModel(source) && FindCatalogueModel(target) ? PathChoice::Linear : PathChoice::Shape;
+}
+
 bool IsModelArgument(const std::string& argument)
 {
     MeshFormat format{};
@@ -222,6 +227,12 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
     }
     // note: after simplifying, which renumbers the vertices and keeps their locations.
     if (job.error.empty()) job.colours = MergedColours(job.merged.mesh, source.colours, target.colours);
+    // note: from the simplified ends, whose triangles it then keeps.
+    if (job.error.empty() && request.path == PathChoice::Shape) {
+        std::string problem;
+        job.path = ShapePath::Build(job.merged.mesh, problem, progress);
+        if (!problem.empty()) job.error = "the morph of " + request.source + " and " + request.target + ": " + problem;
+    }
     return job;
 }
 

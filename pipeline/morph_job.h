@@ -11,6 +11,7 @@
 #include "geometry/polyhedron.h"
 #include "geometry/vec3.h"
 #include "merge/merge_models.h"
+#include "path/shape_path.h"
 #include "prepare/alignment.h"
 #include "prepare/prepare_mesh.h"
 #include "simplify/simplify_morph.h"
@@ -50,6 +51,9 @@ struct MorphRequest {
     MergeChoice merge = MergeChoice::Robust;
     int threads = 1;      // 2 or more: both inputs at once, and the merge on two threads
     SimplifyOptions simplify;  // none asked: the merge is kept whole
+    // How the merged mesh walks between its ends; the shape path is built
+    // after the merge (the demo and built-in pairs walk straight).
+    PathChoice path = PathChoice::Linear;
 };
 
 struct MorphJob {
@@ -74,10 +78,15 @@ struct MorphJob {
     MeshRepairs targetRepairs;
     // Merged faces left out as they lie in a patch at both ends (LeaveOutCommonPatches).
     int32_t leftOpen = 0;
+    ShapePath path;  // empty unless the request asked for the shape path
 };
 
 // True when argument names a built-in model or a mesh file by its extension.
 bool IsModelArgument(const std::string& argument);
+
+// The path a pair walks unless asked otherwise: the shape path where either
+// is a mesh file; two built-in models walk straight, as the demo does.
+PathChoice DefaultPath(const std::string& source, const std::string& target);
 
 // Reads landmark pairs from the file at path (see ParseLandmarks); an empty
 // string or "<path>: <reason>". Anything but a regular file is refused

@@ -173,7 +173,8 @@ int Threads(int threads)
 Morph RunMorph(const py::object& source, const py::object& target, const std::string& embedding,
                const std::optional<Longs>& landmarks, int threads, const std::optional<std::array<float, 3>>& sourceCentre,
                const std::optional<std::array<float, 3>>& targetCentre, const py::object& progress,
-               std::optional<long long> maxTriangles, std::optional<double> tolerance)
+               std::optional<long long> maxTriangles, std::optional<double> tolerance,
+               const std::optional<std::string>& path)
 {
     MorphRequest request;
     std::vector<int32_t> renumbered[2];
@@ -210,6 +211,8 @@ Morph RunMorph(const py::object& source, const py::object& target, const std::st
     if (tolerance && !(*tolerance >= 0.0 && std::isfinite(*tolerance))) throw py::value_error("tolerance must be a number from 0");
     if (maxTriangles) request.simplify.maxTriangles = *maxTriangles;
     request.simplify.tolerance = tolerance;
+    request.path = DefaultPath(request.source, request.target);
+    if (path && !ParsePathChoice(*path, request.path)) throw py::value_error("path takes 'linear' or 'shape', not '" + *path + "'");
 
     // A callback that raises stops its reports; the error is raised after.
     std::optional<py::error_already_set> raised;
@@ -242,6 +245,14 @@ Morph RunMorph(const py::object& source, const py::object& target, const std::st
 py::array_t<double> At(const Morph& morph, double t)
 {
     if (!(t >= 0.0 && t <= 1.0)) throw py::value_error("t must lie in [0, 1]");
+    if (!morph.job->path.empty()) {
+        std::vector<Vec3> at;
+        {
+            py::gil_scoped_release unlocked;
+            at = morph.job->path.At(t);
+        }
+        return Positions(at);
+    }
     const std::vector<Vec3>& a = morph.mesh().startPositions;
     const std::vector<Vec3>& b = morph.mesh().endPositions;
     std::vector<double> out(3 * a.size());
@@ -275,7 +286,7 @@ py::dict Summary(const Morph& morph)
     return d;
 }
 
-void Write(const Morph& morph, const std::string& path, bool compress, std::optional<int> step)
+void Write(const Morph& morph, const std::string& path, bool compress, std::optional<int> step, int targets)
 {
     GltfContainer container{};
     StepFormat format{};
@@ -286,11 +297,22 @@ void Write(const Morph& morph, const std::string& path, bool compress, std::opti
     if (!gltf && compress) throw py::value_error("compress applies to .glb and .gltf output");
     if (step && (*step < 0 || *step > MorphSteps))
         throw py::value_error("step must lie in 0.." + std::to_string(MorphSteps));
+    if (targets < 1 || targets > MorphSteps) throw py::value_error("targets must lie in 1.." + std::to_string(MorphSteps));
     std::string problem, warning;
     {
         py::gil_scoped_release unlocked;
-        problem = gltf ? WriteGltfMorph(morph.mesh(), path, container, {compress, morph.threads, &warning})
-                       : WriteMeshAtStep(morph.mesh(), step.value_or(0), path, format);
+        const ShapePath& shape = morph.job->path;
+        std::vector<std::vector<Vec3>> middles;
+        std::vector<Vec3> at;
+        if (!shape.empty() && gltf) {
+            for (int i = 1; i < targets; ++i) middles.push_back(shape.At(static_cast<double>(i) / targets));
+        } else if (!shape.empty() && step.value_or(0) > 0 && *step < MorphSteps) {
+            at = shape.AtStep(*step);
+        }
+        GltfOptions options{compress, morph.threads, &warning, &morph.job->colours};
+        if (!middles.empty()) options.middles = &middles;
+        problem = gltf ? WriteGltfMorph(morph.mesh(), path, container, options)
+                       : WriteMeshAtStep(morph.mesh(), step.value_or(0), path, format, morph.job->colours, at.empty() ? nullptr : &at);
     }
     if (!problem.empty()) throw py::value_error(problem);
     if (!warning.empty() && PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 1) != 0) throw py::error_already_set();
@@ -324,10 +346,10 @@ PYBIND11_MODULE(_vorlane, m)
         .def_property_readonly("target_mesh", [](const Morph& mo) { return Model(*mo.mesh().target); },
                                "The target as the merge took it: (V, F), which target_location indexes.")
         .def_property_readonly("summary", &Summary, "The counts the tool prints, as a dict.")
-        .def("write", &Write, py::arg("path"), py::arg("compress") = false, py::arg("step") = py::none(),
+        .def("write", &Write, py::arg("path"), py::arg("compress") = false, py::arg("step") = py::none(), py::arg("targets") = 8,
              "Writes the morph: .glb or .gltf (animated), or one step as .obj or .ply.");
     m.def("_morph", &RunMorph, py::arg("source"), py::arg("target"), py::arg("embedding") = "auto",
           py::arg("landmarks") = py::none(), py::arg("threads") = 0, py::arg("source_centre") = py::none(),
           py::arg("target_centre") = py::none(), py::arg("progress") = py::none(), py::arg("max_triangles") = py::none(),
-          py::arg("tolerance") = py::none());
+          py::arg("tolerance") = py::none(), py::arg("path") = py::none());
 }

@@ -93,13 +93,31 @@ MorphPlacement PlaceMorph(const std::vector<Vec3>& start, const std::vector<Vec3
 }
 
 MorphArrays MakeMorphArrays(const std::vector<Vec3>& start, const std::vector<Vec3>& end,
-                            const std::vector<Triangle>& triangles, const MorphPlacement& placement)
+                            const std::vector<Triangle>& triangles, const MorphPlacement& placement,
+                            const std::vector<std::vector<Vec3>>* steps)
 {
     assert(start.size() == end.size());
     MorphArrays arrays;
     arrays.vertexCount = static_cast<int32_t>(start.size());
     AppendPlaced(arrays.start, start, placement.start);
     AppendPlaced(arrays.end, end, placement.end);
+    if (steps && !steps->empty()) {
+        assert(steps->size() == static_cast<std::size_t>(MorphSteps) + 1);
+        for (std::size_t k = 0; k < steps->size(); ++k) {
+            const double t = static_cast<double>(k) / MorphSteps;
+            const EndPlacement& a = placement.start;
+            const EndPlacement& b = placement.end;
+            EndPlacement at;
+            at.centre = {static_cast<float>(a.centre.x + t * (static_cast<double>(b.centre.x) - a.centre.x)),
+                         static_cast<float>(a.centre.y + t * (static_cast<double>(b.centre.y) - a.centre.y)),
+                         static_cast<float>(a.centre.z + t * (static_cast<double>(b.centre.z) - a.centre.z))};
+            at.scale = static_cast<float>(std::exp((1.0 - t) * std::log(a.scale) + t * std::log(b.scale)));
+            if (k == 0) at = a;
+            if (k == steps->size() - 1) at = b;
+            arrays.steps.emplace_back();
+            AppendPlaced(arrays.steps.back(), (*steps)[k], at);
+        }
+    }
     arrays.triangleCount = static_cast<int32_t>(triangles.size());
     arrays.triangles.reserve(triangles.size() * 3);
     for (const Triangle& t : triangles) {
@@ -179,6 +197,11 @@ MorphArrays Clustered(const MorphArrays& arrays, const std::vector<uint32_t>& fi
         coarse.startColours.insert(coarse.startColours.end(), &arrays.startColours[3 * v], &arrays.startColours[3 * v] + 3);
         coarse.endColours.insert(coarse.endColours.end(), &arrays.endColours[3 * v], &arrays.endColours[3 * v] + 3);
     }
+    coarse.steps.resize(arrays.steps.size());
+    for (std::size_t k = 0; k < arrays.steps.size(); ++k) {
+        for (std::size_t v = 0; v < n; ++v)
+            if (renumber[v] != Unused) coarse.steps[k].insert(coarse.steps[k].end(), &arrays.steps[k][3 * v], &arrays.steps[k][3 * v] + 3);
+    }
     coarse.triangleCount = static_cast<int32_t>(kept.size());
     coarse.triangles.reserve(kept.size() * 3);
     for (const auto& triangle : kept) {
@@ -214,7 +237,9 @@ void EvaluateMorphFrame(const MorphArrays& arrays, int32_t step, MorphFrame& fra
     if (frame.step == step) return;
     const std::size_t n = static_cast<std::size_t>(arrays.vertexCount);
     frame.positions.resize(n * 3);
-    for (std::size_t v = 0; v < n; ++v) {
+    // note: a path's positions are placed already.
+    if (!arrays.steps.empty()) frame.positions = arrays.steps[static_cast<std::size_t>(std::clamp(step, 0, MorphSteps))];
+    for (std::size_t v = 0; arrays.steps.empty() && v < n; ++v) {
         const float* s = &arrays.start[3 * v];
         const float* e = &arrays.end[3 * v];
         const Vec3 p = MorphPosition(Vec3{s[0], s[1], s[2]}, Vec3{e[0], e[1], e[2]}, step);

@@ -52,13 +52,20 @@ struct MorphArrays {
     // at each end, three floats a vertex; empty otherwise.
     std::vector<float> startColours;
     std::vector<float> endColours;
+    // A path's placed positions at every step (MorphSteps + 1 of them);
+    // empty where the morph walks straight from start to end.
+    std::vector<std::vector<float>> steps;
 };
 
 // start and end must be the same length and every corner index them
 // (asserted); degenerate triangles are kept, their repeated corners make
 // no edge.
+// With steps (a path's positions at every step), each step is placed
+// between the ends' placements: centres straight, scales by their
+// logarithm, so step 0 and the last are placed as the ends are.
 MorphArrays MakeMorphArrays(const std::vector<Vec3>& start, const std::vector<Vec3>& end,
-                            const std::vector<Triangle>& triangles, const MorphPlacement& placement);
+                            const std::vector<Triangle>& triangles, const MorphPlacement& placement,
+                            const std::vector<std::vector<Vec3>>* steps = nullptr);
 
 // A coarser copy of a large morph for drawing its faces and shadow, where
 // the full one would cost software GL more than a frame's time. Vertices
@@ -78,7 +85,7 @@ inline constexpr int32_t CoarseMorphTriangles = 200000;
 // for smaller morphs.
 MorphArrays CoarseMorphArrays(const MorphArrays& arrays);
 
-// One step of the morph: positions by MorphPosition, and unit vertex normals,
+// One step of the morph: positions by MorphPosition (or the path's), and unit vertex normals,
 // each the area-weighted sum of its triangles' normals ((0, 0, 0) where they
 // cancel or a vertex has none).
 struct MorphFrame {

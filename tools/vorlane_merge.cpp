@@ -15,9 +15,11 @@
 #include "command_line/merge_arguments.h"
 #include "command_line/terminal_text.h"
 #include "geometry/model_catalogue.h"
+#include "geometry/morph_step.h"
 #include "io/gltf_writer.h"
 #include "io/mesh_writer.h"
 #include "merge/merge_models.h"
+#include "path/shape_path.h"
 #include "pipeline/morph_job.h"
 #include "prepare/prepare_mesh.h"
 #include "tools/progress_meter.h"
@@ -184,6 +186,12 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     if (!gltf && arguments.compress) return Usage("--compress applies to .glb and .gltf output");
     if (arguments.literal && (arguments.maxTriangles || arguments.tolerance))
         return Usage("--max-triangles and --tolerance take the merge for real meshes, not --literal");
+    vorlane::PathChoice pathChoice = vorlane::DefaultPath(arguments.positional[0], arguments.positional[1]);
+    if (arguments.path) vorlane::ParsePathChoice(arguments.path, pathChoice);
+    const bool shapePath = pathChoice == vorlane::PathChoice::Shape;
+    if (shapePath && arguments.literal) return Usage("--literal walks straight; --path shape needs the merge for real meshes");
+    if (arguments.targets && !shapePath) return Usage("--targets applies to the shape path");
+    if (arguments.targets && !gltf) return Usage("--targets applies to .glb and .gltf output");
     const int threads = arguments.threads > 0 ? arguments.threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     vorlane::ProgressMeter meter(stderr, isatty(STDERR_FILENO) != 0);
@@ -210,22 +218,40 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     request.threads = threads;
     if (arguments.maxTriangles) request.simplify.maxTriangles = *arguments.maxTriangles;
     if (arguments.tolerance) request.simplify.tolerance = *arguments.tolerance;
+    request.path = pathChoice;
     const vorlane::MorphJob job =
         vorlane::RunMorphJob(request, [&](std::string_view phase, double fraction) { meter.Report(phase, fraction); });
     if (!job.error.empty()) return fail(job.error);
     const vorlane::MergedModels& merged = job.merged;
 
+    std::vector<std::vector<Vec3>> middles;
+    std::vector<Vec3> stepPositions;
+    const int step = arguments.step.value_or(0);
+    if (shapePath && gltf) {
+        const int targets = arguments.targets.value_or(8);
+        for (int i = 1; i < targets; ++i) {
+            meter.Report("solving the in-betweens", static_cast<double>(i - 1) / (targets - 1));
+            middles.push_back(job.path.At(static_cast<double>(i) / targets));
+        }
+    } else if (shapePath && step > 0 && step < vorlane::MorphSteps) {
+        meter.Report("solving the in-betweens", 0.0);
+        stepPositions = job.path.AtStep(step);
+    }
     meter.Announce("writing " + output);
     std::string warning;
+    vorlane::GltfOptions gltfOptions{arguments.compress, threads, &warning, &job.colours};
+    if (!middles.empty()) gltfOptions.middles = &middles;
     const std::string written =
-        gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container, {arguments.compress, threads, &warning, &job.colours})
-             : vorlane::WriteMeshAtStep(merged.mesh, arguments.step.value_or(0), output, stepFormat, job.colours);
+        gltf ? vorlane::WriteGltfMorph(merged.mesh, output, container, gltfOptions)
+             : vorlane::WriteMeshAtStep(merged.mesh, step, output, stepFormat, job.colours,
+                                        stepPositions.empty() ? nullptr : &stepPositions);
     if (!written.empty()) return fail(written);
     meter.Finish();
     if (!warning.empty()) PrintMessage("warning: " + warning);
     PrintSummary(arguments.positional[0], arguments.positional[1], merged,
                  std::string(" embeddings ") + vorlane::SphereMapName(job.sourceMap) + " " +
-                     vorlane::SphereMapName(job.targetMap) + RepairCounts(job) + SimplifiedSummary(request, job.simplified));
+                     vorlane::SphereMapName(job.targetMap) + RepairCounts(job) + SimplifiedSummary(request, job.simplified) +
+                     (shapePath ? " path shape" : ""));
     if (job.alignmentFellBack) std::fprintf(stderr, "vorlane-merge: warning: the landmarks are met only roughly: %s\n", job.alignment.c_str());
     return 0;
 }

@@ -70,6 +70,10 @@ def world_mesh(obj, depsgraph):
     return V, F
 
 
+# Shape keys along the path: its in-betweens at 1/8, 2/8, ... and the end.
+PATH_KEYS = 8
+
+
 def build_object(context, name, morph, frame_start, frame_end):
     """A new mesh object with the morph as shape keys, keyed to play."""
     start = morph.start.astype(np.float32)
@@ -86,22 +90,24 @@ def build_object(context, name, morph, frame_start, frame_end):
     obj = bpy.data.objects.new(name, mesh)
     context.collection.objects.link(obj)
     obj.shape_key_add(name="Basis", from_mix=False)
-    targets = [morph.end]
+    # The path's in-betweens, then the end: each key a whole pose, weighted
+    # 1 at its own frame and 0 at its neighbours', so two at most are mixed.
+    count = PATH_KEYS
+    targets = [morph.at(i / count) for i in range(1, count)] + [morph.end]
     keys = []
     for i, positions in enumerate(targets):
         key = obj.shape_key_add(name="Vorlane %d" % (i + 1), from_mix=False)
         key.data.foreach_set("co", positions.astype(np.float32).ravel())
         keys.append(key)
-    # One key after another, each from 0 to 1 over its share of the frames.
     span = (frame_end - frame_start) / len(keys)
     for i, key in enumerate(keys):
-        first = frame_start + i * span
-        key.value = 0.0
-        key.keyframe_insert("value", frame=first)
-        key.value = 1.0
-        key.keyframe_insert("value", frame=first + span)
-        if i + 1 < len(keys):
-            key.keyframe_insert("value", frame=frame_end)
+        own = frame_start + (i + 1) * span
+        for frame, value in ((own - span, 0.0), (own, 1.0)) + (((own + span, 0.0),) if i + 1 < len(keys) else ()):
+            key.value = value
+            key.keyframe_insert("value", frame=frame)
+    for curve in mesh.shape_keys.animation_data.action.fcurves:
+        for point in curve.keyframe_points:
+            point.interpolation = "LINEAR"
     return obj
 
 

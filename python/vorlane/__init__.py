@@ -35,7 +35,7 @@ def _inputs(args):
 
 
 def morph(*meshes, embedding="auto", landmarks=None, threads=0, source_centre=None, target_centre=None,
-          progress=None, max_triangles=None, tolerance=None):
+          progress=None, max_triangles=None, tolerance=None, path=None):
     """Merges the source into the target and returns the Morph.
 
     embedding: "auto", "central" or "spherical", as the tool's --embedding.
@@ -48,9 +48,11 @@ def morph(*meshes, embedding="auto", landmarks=None, threads=0, source_centre=No
     reason for an input that cannot be merged. max_triangles, tolerance:
     simplify the merged mesh, as the tool's --max-triangles and --tolerance;
     the summary then holds triangles_before, triangles_after, start_distance
-    and end_distance.
+    and end_distance. path: "shape" (the default for meshes) or "linear"
+    (the default for two built-in models), as --path: Morph.at and
+    Morph.write follow it.
     """
     source, target = _inputs(meshes)
     return _morph(source, target, embedding=embedding, landmarks=landmarks, threads=threads,
                   source_centre=source_centre, target_centre=target_centre, progress=progress,
-                  max_triangles=max_triangles, tolerance=tolerance)
+                  max_triangles=max_triangles, tolerance=tolerance, path=path)

@@ -73,7 +73,7 @@ def check_morph(source, target, case):
     made = bpy.context.active_object
     assert made not in (source, target), case
     keys = made.data.shape_keys.key_blocks
-    assert len(keys) == 2, (case, len(keys))  # Basis and the one straight target
+    assert len(keys) == 9, (case, len(keys))  # Basis, seven in-betweens and the end
     for index, (V, F) in ((0, inputs[0]), (len(keys) - 1, inputs[1])):
         extent = np.linalg.norm(V.max(axis=0) - V.min(axis=0))
         far = surface_distance(key_positions(made, index)[::7], V, F)
@@ -82,7 +82,9 @@ def check_morph(source, target, case):
     for b, a in zip(before, after):
         assert np.array_equal(b[0], a[0]) and b[1:] == a[1:], case
     fcurves = made.data.shape_keys.animation_data.action.fcurves
-    assert [tuple(k.co) for k in fcurves[0].keyframe_points] == [(1.0, 0.0), (41.0, 1.0)], case
+    # Each pose at weight 1 on its own frame, 0 on its neighbours'.
+    assert [tuple(k.co) for k in fcurves[0].keyframe_points] == [(1.0, 0.0), (6.0, 1.0), (11.0, 0.0)], case
+    assert [tuple(k.co) for k in fcurves[-1].keyframe_points] == [(36.0, 0.0), (41.0, 1.0)], case
     print("ok:", case, len(made.data.vertices), "vertices")
 
 

@@ -349,7 +349,7 @@ TEST_F(VorlaneMerge, MeshNoPointSeesWholeMergesSphericallyUnlessCentralIsAsked)
         Input("letter-c.off", vorlane::test::PrismOff({{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 2}, {3, 2}, {3, 3}, {0, 3}}));
     const ToolRun merged = RunMerge("cube " + input + " -o out.obj");
     EXPECT_EQ(merged.status, 0) << merged.err;
-    EXPECT_NE(merged.out.find(" embeddings central spherical\n"), std::string::npos) << merged.out;
+    EXPECT_NE(merged.out.find(" embeddings central spherical path shape\n"), std::string::npos) << merged.out;
     const ToolRun central = RunMerge("cube " + input + " -o out2.obj --embedding central");
     EXPECT_EQ(central.status, 1);
     EXPECT_NE(central.err.find("letter-c.off: the mesh is not star-shaped"), std::string::npos) << central.err;
