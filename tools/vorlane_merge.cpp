@@ -250,8 +250,8 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     if (!warning.empty()) PrintMessage("warning: " + warning);
     PrintSummary(arguments.positional[0], arguments.positional[1], merged,
                  std::string(" embeddings ") + vorlane::SphereMapName(job.sourceMap) + " " +
-                     vorlane::SphereMapName(job.targetMap) + RepairCounts(job) + SimplifiedSummary(request, job.simplified) +
-                     (shapePath ? " path shape" : ""));
+                     vorlane::SphereMapName(job.targetMap) + (shapePath ? " path shape" : "") + RepairCounts(job) +
+                     SimplifiedSummary(request, job.simplified));
     if (job.alignmentFellBack) std::fprintf(stderr, "vorlane-merge: warning: the landmarks are met only roughly: %s\n", job.alignment.c_str());
     return 0;
 }
