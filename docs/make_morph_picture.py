@@ -171,7 +171,8 @@ def main():
         meshes = []
         for step in STEPS:
             ply = os.path.join(work, "step%d.ply" % step)
-            subprocess.run([tool, star, ball, "-o", ply, "--step", str(step)], check=True, stdout=subprocess.DEVNULL)
+            path = ["--path", sys.argv[5]] if len(sys.argv) > 5 else []
+            subprocess.run([tool, star, ball, "-o", ply, "--step", str(step)] + path, check=True, stdout=subprocess.DEVNULL)
             meshes.append(read_ply(ply))
     extent = max(max(abs(c) for v in mesh[0] for c in turn(v)[:2]) for mesh in meshes)
     scale = 0.45 * PANEL / extent
