@@ -118,14 +118,15 @@ std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments
             arguments.path = argv[++i];
             if (std::string(arguments.path) != "linear" && std::string(arguments.path) != "shape")
                 return std::string("--path takes linear or shape, not '") + arguments.path + "'";
-        } else if (option == "--targets") {
-            if (i + 1 >= argc) return "--targets needs a number";
+        } else if (option == "--targets" || option == "--step") {
+            if (i + 1 >= argc) return option + " needs a number";
+            const long low = option == "--targets" ? 1 : 0;
             char* end = nullptr;
-            const long targets = std::strtol(argv[++i], &end, 10);
-            if (end == argv[i] || *end != '\0' || targets < 1 || targets > MorphSteps)
-                return std::string("--targets takes a whole number from 1 to ") + std::to_string(MorphSteps) + ", not '" +
-                       argv[i] + "'";
-            arguments.targets = static_cast<int>(targets);
+            const long value = std::strtol(argv[++i], &end, 10);
+            if (end == argv[i] || *end != '\0' || value < low || value > MorphSteps)
+                return option + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(MorphSteps) +
+                       ", not '" + argv[i] + "'";
+            (option == "--targets" ? arguments.targets : arguments.step) = static_cast<int>(value);
         } else if (option == "--embedding" || option == "--landmarks") {
             if (i + 1 >= argc) return option + (option == "--embedding" ? " needs auto, central or spherical" : " needs a file name");
             (option == "--embedding" ? arguments.embedding : arguments.landmarks) = argv[++i];
@@ -161,14 +162,6 @@ std::string ParseMergeArguments(int argc, char** argv, MergeArguments& arguments
             if (!ParseFloat(argv[++i], tolerance) || tolerance < 0.0f)
                 return std::string("--tolerance takes a number from 0, not '") + argv[i] + "'";
             arguments.tolerance = tolerance;
-        } else if (option == "--step") {
-            if (i + 1 >= argc) return "--step needs a number";
-            char* end = nullptr;
-            const long step = std::strtol(argv[++i], &end, 10);
-            if (end == argv[i] || *end != '\0' || step < 0 || step > MorphSteps)
-                return std::string("--step takes a whole number from 0 to ") + std::to_string(MorphSteps) + ", not '" +
-                       argv[i] + "'";
-            arguments.step = static_cast<int>(step);
         } else {
             return "unknown option '" + option + "'";
         }

@@ -54,17 +54,8 @@ std::string ConformalMapOnSphere(const ModelTable& table, std::vector<D3>& units
     }
     // As the Tutte map: the removed triangle counter-clockwise in the plane.
     std::vector<Dvec3> plane(vertexCount);
-    std::vector<int> unknown(vertexCount, 0);
-    for (int k = 0; k < 3; ++k) {
-        const double angle = M_PI / 2 + 2 * M_PI * k / 3;
-        const auto v = static_cast<size_t>(table.triangles[largest][static_cast<size_t>(k)]);
-        plane[v] = {std::cos(angle), std::sin(angle), 0.0};
-        unknown[v] = -1;
-    }
-    int count = 0;
-    for (size_t v = 0; v < vertexCount; ++v) {
-        if (unknown[v] == 0) unknown[v] = count++;
-    }
+    std::vector<int> unknown;
+    const int count = PinTriangle(table.triangles[largest], plane, unknown);
     if (progress) progress("conformal", 0.0);
     const auto n = static_cast<int>(vertexCount);
     Eigen::SparseMatrix<double> weights(n, n);

@@ -28,17 +28,8 @@ std::string TutteMapOnSphere(const ModelTable& table, std::vector<Vec3>& directi
     // run clockwise there, and counter-clockwise seen from outside once the
     // plane is wrapped onto the sphere from its north pole.
     std::vector<Dvec3> plane(vertexCount);
-    std::vector<int> unknown(vertexCount, 0);
-    for (int k = 0; k < 3; ++k) {
-        const double angle = M_PI / 2 + 2 * M_PI * k / 3;
-        const auto v = static_cast<size_t>(table.triangles[largest][static_cast<size_t>(k)]);
-        plane[v] = {std::cos(angle), std::sin(angle), 0.0};
-        unknown[v] = -1;
-    }
-    int count = 0;
-    for (size_t v = 0; v < vertexCount; ++v) {
-        if (unknown[v] == 0) unknown[v] = count++;
-    }
+    std::vector<int> unknown;
+    const int count = PinTriangle(table.triangles[largest], plane, unknown);
     if (progress) progress("tutte", 0.0);
     std::vector<Eigen::Triplet<double>> entries;
     entries.reserve(table.triangles.size() * 6);
@@ -75,6 +66,22 @@ std::string TutteMapOnSphere(const ModelTable& table, std::vector<Vec3>& directi
     for (size_t v = 0; v < vertexCount; ++v) directions[v] = OnSphere(sphere[v]);
     if (progress) progress("tutte", 1.0);
     return {};
+}
+
+int PinTriangle(const Triangle& removed, std::vector<D3>& plane, std::vector<int>& unknown)
+{
+    unknown.assign(plane.size(), 0);
+    for (int k = 0; k < 3; ++k) {
+        const double angle = M_PI / 2 + 2 * M_PI * k / 3;
+        const auto v = static_cast<size_t>(removed[static_cast<size_t>(k)]);
+        plane[v] = {std::cos(angle), std::sin(angle), 0.0};
+        unknown[v] = -1;
+    }
+    int count = 0;
+    for (int& slot : unknown) {
+        if (slot == 0) slot = count++;
+    }
+    return count;
 }
 
 std::vector<D3> CentredOnSphere(const std::vector<D3>& plane, const std::vector<double>& mass)

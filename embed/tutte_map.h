@@ -21,6 +21,12 @@ std::string TutteMapOnSphere(const ModelTable& table, std::vector<Vec3>& directi
 // Plane points (x, y) of every vertex sent to the unit sphere by inverse
 // stereographic projection, then Moebius-centred: the mass-weighted centre
 // of the points moved to the origin.
+// Pins the corners of removed on an equilateral triangle about the origin
+// in the plane z = 0, counter-clockwise (the rest of plane left as it is),
+// and numbers the other vertices as unknowns in order (unknown, sized to
+// plane, holds -1 for the pinned); returns how many unknowns.
+int PinTriangle(const Triangle& removed, std::vector<D3>& plane, std::vector<int>& unknown);
+
 std::vector<D3> CentredOnSphere(const std::vector<D3>& plane, const std::vector<double>& mass);
 
 }  // namespace vorlane

@@ -9,26 +9,11 @@
 
 #include "geometry/dvec3.h"
 #include "prepare/edge_holders.h"
+#include "prepare/vertex_groups.h"
 
 namespace vorlane {
 
 namespace {
-
-int32_t Find(std::vector<int32_t>& parent, int32_t i)
-{
-    while (parent[static_cast<std::size_t>(i)] != i) {
-        parent[static_cast<std::size_t>(i)] = parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(i)])];
-        i = parent[static_cast<std::size_t>(i)];
-    }
-    return i;
-}
-
-void Unite(std::vector<int32_t>& parent, int32_t a, int32_t b)
-{
-    a = Find(parent, a);
-    b = Find(parent, b);
-    if (a != b) parent[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
-}
 
 int32_t DropDuplicates(ModelTable& table)
 {
@@ -116,14 +101,14 @@ int32_t SplitCrowdedEdges(ModelTable& table)
     for (const auto& [g, h] : joined) {
         const bool opposite = HalfEdgeOrigin(table.triangles, g) != HalfEdgeOrigin(table.triangles, h);
         // g runs a to b; h runs b to a (opposite) or a to b.
-        Unite(parent, g, opposite ? next(h) : h);
-        Unite(parent, next(g), opposite ? h : next(h));
+        JoinGroups(parent, g, opposite ? next(h) : h);
+        JoinGroups(parent, next(g), opposite ? h : next(h));
     }
     std::vector<int32_t> fanVertex(static_cast<std::size_t>(corners), -1);
     std::vector<char> taken(table.vertices.size(), 0);
     for (int32_t h = 0; h < corners; ++h) {
         int32_t& corner = table.triangles[static_cast<std::size_t>(h / 3)][static_cast<std::size_t>(h % 3)];
-        int32_t& vertex = fanVertex[static_cast<std::size_t>(Find(parent, h))];
+        int32_t& vertex = fanVertex[static_cast<std::size_t>(GroupOf(parent, h))];
         if (vertex < 0) {
             if (!taken[static_cast<std::size_t>(corner)]) {
                 taken[static_cast<std::size_t>(corner)] = 1;

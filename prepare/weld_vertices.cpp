@@ -8,27 +8,11 @@
 #include <unordered_map>
 
 #include "prepare/edge_holders.h"
+#include "prepare/vertex_groups.h"
 
 namespace vorlane {
 
 namespace {
-
-int32_t Find(std::vector<int32_t>& parent, int32_t i)
-{
-    while (parent[static_cast<std::size_t>(i)] != i) {
-        parent[static_cast<std::size_t>(i)] = parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(i)])];
-        i = parent[static_cast<std::size_t>(i)];
-    }
-    return i;
-}
-
-// The lower root wins, so a group's root is its first vertex.
-void Unite(std::vector<int32_t>& parent, int32_t a, int32_t b)
-{
-    a = Find(parent, a);
-    b = Find(parent, b);
-    if (a != b) parent[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
-}
 
 template <class T>
 struct TripleHash {
@@ -68,7 +52,7 @@ void JoinEqual(const ModelTable& table, const std::vector<int32_t>& candidates, 
     first.reserve(candidates.size());
     for (const int32_t v : candidates) {
         const auto [at, fresh] = first.emplace(PositionKey(table.vertices[static_cast<std::size_t>(v)]), v);
-        if (!fresh) Unite(parent, at->second, v);
+        if (!fresh) JoinGroups(parent, at->second, v);
     }
 }
 
@@ -106,7 +90,7 @@ void JoinNear(const ModelTable& table, const std::vector<int32_t>& candidates, d
                     for (int32_t j = found == head.end() ? -1 : found->second; j >= 0; j = next[static_cast<std::size_t>(j)]) {
                         const Vec3& q = table.vertices[static_cast<std::size_t>(candidates[static_cast<std::size_t>(j)])];
                         const double ex = double{p.x} - q.x, ey = double{p.y} - q.y, ez = double{p.z} - q.z;
-                        if (ex * ex + ey * ey + ez * ez <= limit) Unite(parent, candidates[static_cast<std::size_t>(j)], candidates[i]);
+                        if (ex * ex + ey * ey + ez * ez <= limit) JoinGroups(parent, candidates[static_cast<std::size_t>(j)], candidates[i]);
                     }
                 }
         int32_t& first = head.emplace(c, -1).first->second;
@@ -129,12 +113,12 @@ WeldResult WeldVertices(ModelTable& table, double distance)
     } else {
         JoinEqual(table, candidates, parent);
     }
-    for (const int32_t v : candidates) result.welded += Find(parent, v) != v;
+    for (const int32_t v : candidates) result.welded += GroupOf(parent, v) != v;
     if (result.welded == 0) return result;
 
     std::size_t kept = 0;
     for (const Triangle& t : table.triangles) {
-        const Triangle joined{Find(parent, t[0]), Find(parent, t[1]), Find(parent, t[2])};
+        const Triangle joined{GroupOf(parent, t[0]), GroupOf(parent, t[1]), GroupOf(parent, t[2])};
         if (joined[0] != joined[1] && joined[1] != joined[2] && joined[2] != joined[0]) table.triangles[kept++] = joined;
     }
     table.triangles.resize(kept);
@@ -151,7 +135,7 @@ WeldResult WeldVertices(ModelTable& table, double distance)
     for (Triangle& t : table.triangles)
         for (int32_t& c : t) c = slot[static_cast<std::size_t>(c)];
     result.renumbered.resize(slot.size());
-    for (std::size_t v = 0; v < slot.size(); ++v) result.renumbered[v] = slot[static_cast<std::size_t>(Find(parent, static_cast<int32_t>(v)))];
+    for (std::size_t v = 0; v < slot.size(); ++v) result.renumbered[v] = slot[static_cast<std::size_t>(GroupOf(parent, static_cast<int32_t>(v)))];
     return result;
 }
 
