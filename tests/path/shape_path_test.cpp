@@ -65,6 +65,8 @@ Vector3d AreaCentre(const vorlane::MorphMesh& mesh)
     return centre / area;
 }
 
+// note: every lambda here names its return type, so no Eigen expression
+// outlives the temporaries it refers to.
 struct MotionCase {
     const char* name;
     // Where a start point is at fraction t, about the start's area centre c.
@@ -77,16 +79,16 @@ TEST(ShapePath, KnownMotionsComeOutAsThemselves)
     const Vector3d shift(0.7, -0.3, 2.0);
     const MotionCase cases[] = {
         {"rigid turn by 2.5 rad and a move",
-         [&](const Vector3d& p, const Vector3d& c, double t) { return c + t * shift + Eigen::AngleAxisd(2.5 * t, axis) * (p - c); }},
-        {"tenfold growth", [](const Vector3d& p, const Vector3d& c, double t) { return c + std::pow(10.0, t) * (p - c); }},
-        {"standing still", [](const Vector3d& p, const Vector3d&, double) { return p; }},
+         [&](const Vector3d& p, const Vector3d& c, double t) -> Vector3d { return c + t * shift + Eigen::AngleAxisd(2.5 * t, axis) * (p - c); }},
+        {"tenfold growth", [](const Vector3d& p, const Vector3d& c, double t) -> Vector3d { return c + std::pow(10.0, t) * (p - c); }},
+        {"standing still", [](const Vector3d& p, const Vector3d&, double) -> Vector3d { return p; }},
     };
     for (const MotionCase& c : cases) {
         for (const Layout layout : {Layout::Closed, Layout::TwoPieces, Layout::Open}) {
             SCOPED_TRACE(std::string(c.name) + " layout " + std::to_string(static_cast<int>(layout)));
-            vorlane::MorphMesh mesh = MovedMesh([](const Vector3d& p, double) { return p; }, layout);
+            vorlane::MorphMesh mesh = MovedMesh([](const Vector3d& p, double) -> Vector3d { return p; }, layout);
             const Vector3d centre = AreaCentre(mesh);
-            mesh = MovedMesh([&](const Vector3d& p, double t) { return c.at(p, centre, t); }, layout);
+            mesh = MovedMesh([&](const Vector3d& p, double t) -> Vector3d { return c.at(p, centre, t); }, layout);
             std::string error;
             const vorlane::ShapePath path = vorlane::ShapePath::Build(mesh, error);
             ASSERT_EQ(error, "");
@@ -113,7 +115,7 @@ TEST(ShapePath, GltfTargetsPlayThePath)
 {
     const vorlane::test::ScratchDirectory scratch;
     const Vector3d axis(0.0, 0.0, 1.0);
-    const vorlane::MorphMesh mesh = MovedMesh([&](const Vector3d& p, double) { return Eigen::AngleAxisd(3.0, axis) * (2.0 * p); });
+    const vorlane::MorphMesh mesh = MovedMesh([&](const Vector3d& p, double) -> Vector3d { return Eigen::AngleAxisd(3.0, axis) * (2.0 * p); });
     std::string error;
     const vorlane::ShapePath path = vorlane::ShapePath::Build(mesh, error);
     ASSERT_EQ(error, "");
