@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   clang libclang-rt-dev
   pybind11-dev python3-dev python3-numpy python3-pytest blender libcgal-demo
+  chromium  # tests/web plays written morphs in three.js, headless
 )
 # The glTF validator runs on node; some machines carry a node of their own
 # that brings npm with it, so ask only for what is not on the path.
