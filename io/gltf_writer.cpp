@@ -1,7 +1,6 @@
 #include "io/gltf_writer.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -15,9 +14,9 @@
 #include "base/huge_pages.h"
 #include "base/two_halves.h"
 #include "files/output_file.h"
-#include "io/gltf_colour.h"
 #include "io/gltf_compress.h"
 #include "io/gltf_document.h"
+#include "io/gltf_targets.h"
 #include "io/morph_end_error.h"
 #include "io/morph_normals.h"
 #include "io/morph_triangles.h"
@@ -71,9 +70,6 @@ struct GltfArrays {
     std::vector<Vec3> startNormals;
     std::vector<Vec3> endNormals;
     std::vector<Vec3> normalOffsets;
-    std::vector<Vec3> colours;  // the base's, linear
-    std::vector<Vec3> colourOffsets;
-    std::vector<std::vector<Vec3>> middleColourOffsets;  // for a path's in-betweens
 };
 
 void MakeNormals(const MorphMesh& mesh, GltfArrays& arrays, bool keepEnd)
@@ -125,100 +121,6 @@ std::string MakeOffsets(GltfArrays& arrays, EndError& shown)
         AddEndError(shown, Vec3{a.x + o.x, a.y + o.y, a.z + o.z}, b, tolerance);
     }
     return {};
-}
-
-// Appends a plain view and its accessor over bytes of buffer 0.
-void AddPlain(GltfDocument& document, uint64_t bytes, int target, int componentType, uint64_t count, const char* type)
-{
-    GltfView view;
-    view.byteOffset = document.binaryLength;
-    view.byteLength = bytes;
-    view.target = target;
-    document.views.push_back(view);
-    document.binaryLength += bytes;
-    GltfAccessor accessor;
-    accessor.view = static_cast<int>(document.views.size() - 1);
-    accessor.componentType = componentType;
-    accessor.count = count;
-    accessor.type = type;
-    document.accessors.push_back(accessor);
-}
-
-// There and back: keyframe j of the first half shows pose j (the base, then
-// each target in turn), the second half the same poses backwards. Where the
-// base holds the end, pose 0 is the last target (the start) and the last
-// pose the base. Between keyframes at most two weights are not zero.
-void AddAnimation(GltfDocument& document, std::vector<GltfPiece>& pieces)
-{
-    const int count = document.middleTargets + 1;
-    const int keys = 2 * count + 1;
-    document.animationTimes.resize(static_cast<std::size_t>(keys));
-    document.animationWeights.assign(static_cast<std::size_t>(keys * count), 0.0f);
-    for (int j = 0; j < keys; ++j) {
-        document.animationTimes[static_cast<std::size_t>(j)] = static_cast<float>(MorphAnimationSeconds * j / (2.0 * count));
-        const int pose = j <= count ? j : 2 * count - j;
-        int shown = pose - 1;
-        if (document.reversed) shown = pose == 0 ? count - 1 : pose == count ? -1 : pose - 1;
-        if (shown >= 0) document.animationWeights[static_cast<std::size_t>(j * count + shown)] = 1.0f;
-    }
-    const uint64_t timeBytes = document.animationTimes.size() * sizeof(float);
-    const uint64_t weightBytes = document.animationWeights.size() * sizeof(float);
-    AddPlain(document, timeBytes, 0, Float, static_cast<uint64_t>(keys), "SCALAR");
-    document.accessors.back().min = {document.animationTimes.front()};
-    document.accessors.back().max = {document.animationTimes.back()};
-    AddPlain(document, weightBytes, 0, Float, static_cast<uint64_t>(keys * count), "SCALAR");
-    pieces.push_back({document.animationTimes.data(), timeBytes});
-    pieces.push_back({document.animationWeights.data(), weightBytes});
-}
-
-// The in-betweens as targets: offsets from the base for positions and
-// normals, over the used vertices (vertices maps them to the mesh's, or is
-// empty when all are used in order).
-struct MiddleTargets {
-    std::vector<std::vector<Vec3>> offsets, normalOffsets;
-};
-
-MiddleTargets MakeMiddles(const std::vector<std::vector<Vec3>>& middles, const Vec3* base, const std::vector<Vec3>& baseNormals,
-                          const MorphIndices& ix)
-{
-    MiddleTargets out;
-    for (const std::vector<Vec3>& middle : middles) {
-        const std::vector<Vec3> normals = AreaWeightedNormals(middle, ix.vertices, ix.vertexCount, ix.corners);
-        std::vector<Vec3> offsets(ix.vertexCount), normalOffsets(ix.vertexCount);
-        for (std::size_t i = 0; i < ix.vertexCount; ++i) {
-            const Vec3& p = middle[ix.vertices.empty() ? i : static_cast<std::size_t>(ix.vertices[i])];
-            offsets[i] = {static_cast<float>(static_cast<double>(p.x) - base[i].x), static_cast<float>(static_cast<double>(p.y) - base[i].y),
-                          static_cast<float>(static_cast<double>(p.z) - base[i].z)};
-            normalOffsets[i] = {normals[i].x - baseNormals[i].x, normals[i].y - baseNormals[i].y, normals[i].z - baseNormals[i].z};
-        }
-        out.offsets.push_back(std::move(offsets));
-        out.normalOffsets.push_back(std::move(normalOffsets));
-    }
-    return out;
-}
-
-std::vector<Vec3> UsedOnly(const std::vector<Vec3>& positions, const MorphIndices& ix)
-{
-    if (ix.vertices.empty()) return positions;
-    std::vector<Vec3> out;
-    out.reserve(ix.vertexCount);
-    for (int32_t v : ix.vertices) out.push_back(positions[static_cast<std::size_t>(v)]);
-    return out;
-}
-
-// Appends the in-betweens' views after the animation's, and counts them.
-void AddMiddles(GltfDocument& document, std::vector<GltfPiece>& pieces, const MiddleTargets& middles)
-{
-    assert(document.middleTargets == static_cast<int>(middles.offsets.size()));
-    document.middleAccessor = static_cast<int>(document.accessors.size());
-    for (std::size_t k = 0; k < middles.offsets.size(); ++k) {
-        const std::size_t n = middles.offsets[k].size();
-        AddPlain(document, n * sizeof(Vec3), ArrayBuffer, Float, n, "VEC3");
-        FloatBounds(middles.offsets[k].data(), n, document.accessors.back());
-        AddPlain(document, n * sizeof(Vec3), ArrayBuffer, Float, n, "VEC3");
-        pieces.push_back({middles.offsets[k].data(), n * sizeof(Vec3)});
-        pieces.push_back({middles.normalOffsets[k].data(), n * sizeof(Vec3)});
-    }
 }
 
 // The layout of the uncompressed file; normals are written later, from
@@ -436,44 +338,6 @@ GltfDocument StreamedDocument(const MorphMesh& mesh, const SurfaceNormals& atSta
     return document;
 }
 
-// The colours of the used vertices (mesh vertex of each, or all in order
-// where vertices is empty) in linear light, base first, after the animation.
-void AddColours(GltfDocument& document, std::vector<GltfPiece>& pieces, const MorphColours& colours,
-                const std::vector<int32_t>& vertices, std::size_t count, GltfArrays& arrays)
-{
-    const std::vector<Vec3>& base = document.reversed ? colours.end : colours.start;
-    const std::vector<Vec3>& other = document.reversed ? colours.start : colours.end;
-    const auto linear = [](const Vec3& c) {
-        return Vec3{static_cast<float>(gltf_colour::ToLinear(c.x)), static_cast<float>(gltf_colour::ToLinear(c.y)),
-                    static_cast<float>(gltf_colour::ToLinear(c.z))};
-    };
-    arrays.colours.resize(count);
-    arrays.colourOffsets.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t v = vertices.empty() ? i : static_cast<std::size_t>(vertices[i]);
-        const Vec3 a = linear(base[v]), b = linear(other[v]);
-        arrays.colours[i] = a;
-        arrays.colourOffsets[i] = Vec3{b.x - a.x, b.y - a.y, b.z - a.z};
-    }
-    const uint64_t vectors = count * sizeof(Vec3);
-    document.colourAccessor = static_cast<int>(document.accessors.size());
-    AddPlain(document, vectors, ArrayBuffer, Float, count, "VEC3");
-    AddPlain(document, vectors, ArrayBuffer, Float, count, "VEC3");
-    pieces.push_back({arrays.colours.data(), vectors});
-    pieces.push_back({arrays.colourOffsets.data(), vectors});
-    // An in-between's colour lies as far along as the in-between does.
-    const int targets = document.middleTargets + 1;
-    arrays.middleColourOffsets.resize(static_cast<std::size_t>(document.middleTargets));
-    for (int k = 0; k < document.middleTargets; ++k) {
-        std::vector<Vec3>& offsets = arrays.middleColourOffsets[static_cast<std::size_t>(k)];
-        const float share = static_cast<float>(k + 1) / static_cast<float>(targets);
-        for (const Vec3& d : arrays.colourOffsets) offsets.push_back({share * d.x, share * d.y, share * d.z});
-        AddPlain(document, vectors, ArrayBuffer, Float, offsets.size(), "VEC3");
-        pieces.push_back({offsets.data(), vectors});
-    }
-    document.coloured = true;
-}
-
 }  // namespace
 
 uint64_t MorphBinaryBytes(uint64_t vertexCount, uint64_t triangleCount)
@@ -510,6 +374,7 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
     GltfDocument document;
     EncodedMorph encoded;
     MiddleTargets middles;
+    ColourTargets colourTargets;
     std::unique_ptr<SurfaceNormals> atStart, atEnd;
     Background normals(false, [] {});
     EndError shown;
@@ -564,7 +429,7 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
     if (options.colours && !options.colours->empty()) {
         const std::size_t used = streamed ? mesh.startPositions.size() : arrays.indices.vertexCount;
         AddColours(document, pieces, *options.colours, streamed ? std::vector<int32_t>{} : arrays.indices.vertices, used,
-                   arrays);
+                   colourTargets);
     }
     const bool text = container == GltfContainer::Text;
     if (text) document.uri = std::string("data:application/octet-stream;base64,") + Base64Marker;
