@@ -232,30 +232,33 @@ MorphArrays CoarseMorphArrays(const MorphArrays& arrays)
     }
 }
 
+namespace {
+
+// Each of count points of start and end (x, y, z each) at step of the morph.
+void BlendAtStep(const std::vector<float>& start, const std::vector<float>& end, std::size_t count, int32_t step,
+                 std::vector<float>& out)
+{
+    out.resize(count * 3);
+    for (std::size_t v = 0; v < count; ++v) {
+        const float* s = &start[3 * v];
+        const float* e = &end[3 * v];
+        const Vec3 p = MorphPosition(Vec3{s[0], s[1], s[2]}, Vec3{e[0], e[1], e[2]}, step);
+        out[3 * v] = p.x;
+        out[3 * v + 1] = p.y;
+        out[3 * v + 2] = p.z;
+    }
+}
+
+}  // namespace
+
 void EvaluateMorphFrame(const MorphArrays& arrays, int32_t step, MorphFrame& frame)
 {
     if (frame.step == step) return;
     const std::size_t n = static_cast<std::size_t>(arrays.vertexCount);
-    frame.positions.resize(n * 3);
     // note: a path's positions are placed already.
     if (!arrays.steps.empty()) frame.positions = arrays.steps[static_cast<std::size_t>(std::clamp(step, 0, MorphSteps))];
-    for (std::size_t v = 0; arrays.steps.empty() && v < n; ++v) {
-        const float* s = &arrays.start[3 * v];
-        const float* e = &arrays.end[3 * v];
-        const Vec3 p = MorphPosition(Vec3{s[0], s[1], s[2]}, Vec3{e[0], e[1], e[2]}, step);
-        frame.positions[3 * v] = p.x;
-        frame.positions[3 * v + 1] = p.y;
-        frame.positions[3 * v + 2] = p.z;
-    }
-    frame.colours.resize(arrays.startColours.empty() ? 0 : n * 3);
-    for (std::size_t v = 0; v < frame.colours.size() / 3; ++v) {
-        const float* s = &arrays.startColours[3 * v];
-        const float* e = &arrays.endColours[3 * v];
-        const Vec3 c = MorphPosition(Vec3{s[0], s[1], s[2]}, Vec3{e[0], e[1], e[2]}, step);
-        frame.colours[3 * v] = c.x;
-        frame.colours[3 * v + 1] = c.y;
-        frame.colours[3 * v + 2] = c.z;
-    }
+    else BlendAtStep(arrays.start, arrays.end, n, step, frame.positions);
+    BlendAtStep(arrays.startColours, arrays.endColours, arrays.startColours.empty() ? 0 : n, step, frame.colours);
     // Summed in float: shading wants a direction, not exact arithmetic.
     frame.normals.assign(n * 3, 0.0f);
     const float* p = frame.positions.data();
