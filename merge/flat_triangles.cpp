@@ -58,7 +58,10 @@ FlatRepair RepairFlatTriangles(MorphMesh& mesh, int threads)
         const Triangle& c = net.triangles[t];
         if (c[0] < 0) continue;
         const int32_t a = At(number, c[0]), b = At(number, c[1]), d = At(number, c[2]);
-        if (after.Flat(0, a, b, d) || after.Flat(1, a, b, d)) ++repair.remaining;
+        const bool atStart = after.Flat(0, a, b, d), atEnd = after.Flat(1, a, b, d);
+        repair.remaining += atStart || atEnd;
+        repair.remainingAtStart += atStart;
+        repair.remainingAtEnd += atEnd;
     }
     return repair;
 }

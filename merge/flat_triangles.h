@@ -19,6 +19,10 @@ struct FlatRepair {
     int32_t collapsed = 0;  // edges collapsed: coincident ends, then short sides of flat triangles
     int32_t flipped = 0;    // diagonals turned to give two triangles of some area
     int32_t remaining = 0;  // triangles still of no area at step 0 or the last step
+    // Of those, the ones of no area at step 0 and at the last step (a
+    // triangle flat at both counts in each).
+    int32_t remainingAtStart = 0;
+    int32_t remainingAtEnd = 0;
 };
 
 // Whether triangle (a, b, c) of mesh has no area at the start or at the end.
