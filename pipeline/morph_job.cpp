@@ -28,7 +28,7 @@ struct LoadedModel {
 };
 
 LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& given, const std::optional<Vec3>& centre,
-                 const MorphRequest& request, const Progress& progress)
+                 EmbeddingChoice embedding, const MorphRequest& request, const Progress& progress)
 {
     LoadedModel loaded;
     if (!given) {
@@ -52,7 +52,7 @@ LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& g
     }
     loaded.renumbered = std::move(read.renumbered);
     PreparedModel prepared =
-        PrepareMesh(std::move(read.table), {centre, request.embedding, request.holes, request.weld}, argument, progress);
+        PrepareMesh(std::move(read.table), {centre, embedding, request.holes, request.weld}, argument, progress);
     loaded.error = std::move(prepared.error);
     loaded.model = std::move(prepared.model);
     if (loaded.error.empty())
@@ -143,16 +143,15 @@ bool IsModelArgument(const std::string& argument)
     return FindCatalogueModel(argument) || MeshFormatOfPath(argument, format);
 }
 
-MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress)
+namespace {
+
+// Reads or builds both inputs, prepares each with its embedding, aligns
+// their spheres where needed and merges them into job; false, with
+// job.error, at the first input that fails.
+bool LoadAndMerge(const MorphRequest& request, const EmbeddingChoice (&embedding)[2], const Progress& progress, MorphJob& job,
+                  LoadedModel& source, LoadedModel& target)
 {
-    MorphJob job;
-    std::mutex reporting;
-    const Progress progress = [&](std::string_view phase, double fraction) {
-        const std::lock_guard<std::mutex> lock(reporting);
-        if (reportProgress) reportProgress(phase, fraction);
-    };
     const bool parallel = request.threads > 1;
-    LoadedModel source, target;
     // note: a model the request gave is merged as a built-in one.
     source.builtIn = request.sourceModel != nullptr;
     target.builtIn = request.targetModel != nullptr;
@@ -161,15 +160,15 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
         parallel,
         [&] {
             if (!request.sourceModel)
-                source = Load(request.source, request.sourceMesh, request.sourceCentre, request, progress);
+                source = Load(request.source, request.sourceMesh, request.sourceCentre, embedding[0], request, progress);
         },
         [&] {
             if (!request.targetModel)
-                target = Load(request.target, request.targetMesh, request.targetCentre, request, progress);
+                target = Load(request.target, request.targetMesh, request.targetCentre, embedding[1], request, progress);
         });
     if (!source.error.empty() || !target.error.empty()) {
         job.error = std::move(source.error.empty() ? target.error : source.error);
-        return job;
+        return false;
     }
     if (!request.sourceModel) job.source = std::make_unique<Polyhedron>(std::move(source.model));
     if (!request.targetModel) job.target = std::make_unique<Polyhedron>(std::move(target.model));
@@ -202,16 +201,58 @@ MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress
             std::vector<LandmarkPair> landmarks;
             job.error = InTableNumbering(request.landmarks, source.renumbered, target.renumbered, landmarks);
             if (job.error.empty()) job.error = Align(turnedSource, turnedTarget, landmarks, job);
-            if (!job.error.empty()) return job;
+            if (!job.error.empty()) return false;
         }
     }
     const bool demo = request.merge == MergeChoice::Demo;
     job.merged = MergeModels(sourceModel(), targetModel(), method, progress, request.threads,
                              demo ? FaceDumps::Write : FaceDumps::Skip);
-    if (!job.merged.error.empty()) {
-        job.error = job.merged.error;
-        return job;
+    job.error = job.merged.error;
+    return job.error.empty();
+}
+
+// Whether a mesh file mapped centrally because auto chose so leaves
+// triangles of no area at its end of the merge: a centre near its surface
+// (a user's, or the kernel's of a thin mesh) piles the other mesh's
+// vertices up there closer than float can tell apart.
+bool CrowdedAtItsEnd(const MorphRequest& request, const LoadedModel& loaded, SphereMap map, int32_t flatThere)
+{
+    return request.embedding == EmbeddingChoice::Auto && !loaded.builtIn && map == SphereMap::Central && flatThere > 0;
+}
+
+}  // namespace
+
+MorphJob RunMorphJob(const MorphRequest& request, const Progress& reportProgress)
+{
+    MorphJob job;
+    std::mutex reporting;
+    const Progress progress = [&](std::string_view phase, double fraction) {
+        const std::lock_guard<std::mutex> lock(reporting);
+        if (reportProgress) reportProgress(phase, fraction);
+    };
+    LoadedModel source, target;
+    EmbeddingChoice embedding[2] = {request.embedding, request.embedding};
+    if (!LoadAndMerge(request, embedding, progress, job, source, target)) return job;
+    // note: the spherical embedding spreads the surface evenly over the
+    // sphere; kept only where it leaves fewer flat triangles.
+    const FlatRepair& flat = job.merged.flat;
+    const bool again[2] = {CrowdedAtItsEnd(request, source, job.sourceMap, flat.remainingAtStart),
+                           CrowdedAtItsEnd(request, target, job.targetMap, flat.remainingAtEnd)};
+    if (again[0] || again[1]) {
+        for (int side = 0; side < 2; ++side) {
+            if (again[side]) embedding[side] = EmbeddingChoice::Spherical;
+        }
+        MorphJob retried;
+        LoadedModel retriedSource, retriedTarget;
+        if (LoadAndMerge(request, embedding, progress, retried, retriedSource, retriedTarget) &&
+            retried.merged.flat.remaining < flat.remaining) {
+            job = std::move(retried);
+            source = std::move(retriedSource);
+            target = std::move(retriedTarget);
+        }
     }
+    const MergeMethod method = ChooseMergeMethod(source.builtIn && target.builtIn, request.merge == MergeChoice::Robust);
+    const bool demo = request.merge == MergeChoice::Demo;
     if (method == MergeMethod::Robust) job.leftOpen = LeaveOutCommonPatches(job.merged.mesh);
     // note: the robust merge is closed by construction; the literal one not always.
     if (method == MergeMethod::Literal && !demo) {
