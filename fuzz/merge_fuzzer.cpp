@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "merge/merge_models.h"
+#include "prepare/follow_correspondence.h"
 #include "prepare/follow_shape.h"
 #include "prepare/prepare_mesh.h"
 #include "robust/sphere_map_check.h"
@@ -141,7 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                                                                   : -1;
     if (follower >= 0) {
         double misfit = 0.0;
-        if (vorlane::FollowShape(prepared[1 - follower].model, prepared[follower].model, misfit)) {
+        if (vorlane::FollowShape(prepared[1 - follower].model, prepared[follower].model, misfit) ||
+            vorlane::FollowCorrespondence(prepared[1 - follower].model, prepared[follower].model)) {
             Require(vorlane::CheckSphereMap(prepared[follower].model, "follower").empty());
         }
     }

@@ -11,6 +11,7 @@
 #include "merge/common_patches.h"
 #include "merge/open_edges.h"
 #include "pipeline/morph_colours.h"
+#include "prepare/follow_correspondence.h"
 #include "prepare/follow_shape.h"
 #include "prepare/weld_vertices.h"
 
@@ -188,14 +189,17 @@ bool LoadAndMerge(const MorphRequest& request, const EmbeddingChoice (&embedding
         double misfit = 0.0;
         bool followed = false;
         if (request.landmarks.empty()) {
-            if (turnedTarget.map == SphereMap::Spherical) {
-                followed = FollowShape(turnedSource, turnedTarget, misfit, progress);
-            } else {
-                followed = FollowShape(turnedTarget, turnedSource, misfit, progress);
-            }
+            const bool targetFollows = turnedTarget.map == SphereMap::Spherical;
+            Polyhedron& leader = targetFollows ? turnedSource : turnedTarget;
+            Polyhedron& follower = targetFollows ? turnedTarget : turnedSource;
+            followed = FollowShape(leader, follower, misfit, progress);
+            // Poses of one shape that no match in space lays on each other.
+            if (!followed) job.intrinsic = FollowCorrespondence(leader, follower, nullptr, progress);
         }
         if (followed) {
             job.alignment = "one shape: the maps follow each other";
+        } else if (job.intrinsic) {
+            job.alignment = "one shape posed: the maps follow the intrinsic correspondence";
         } else {
             if (progress) progress("aligning", 0.0);
             std::vector<LandmarkPair> landmarks;

@@ -71,6 +71,8 @@ struct MorphJob {
     // AlignTarget); empty where it was not (two central maps, no landmarks).
     std::string alignment;
     bool alignmentFellBack = false;  // the map the landmarks asked for was not kept (see Alignment)
+    // The follower's map follows the intrinsic correspondence (FollowCorrespondence).
+    bool intrinsic = false;
     SphereMap sourceMap = SphereMap::Central;  // as each mesh was prepared
     SphereMap targetMap = SphereMap::Central;
     SimplifyReport simplified;  // where the request asked for it: what the simplify stage did

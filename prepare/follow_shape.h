@@ -6,6 +6,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "geometry/dvec3.h"
 
 #include "geometry/polyhedron.h"
 #include "prepare/prepare_mesh.h"
@@ -14,6 +17,11 @@ namespace vorlane {
 
 // Below this MatchShapes misfit two meshes count as one shape.
 inline constexpr double SameShapeMisfit = 0.03;
+
+// Per place in the leader's space, the direction on the sphere of the
+// nearest point of the leader's surface (a leader vertex's own sphere point
+// where the point lies next to it): the guides of a follower's embedding.
+std::vector<Vec3> GuidesOnLeader(const Polyhedron& leader, const std::vector<D3>& places);
 
 // Matches follower to leader in space and, where they are one shape,
 // embeds follower again with each vertex guided to the direction of the

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libx11-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev libopenmesh-dev libtinygltf-dev libeigen3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev libopenmesh-dev libtinygltf-dev libeigen3-dev libspectra-dev
   nlohmann-json3-dev libmeshoptimizer-dev libpng-dev
   xvfb xauth xdotool x11-utils
   clang libclang-rt-dev
