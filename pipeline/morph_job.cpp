@@ -194,7 +194,9 @@ bool LoadAndMerge(const MorphRequest& request, const EmbeddingChoice (&embedding
             Polyhedron& follower = targetFollows ? turnedTarget : turnedSource;
             followed = FollowShape(leader, follower, misfit, progress);
             // Poses of one shape that no match in space lays on each other.
-            if (!followed) job.intrinsic = FollowCorrespondence(leader, follower, nullptr, progress);
+            // note: only between two spherical maps; a star-shaped mesh keeps today's route.
+            if (!followed && leader.map == SphereMap::Spherical)
+                job.intrinsic = FollowCorrespondence(leader, follower, nullptr, progress);
         }
         if (followed) {
             job.alignment = "one shape: the maps follow each other";
