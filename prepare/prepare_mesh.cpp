@@ -8,6 +8,7 @@
 #include "prepare/central_crowding.h"
 #include "prepare/fill_holes.h"
 #include "prepare/kernel_centre.h"
+#include "prepare/mesh_pieces.h"
 #include "prepare/orient_outward.h"
 #include "prepare/repair_mesh.h"
 #include "prepare/weld_vertices.h"
@@ -28,6 +29,71 @@ Vec3 BoxMiddle(const ModelTable& table)
     }
     // note: halves first, so two large coordinates cannot overflow.
     return {lo.x / 2 + hi.x / 2, lo.y / 2 + hi.y / 2, lo.z / 2 + hi.z / 2};
+}
+
+// The rest of preparing, for a mesh welded, repaired and filled: turned
+// outward, checked, centred and mapped onto the sphere.
+PreparedModel OnSphere(ModelTable table, const PrepareOptions& options, const std::string& name, const Progress& progress)
+{
+    PreparedModel prepared;
+    // note: a mesh wound the other way round throughout is still the mesh.
+    OrientOutward(table);
+    if (options.embedding != EmbeddingChoice::Central) {
+        SplitPinchedVertices(table);
+        const std::string topology = CheckSphereTopology(table);
+        if (!topology.empty()) {
+            prepared.error = name + ": " + topology;
+            return prepared;
+        }
+    }
+    if (options.embedding != EmbeddingChoice::Spherical) {
+        Vec3 chosen;
+        std::string problem;
+        if (options.centre) {
+            chosen = *options.centre;
+        } else {
+            const std::string phase = "finding the centre of " + name;
+            if (progress) progress(phase, 0.0);
+            const KernelCentreResult found = FindKernelCentre(table);
+            if (progress) progress(phase, 1.0);
+            problem = found.error;
+            chosen = found.centre;
+            // note: a mesh of no volume is no better on a sphere of its own.
+            if (found.problem == CentreProblem::NoVolume || found.problem == CentreProblem::Collapsed) {
+                prepared.error = name + ": " + problem;
+                return prepared;
+            }
+        }
+        if (problem.empty()) {
+            prepared.model = BuildPolyhedron(table, chosen);
+            if (std::string range = CheckFloatRange(prepared.model); !range.empty()) {
+                prepared.error = name + ": " + range;
+                return prepared;
+            }
+            // Auto keeps the central map only where the merge can take it,
+            // and only where it does not pile most of the surface up in
+            // little of the sphere (a long tube seen from inside).
+            if (options.embedding == EmbeddingChoice::Central) return prepared;
+            // note: the topology checks above leave the mesh closed and oriented.
+            if (CoversSphereOnce(prepared.model) && CrowdedShare(prepared.model) <= MostlyCrowded) return prepared;
+        } else if (options.embedding == EmbeddingChoice::Central) {
+            prepared.error = name + ": " + problem;
+            return prepared;
+        }
+    }
+    const std::string phase = "embedding " + name;
+    SphericalEmbedding embedding = EmbedOnSphere(table, {}, [&](std::string_view step, double fraction) {
+        if (progress) progress(phase + " (" + std::string(step) + ")", fraction);
+    });
+    if (!embedding.error.empty()) {
+        prepared.error = name + ": " + embedding.error;
+        return prepared;
+    }
+    prepared.model = BuildPolyhedron(table, options.centre.value_or(BoxMiddle(table)));
+    prepared.model.spherePoints = std::move(embedding.directions);
+    prepared.model.map = SphereMap::Spherical;
+    if (std::string range = CheckFloatRange(prepared.model); !range.empty()) prepared.error = name + ": " + range;
+    return prepared;
 }
 
 }  // namespace
@@ -99,63 +165,25 @@ PreparedModel PrepareMesh(ModelTable table, const PrepareOptions& options, const
             return prepared;
         }
     }
-    // note: a mesh wound the other way round throughout is still the mesh.
-    OrientOutward(table);
-    if (options.embedding != EmbeddingChoice::Central) {
-        SplitPinchedVertices(table);
-        const std::string topology = CheckSphereTopology(table);
-        if (!topology.empty()) {
-            prepared.error = name + ": " + topology;
-            return prepared;
-        }
-    }
-    if (options.embedding != EmbeddingChoice::Spherical) {
-        Vec3 chosen;
-        std::string problem;
-        if (options.centre) {
-            chosen = *options.centre;
-        } else {
-            const std::string phase = "finding the centre of " + name;
-            if (progress) progress(phase, 0.0);
-            const KernelCentreResult found = FindKernelCentre(table);
-            if (progress) progress(phase, 1.0);
-            problem = found.error;
-            chosen = found.centre;
-            // note: a mesh of no volume is no better on a sphere of its own.
-            if (found.problem == CentreProblem::NoVolume || found.problem == CentreProblem::Collapsed) {
-                prepared.error = name + ": " + problem;
+    if (options.pieces) {
+        std::vector<MeshPiece> pieces = SplitPieces(table);
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            PrepareOptions own = options;
+            own.centre.reset();
+            const std::string label = name + " (piece " + std::to_string(k) + " of " + std::to_string(pieces.size()) + ")";
+            PreparedModel piece = OnSphere(std::move(pieces[k].table), own, label, progress);
+            if (!piece.error.empty()) {
+                prepared.error = std::move(piece.error);
+                prepared.pieces.clear();
                 return prepared;
             }
+            prepared.pieces.push_back({std::move(piece.model), std::move(pieces[k].vertices)});
         }
-        if (problem.empty()) {
-            prepared.model = BuildPolyhedron(table, chosen);
-            if (std::string range = CheckFloatRange(prepared.model); !range.empty()) {
-                prepared.error = name + ": " + range;
-                return prepared;
-            }
-            // Auto keeps the central map only where the merge can take it,
-            // and only where it does not pile most of the surface up in
-            // little of the sphere (a long tube seen from inside).
-            if (options.embedding == EmbeddingChoice::Central) return prepared;
-            // note: the topology checks above leave the mesh closed and oriented.
-            if (CoversSphereOnce(prepared.model) && CrowdedShare(prepared.model) <= MostlyCrowded) return prepared;
-        } else if (options.embedding == EmbeddingChoice::Central) {
-            prepared.error = name + ": " + problem;
-            return prepared;
-        }
+        if (!prepared.pieces.empty()) return prepared;
     }
-    const std::string phase = "embedding " + name;
-    SphericalEmbedding embedding = EmbedOnSphere(table, {}, [&](std::string_view step, double fraction) {
-        if (progress) progress(phase + " (" + std::string(step) + ")", fraction);
-    });
-    if (!embedding.error.empty()) {
-        prepared.error = name + ": " + embedding.error;
-        return prepared;
-    }
-    prepared.model = BuildPolyhedron(table, options.centre.value_or(BoxMiddle(table)));
-    prepared.model.spherePoints = std::move(embedding.directions);
-    prepared.model.map = SphereMap::Spherical;
-    if (std::string range = CheckFloatRange(prepared.model); !range.empty()) prepared.error = name + ": " + range;
+    PreparedModel mapped = OnSphere(std::move(table), options, name, progress);
+    prepared.error = std::move(mapped.error);
+    prepared.model = std::move(mapped.model);
     return prepared;
 }
 

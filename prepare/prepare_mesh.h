@@ -22,10 +22,21 @@ struct MeshRepairs {
     int32_t filled = 0;      // holes closed by a patch (FillHoles)
 };
 
+// One piece of a mesh in several, made ready on its own.
+struct PreparedPiece {
+    Polyhedron model;
+    // By vertex of model, its vertex in the welded table (vertices a split
+    // of a pinched vertex added, past the end, have none).
+    std::vector<int32_t> vertices;
+};
+
 struct PreparedModel {
     // Empty on success; otherwise one line naming the mesh and the reason.
     std::string error;
-    Polyhedron model;
+    Polyhedron model;  // empty where pieces are given
+    // Where options.pieces asks and the mesh is in several: each piece
+    // prepared as a mesh of its own (SplitPieces numbers them).
+    std::vector<PreparedPiece> pieces;
     MeshRepairs repairs;
     // By vertex of the table given, its vertex in model where the weld moved
     // it (-1 where dropped); empty where none moved.
@@ -57,6 +68,10 @@ struct PrepareOptions {
     EmbeddingChoice embedding = EmbeddingChoice::Auto;
     HoleChoice holes = HoleChoice::Fill;
     double weld = 0.0;  // seam vertices this near (a fraction of the box's diagonal) become one; 0: at one position
+    // Several pieces each prepared apart (PreparedModel::pieces), after the
+    // weld, repairs and holes, each about its own centre (centre then
+    // applies to a mesh in one piece only); false refuses them.
+    bool pieces = false;
 };
 
 // A mesh as read, made ready: its seams welded (WeldVertices), repeated
