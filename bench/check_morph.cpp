@@ -11,6 +11,11 @@
 // measured against its input with every hole closed by a fan about the
 // hole's centroid, as filled holes lie across them (exact for flat rims).
 //
+// A morph of shapes in several pieces holds one closed piece per pair of
+// them, each of genus 0 (pieces=N is printed then); a piece that shrinks to
+// or grows from a point has all its vertices at one place at that end, and
+// its triangles there are not counted flat (points=K is printed then).
+//
 // vorlane-merge writes both ends in the inputs' own coordinates (the
 // centre a mesh is merged about is added back, the sphere's turn only moves
 // the map), so they are measured against the inputs as read. Vertices are
@@ -120,17 +125,61 @@ Topology CheckTopology(const std::vector<Triangle>& triangles, size_t vertexCoun
     return topology;
 }
 
-// Triangles whose twice-area, from the float corners in double, is below
-// 1e-12 of the squared diagonal of the step's bounding box: the same
-// threshold the output promises to stay above.
-int64_t CountFlat(const std::vector<Vec3>& positions, const std::vector<Triangle>& triangles, const char* step)
+// By vertex, its piece (vertices joined through triangles), and how many.
+std::vector<int32_t> Pieces(const std::vector<Triangle>& triangles, size_t vertexCount, int64_t& count)
 {
-    Box box;
+    std::vector<int32_t> parent(vertexCount);
+    for (size_t v = 0; v < vertexCount; ++v) parent[v] = static_cast<int32_t>(v);
+    const auto root = [&](int32_t v) {
+        while (parent[static_cast<size_t>(v)] != v) v = parent[static_cast<size_t>(v)] = parent[static_cast<size_t>(parent[static_cast<size_t>(v)])];
+        return v;
+    };
     for (const Triangle& t : triangles)
-        for (int32_t corner : t) box.Add(ToP(positions[static_cast<size_t>(corner)]));
-    const double limit = 1e-12 * Dot(box.high - box.low, box.high - box.low);
+        for (int k = 1; k < 3; ++k) {
+            const int32_t a = root(t[0]), b = root(t[static_cast<size_t>(k)]);
+            if (a != b) parent[static_cast<size_t>(std::max(a, b))] = std::min(a, b);
+        }
+    std::vector<char> used(vertexCount, 0);
+    for (const Triangle& t : triangles)
+        for (int32_t corner : t) used[static_cast<size_t>(corner)] = 1;
+    count = 0;
+    std::vector<int32_t> piece(vertexCount, -1);
+    for (size_t v = 0; v < vertexCount; ++v) {
+        piece[v] = root(static_cast<int32_t>(v));
+        if (used[v] && piece[v] == static_cast<int32_t>(v)) ++count;
+    }
+    return piece;
+}
+
+// By piece (named by its lowest vertex), the box of its used vertices at one step.
+std::vector<Box> PieceBoxes(const std::vector<Vec3>& positions, const std::vector<Triangle>& triangles, const std::vector<int32_t>& piece)
+{
+    std::vector<Box> boxes(positions.size());
+    for (const Triangle& t : triangles)
+        for (int32_t corner : t) boxes[static_cast<size_t>(piece[static_cast<size_t>(corner)])].Add(ToP(positions[static_cast<size_t>(corner)]));
+    return boxes;
+}
+
+// Triangles whose twice-area, from the float corners in double, is below
+// 1e-12 of the squared diagonal of their piece's bounding box at the step:
+// the same threshold the output promises to stay above. A piece whose box
+// is below 1e-6 of the step's diagonal is at a point (a piece shrunk or
+// grown there; glTF's offsets keep it there only to rounding): counted in
+// points, not flat.
+int64_t CountFlat(const std::vector<Vec3>& positions, const std::vector<Triangle>& triangles, const char* step,
+                  const std::vector<int32_t>& piece, int64_t& points)
+{
+    const std::vector<Box> boxes = PieceBoxes(positions, triangles, piece);
+    Box whole;
+    for (const Triangle& t : triangles)
+        for (int32_t corner : t) whole.Add(ToP(positions[static_cast<size_t>(corner)]));
+    for (size_t p = 0; p < boxes.size(); ++p)
+        if (piece[p] == static_cast<int32_t>(p) && boxes[p].high.x >= boxes[p].low.x && boxes[p].Diagonal() < 1e-6 * whole.Diagonal()) ++points;
     int64_t flat = 0;
     for (size_t t = 0; t < triangles.size(); ++t) {
+        const Box& box = boxes[static_cast<size_t>(piece[static_cast<size_t>(triangles[t][0])])];
+        if (box.Diagonal() < 1e-6 * whole.Diagonal()) continue;
+        const double limit = 1e-12 * Dot(box.high - box.low, box.high - box.low);
         const P3 a = ToP(positions[static_cast<size_t>(triangles[t][0])]);
         const P3 b = ToP(positions[static_cast<size_t>(triangles[t][1])]);
         const P3 c = ToP(positions[static_cast<size_t>(triangles[t][2])]);
@@ -199,17 +248,22 @@ int main(int argc, char** argv)
     const Topology topology = CheckTopology(morph.triangles, morph.startPositions.size(), open);
     const int64_t faces = static_cast<int64_t>(morph.triangles.size());
     const int64_t euler = topology.vertices - topology.edges + faces;
-    const int64_t flat0 = CountFlat(morph.startPositions, morph.triangles, "0");
-    const int64_t flat20 = CountFlat(morph.endPositions, morph.triangles, "20");
+    int64_t pieces = 0, points = 0;
+    const std::vector<int32_t> piece = Pieces(morph.triangles, morph.startPositions.size(), pieces);
+    const int64_t flat0 = CountFlat(morph.startPositions, morph.triangles, "0", piece, points);
+    const int64_t flat20 = CountFlat(morph.endPositions, morph.triangles, "20", piece, points);
     const double dist0 = WorstDistance(morph.startPositions, morph.triangles, source, "0", within);
     const double dist20 = WorstDistance(morph.endPositions, morph.triangles, target, "20", within);
-    // V - E + F = 2 - 2g on a closed oriented surface; odd otherwise says nothing.
-    const std::string genus = euler % 2 == 0 ? std::to_string((2 - euler) / 2) : "?(V-E+F=" + std::to_string(euler) + ")";
-    std::printf("closed=%s oriented=%s genus=%s V=%lld F=%lld flat0=%lld flat20=%lld dist0=%.2e dist20=%.2e\n",
-                topology.closed ? "yes" : "no", topology.oriented ? "yes" : "no", genus.c_str(),
+    // V - E + F = 2 (pieces - g) on closed oriented surfaces; odd otherwise says nothing.
+    const std::string genus =
+        euler % 2 == 0 ? std::to_string(pieces - euler / 2) : "?(V-E+F=" + std::to_string(euler) + ")";
+    const std::string several = (pieces > 1 ? " pieces=" + std::to_string(pieces) : std::string()) +
+                                (points > 0 ? " points=" + std::to_string(points) : std::string());
+    std::printf("closed=%s oriented=%s genus=%s%s V=%lld F=%lld flat0=%lld flat20=%lld dist0=%.2e dist20=%.2e\n",
+                topology.closed ? "yes" : "no", topology.oriented ? "yes" : "no", genus.c_str(), several.c_str(),
                 static_cast<long long>(topology.vertices), static_cast<long long>(faces), static_cast<long long>(flat0),
                 static_cast<long long>(flat20), dist0, dist20);
-    const bool sound = topology.closed && topology.oriented && (euler == 2 || open) && flat0 == 0 && flat20 == 0 &&
+    const bool sound = topology.closed && topology.oriented && (euler == 2 * pieces || open) && flat0 == 0 && flat20 == 0 &&
                        dist0 < within && dist20 < within;
     return sound ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include "merge/common_patches.h"
 #include "merge/open_edges.h"
 #include "pipeline/morph_colours.h"
+#include "pipeline/piece_morph.h"
 #include "prepare/follow_correspondence.h"
 #include "prepare/follow_shape.h"
 #include "prepare/weld_vertices.h"
@@ -26,6 +27,7 @@ struct LoadedModel {
     std::vector<int32_t> renumbered;  // by vertex of the file, its vertex in model (see MeshReadResult)
     std::vector<Vec3> colours;        // by vertex of model, where the file gives colours
     MeshRepairs repairs;
+    ShapePieces pieces;  // where the file is in several pieces; model is then empty
 };
 
 LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& given, const std::optional<Vec3>& centre,
@@ -52,12 +54,24 @@ LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& g
         return loaded;
     }
     loaded.renumbered = std::move(read.renumbered);
-    PreparedModel prepared =
-        PrepareMesh(std::move(read.table), {centre, embedding, request.holes, request.weld}, argument, progress);
+    // note: landmarks name vertices of one mesh, so a mesh in pieces is refused with them.
+    PreparedModel prepared = PrepareMesh(std::move(read.table),
+                                         {centre, embedding, request.holes, request.weld, request.landmarks.empty()},
+                                         argument, progress);
     loaded.error = std::move(prepared.error);
     loaded.model = std::move(prepared.model);
-    if (loaded.error.empty())
+    if (loaded.error.empty() && prepared.pieces.empty())
         loaded.colours = ColoursOfModel(loaded.model, CarriedOver(read.colours, prepared.renumbered));
+    if (loaded.error.empty() && !prepared.pieces.empty()) {
+        const std::vector<Vec3> welded = CarriedOver(read.colours, prepared.renumbered);
+        for (PreparedPiece& piece : prepared.pieces) {
+            std::vector<Vec3> own;
+            if (!welded.empty())
+                for (const int32_t v : piece.vertices) own.push_back(welded[static_cast<std::size_t>(v)]);
+            loaded.pieces.colours.push_back(ColoursOfModel(piece.model, own));
+            loaded.pieces.pieces.push_back(std::move(piece.model));
+        }
+    }
     loaded.repairs = prepared.repairs;
     // note: STL and a table given in memory number vertices as the table does.
     if (loaded.renumbered.empty()) {
@@ -120,7 +134,46 @@ std::string InTableNumbering(const std::vector<LandmarkPair>& given, const std::
     return {};
 }
 
+// A model of one piece as the only piece of its shape.
+ShapePieces AsPieces(LoadedModel& loaded, const Polyhedron* given)
+{
+    if (!loaded.pieces.pieces.empty()) return std::move(loaded.pieces);
+    ShapePieces one;
+    one.pieces.push_back(given ? *given : std::move(loaded.model));
+    one.colours.push_back(std::move(loaded.colours));
+    return one;
+}
+
 }  // namespace
+
+std::string MeetSpheres(Polyhedron& source, Polyhedron& target, const std::vector<LandmarkPair>& landmarks, MorphJob& job,
+                        const Progress& progress)
+{
+    // One shape twice: the spherical map follows the other's, and no
+    // turn of the sphere is needed.
+    double misfit = 0.0;
+    bool followed = false;
+    if (landmarks.empty()) {
+        const bool targetFollows = target.map == SphereMap::Spherical;
+        Polyhedron& leader = targetFollows ? source : target;
+        Polyhedron& follower = targetFollows ? target : source;
+        followed = FollowShape(leader, follower, misfit, progress);
+        // Poses of one shape that no match in space lays on each other.
+        // note: only between two spherical maps; a star-shaped mesh keeps today's route.
+        if (!followed && leader.map == SphereMap::Spherical)
+            job.intrinsic = FollowCorrespondence(leader, follower, nullptr, progress);
+    }
+    if (followed) {
+        job.alignment = "one shape: the maps follow each other";
+        return {};
+    }
+    if (job.intrinsic) {
+        job.alignment = "one shape posed: the maps follow the intrinsic correspondence";
+        return {};
+    }
+    if (progress) progress("aligning", 0.0);
+    return Align(source, target, landmarks, job);
+}
 
 std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>& pairs)
 {
@@ -171,6 +224,12 @@ bool LoadAndMerge(const MorphRequest& request, const EmbeddingChoice (&embedding
         job.error = std::move(source.error.empty() ? target.error : source.error);
         return false;
     }
+    if (!source.pieces.pieces.empty() || !target.pieces.pieces.empty()) {
+        job.sourceRepairs = source.repairs;
+        job.targetRepairs = target.repairs;
+        MorphPieces(AsPieces(source, request.sourceModel), AsPieces(target, request.targetModel), request, job, progress);
+        return false;
+    }
     if (!request.sourceModel) job.source = std::make_unique<Polyhedron>(std::move(source.model));
     if (!request.targetModel) job.target = std::make_unique<Polyhedron>(std::move(target.model));
     const auto sourceModel = [&]() -> const Polyhedron& { return job.source ? *job.source : *request.sourceModel; };
@@ -184,31 +243,10 @@ bool LoadAndMerge(const MorphRequest& request, const EmbeddingChoice (&embedding
         (job.sourceMap == SphereMap::Spherical || job.targetMap == SphereMap::Spherical || !request.landmarks.empty())) {
         Polyhedron& turnedSource = Own(job.source, request.sourceModel);
         Polyhedron& turnedTarget = Own(job.target, request.targetModel);
-        // One shape twice: the spherical map follows the other's, and no
-        // turn of the sphere is needed.
-        double misfit = 0.0;
-        bool followed = false;
-        if (request.landmarks.empty()) {
-            const bool targetFollows = turnedTarget.map == SphereMap::Spherical;
-            Polyhedron& leader = targetFollows ? turnedSource : turnedTarget;
-            Polyhedron& follower = targetFollows ? turnedTarget : turnedSource;
-            followed = FollowShape(leader, follower, misfit, progress);
-            // Poses of one shape that no match in space lays on each other.
-            // note: only between two spherical maps; a star-shaped mesh keeps today's route.
-            if (!followed && leader.map == SphereMap::Spherical)
-                job.intrinsic = FollowCorrespondence(leader, follower, nullptr, progress);
-        }
-        if (followed) {
-            job.alignment = "one shape: the maps follow each other";
-        } else if (job.intrinsic) {
-            job.alignment = "one shape posed: the maps follow the intrinsic correspondence";
-        } else {
-            if (progress) progress("aligning", 0.0);
-            std::vector<LandmarkPair> landmarks;
-            job.error = InTableNumbering(request.landmarks, source.renumbered, target.renumbered, landmarks);
-            if (job.error.empty()) job.error = Align(turnedSource, turnedTarget, landmarks, job);
-            if (!job.error.empty()) return false;
-        }
+        std::vector<LandmarkPair> landmarks;
+        job.error = InTableNumbering(request.landmarks, source.renumbered, target.renumbered, landmarks);
+        if (job.error.empty()) job.error = MeetSpheres(turnedSource, turnedTarget, landmarks, job, progress);
+        if (!job.error.empty()) return false;
     }
     const bool demo = request.merge == MergeChoice::Demo;
     job.merged = MergeModels(sourceModel(), targetModel(), method, progress, request.threads,

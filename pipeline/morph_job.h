@@ -13,6 +13,7 @@
 #include "merge/merge_models.h"
 #include "path/shape_path.h"
 #include "prepare/alignment.h"
+#include "prepare/pair_pieces.h"
 #include "prepare/prepare_mesh.h"
 #include "simplify/simplify_morph.h"
 
@@ -81,6 +82,9 @@ struct MorphJob {
     // Merged faces left out as they lie in a patch at both ends (LeaveOutCommonPatches).
     int32_t leftOpen = 0;
     ShapePath path;  // empty unless the request asked for the shape path
+    // Which pieces morphed into which, where either mesh is in several
+    // (MorphPieces); one to one otherwise.
+    PiecePairing pieces;
 };
 
 // True when argument names a built-in model or a mesh file by its extension.
@@ -102,7 +106,8 @@ std::string ReadLandmarkFile(const std::string& path, std::vector<LandmarkPair>&
 // Where either mesh is mapped spherically, or landmarks are given, the
 // target's sphere is aligned to the source's before the robust merge.
 // Where request.simplify asks, the merged mesh is simplified (SimplifyMorph)
-// last; a mesh it cannot take is an error.
+// last; a mesh it cannot take is an error. A mesh file in several pieces
+// morphs piece by piece (MorphPieces); with landmarks it is refused.
 MorphJob RunMorphJob(const MorphRequest& request, const Progress& progress = {});
 
 }  // namespace vorlane

@@ -55,7 +55,7 @@ std::string FileFormDetails(const MorphRequest& request, const MorphJob& job)
 {
     return std::string(" embeddings ") + SphereMapName(job.sourceMap) + " " + SphereMapName(job.targetMap) +
            (request.path == PathChoice::Shape ? " path shape" : "") + RepairCounts(job) +
-           SimplifiedSummary(request, job.simplified) + (job.intrinsic ? " match intrinsic" : "");
+           PairingText(job.pieces) + SimplifiedSummary(request, job.simplified) + (job.intrinsic ? " match intrinsic" : "");
 }
 
 }  // namespace vorlane

@@ -158,11 +158,13 @@ def test_bad_inputs_raise_the_tools_reason(tmp_path):
     V, F = first_use(*icosphere(1))
     V, F = np.concatenate([V, V + 3.0]), np.concatenate([F, F + len(V)])
     write_off(tmp_path / "pieces.off", V, F)
-    told = tool(tmp_path / "pieces.off", "cube", "-o", tmp_path / "x.glb").stderr.strip()
+    (tmp_path / "pair.txt").write_text("0 0\n")
+    # note: pieces morph piece by piece, but landmarks name vertices of one mesh.
+    told = tool(tmp_path / "pieces.off", "cube", "-o", tmp_path / "x.glb", "--landmarks", tmp_path / "pair.txt").stderr.strip()
     assert told.endswith("the mesh has 2 separate pieces"), told
     reason = told.split(": ", 2)[2]  # past "vorlane-merge: PATH: "
     with pytest.raises(ValueError) as raised:
-        vorlane.morph(V, F, "cube")
+        vorlane.morph(V, F, "cube", landmarks=np.array([[0, 0]]))
     assert str(raised.value) == "source: " + reason
     cases = [
         (lambda: vorlane.morph(V[:, :2], F, "cube"), "source: V must be an array of shape (n, 3)"),

@@ -7,6 +7,7 @@
 #include <map>
 #include <cstdlib>
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -316,7 +317,6 @@ TEST_F(VorlaneMerge, BadMeshesAreRefusedInOneLineWithNoOutput)
         {"range.off", CubeOff().replace(CubeOff().find("4 0 3 2 1"), 9, "4 0 3 2 9"), "range.off: the 1st face"},
         {"nan.stl", nanStl, "nan.stl: the 1st triangle has a corner that is not a finite number"},
         {"empty.obj", "# nothing here\n", "empty.obj: the file holds no vertices"},
-        {"pieces.off", TwoCubesOff(), "pieces.off: the mesh has 2 separate pieces"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -330,6 +330,17 @@ TEST_F(VorlaneMerge, BadMeshesAreRefusedInOneLineWithNoOutput)
             EXPECT_EQ(Listing(), std::vector<std::string>{});
         }
     }
+    // Two pieces morph piece by piece, but not with landmarks, which name vertices of one mesh.
+    const std::string pieces = Input("pieces.off", TwoCubesOff());
+    const ToolRun paired = RunMerge("cube " + pieces + " -o out.obj");
+    EXPECT_EQ(paired.status, 0) << paired.err;
+    EXPECT_NE(paired.out.find(" path shape pieces 1:2 paired 0-0 unpaired point>1\n"), std::string::npos) << paired.out;
+    std::remove("out.obj");
+    std::ofstream("pair.txt") << "0 0\n";
+    const ToolRun marked = RunMerge("cube " + pieces + " -o out.obj --landmarks pair.txt");
+    EXPECT_EQ(marked.status, 1);
+    EXPECT_NE(marked.err.find("pieces.off: the mesh has 2 separate pieces"), std::string::npos) << marked.err;
+    std::remove("pair.txt");
     // An open cube is patched unless asked not to be.
     const std::string open = Input("open.off", openCube);
     const ToolRun refused = RunMerge("cube " + open + " -o out.obj --holes refuse");
