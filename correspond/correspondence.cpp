@@ -7,7 +7,7 @@
 #include "base/two_halves.h"
 #include "correspond/carry_partners.h"
 #include "correspond/decimated_mesh.h"
-#include "correspond/laplace_spectrum.h"
+#include "correspond/laplace_modes.h"
 #include "correspond/zoom_out.h"
 
 namespace vorlane {
@@ -32,14 +32,14 @@ constexpr double AlikeMargin = 0.02;
 
 struct Side {
     DecimatedMesh mesh;
-    LaplaceSpectrum spectrum;
+    LaplaceModes modes;
 };
 
 Side Prepare(const ModelTable& table, const CorrespondOptions& options)
 {
     Side side;
     side.mesh = DecimateMesh(table, options.vertexCap);
-    side.spectrum = ComputeLaplaceSpectrum(side.mesh.points, side.mesh.triangles, options.basis);
+    side.modes = ComputeLaplaceModes(side.mesh.points, side.mesh.triangles, options.basis);
     return side;
 }
 
@@ -85,10 +85,10 @@ double HintDistance(const Side& follower, const Side& leader, const std::vector<
 // among those that fit about as well, the one nearest the hint.
 Eigen::MatrixXd ChooseStart(const Side& follower, const Side& leader, const std::vector<D3>& hint)
 {
-    const Eigen::Index samples = std::min(ScreenSamples, follower.spectrum.functions.rows());
-    const Eigen::Index targets = std::min(ScreenTargets, leader.spectrum.functions.rows());
-    const Eigen::MatrixXd a = follower.spectrum.functions.topRows(samples);
-    const Eigen::MatrixXd b = leader.spectrum.functions.topRows(targets);
+    const Eigen::Index samples = std::min(ScreenSamples, follower.modes.functions.rows());
+    const Eigen::Index targets = std::min(ScreenTargets, leader.modes.functions.rows());
+    const Eigen::MatrixXd a = follower.modes.functions.topRows(samples);
+    const Eigen::MatrixXd b = leader.modes.functions.topRows(targets);
     const int screen = std::min<int>(ScreenModes, static_cast<int>(a.cols()));
     const int first = std::min(FirstModes, screen);
     std::vector<Eigen::MatrixXd> starts;
@@ -126,8 +126,8 @@ std::vector<D3> DecimatedPartners(const Side& follower, const Side& leader, cons
                                   const std::vector<int32_t>& map)
 {
     const int k = static_cast<int>(c.rows());
-    const Eigen::MatrixXd carried = follower.spectrum.functions.leftCols(k) * c;
-    const Eigen::MatrixXd basis = leader.spectrum.functions.leftCols(k);
+    const Eigen::MatrixXd carried = follower.modes.functions.leftCols(k) * c;
+    const Eigen::MatrixXd basis = leader.modes.functions.leftCols(k);
     const std::vector<std::vector<int32_t>> around = TrianglesByVertex(leader.mesh);
     std::vector<D3> partners(map.size());
     for (std::size_t f = 0; f < map.size(); ++f) {
@@ -165,17 +165,17 @@ Correspondence Correspond(const ModelTable& leader, const ModelTable& follower, 
     if (progress) progress("corresponding (modes)", 0.0);
     Side leaderSide, followerSide;
     BothAtOnce(true, [&] { leaderSide = Prepare(leader, options); }, [&] { followerSide = Prepare(follower, options); });
-    const Eigen::Index k = std::min(leaderSide.spectrum.values.size(), followerSide.spectrum.values.size());
+    const Eigen::Index k = std::min(leaderSide.modes.values.size(), followerSide.modes.values.size());
     if (k < FirstModes) return result;
     if (progress) progress("corresponding (maps)", 0.3);
     const Eigen::MatrixXd start = ChooseStart(followerSide, leaderSide, options.hint);
-    const Eigen::Index samples = std::min(FinalSamples, followerSide.spectrum.functions.rows());
-    const Eigen::MatrixXd a = followerSide.spectrum.functions.topRows(samples);
-    const SpectralMap grown = ZoomOut(a, leaderSide.spectrum.functions, start, static_cast<int>(k), 2);
+    const Eigen::Index samples = std::min(FinalSamples, followerSide.modes.functions.rows());
+    const Eigen::MatrixXd a = followerSide.modes.functions.topRows(samples);
+    const SpectralMap grown = ZoomOut(a, leaderSide.modes.functions, start, static_cast<int>(k), 2);
     if (progress) progress("corresponding (points)", 0.7);
     const int kk = static_cast<int>(grown.c.rows());
-    const Eigen::MatrixXd carried = followerSide.spectrum.functions.leftCols(kk) * grown.c;
-    const std::vector<int32_t> map = NearestRows(carried, leaderSide.spectrum.functions.leftCols(kk));
+    const Eigen::MatrixXd carried = followerSide.modes.functions.leftCols(kk) * grown.c;
+    const std::vector<int32_t> map = NearestRows(carried, leaderSide.modes.functions.leftCols(kk));
     std::vector<char> hit(leaderSide.mesh.points.size(), 0);
     for (int32_t v : map) hit[static_cast<std::size_t>(v)] = 1;
     result.coverage = static_cast<double>(std::count(hit.begin(), hit.end(), 1)) / static_cast<double>(hit.size());

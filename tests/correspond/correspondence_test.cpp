@@ -1,5 +1,5 @@
 // The intrinsic correspondence against answers known apart from it: the
-// sphere's spectrum in closed form, a copy whose every partner is known.
+// sphere's modes in closed form, a copy whose every partner is known.
 #include "correspond/correspondence.h"
 
 #include <algorithm>
@@ -12,7 +12,7 @@
 #include "bench/mesh_generator.h"
 #include "bench/pose_pair.h"
 #include "correspond/decimated_mesh.h"
-#include "correspond/laplace_spectrum.h"
+#include "correspond/laplace_modes.h"
 #include "correspond/zoom_out.h"
 
 namespace vorlane {
@@ -45,21 +45,21 @@ ModelTable Egg(int level)
 
 // The unit-area sphere's modes: l (l + 1) / r^2 with 4 pi r^2 = 1, that is
 // 8 pi three times, then 24 pi five times.
-TEST(LaplaceSpectrum, SphereHasItsClosedFormValues)
+TEST(LaplaceModes, SphereHasItsClosedFormValues)
 {
     const ModelTable sphere = Icosphere(4, 2.0f);
     std::vector<D3> points;
     for (const Vec3& v : sphere.vertices) points.push_back(ToD(v));
-    const LaplaceSpectrum spectrum = ComputeLaplaceSpectrum(points, sphere.triangles, 9);
-    ASSERT_EQ(spectrum.values.size(), 9);
-    EXPECT_NEAR(spectrum.values[0], 0.0, 1e-6);
+    const LaplaceModes modes = ComputeLaplaceModes(points, sphere.triangles, 9);
+    ASSERT_EQ(modes.values.size(), 9);
+    EXPECT_NEAR(modes.values[0], 0.0, 1e-6);
     for (int k = 1; k < 9; ++k) {
         SCOPED_TRACE(k);
         const double expected = (k < 4 ? 8.0 : 24.0) * M_PI;
-        EXPECT_NEAR(spectrum.values[k] / expected, 1.0, 0.01);
+        EXPECT_NEAR(modes.values[k] / expected, 1.0, 0.01);
     }
     // Orthonormal under the mass.
-    const Eigen::MatrixXd gram = spectrum.functions.transpose() * spectrum.mass.asDiagonal() * spectrum.functions;
+    const Eigen::MatrixXd gram = modes.functions.transpose() * modes.mass.asDiagonal() * modes.functions;
     EXPECT_LT((gram - Eigen::MatrixXd::Identity(9, 9)).norm(), 1e-8);
 }
 

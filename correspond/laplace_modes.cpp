@@ -1,4 +1,4 @@
-#include "correspond/laplace_spectrum.h"
+#include "correspond/laplace_modes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -53,11 +53,11 @@ double Cotangent(const D3& apex, const D3& a, const D3& b)
 
 }  // namespace
 
-LaplaceSpectrum ComputeLaplaceSpectrum(const std::vector<D3>& points, const std::vector<Triangle>& triangles, int count)
+LaplaceModes ComputeLaplaceModes(const std::vector<D3>& points, const std::vector<Triangle>& triangles, int count)
 {
-    LaplaceSpectrum spectrum;
+    LaplaceModes modes;
     const Eigen::Index n = static_cast<Eigen::Index>(points.size());
-    if (count < 1 || n < count + 2) return spectrum;
+    if (count < 1 || n < count + 2) return modes;
     Eigen::VectorXd mass = Eigen::VectorXd::Zero(n);
     double area = 0.0;
     for (const Triangle& t : triangles) {
@@ -68,7 +68,7 @@ LaplaceSpectrum ComputeLaplaceSpectrum(const std::vector<D3>& points, const std:
         for (int32_t corner : t) mass[corner] += third;
         area += 3.0 * third;
     }
-    if (!(area > 0.0) || !std::isfinite(area)) return spectrum;
+    if (!(area > 0.0) || !std::isfinite(area)) return modes;
     // note: cotangents are scale-free; only the mass carries the area.
     mass /= area;
     for (Eigen::Index i = 0; i < n; ++i) mass[i] = std::max(mass[i], 1e-12 / static_cast<double>(n));
@@ -97,26 +97,26 @@ LaplaceSpectrum ComputeLaplaceSpectrum(const std::vector<D3>& points, const std:
     const Eigen::Index ncv = std::min<Eigen::Index>(n, 3 * count + 10);
     // note: just below zero, so the shifted matrix is definite.
     Spectra::SymEigsShiftSolver<ShiftInvertOperator> solver(op, count, ncv, -1e-3);
-    if (!op.ok()) return spectrum;
+    if (!op.ok()) return modes;
     solver.init();
     solver.compute(Spectra::SortRule::LargestMagn, 1000, 1e-9);
-    if (solver.info() != Spectra::CompInfo::Successful) return spectrum;
+    if (solver.info() != Spectra::CompInfo::Successful) return modes;
     const Eigen::VectorXd values = solver.eigenvalues();
     const Eigen::MatrixXd vectors = solver.eigenvectors();
     std::vector<Eigen::Index> order(static_cast<std::size_t>(values.size()));
     std::iota(order.begin(), order.end(), Eigen::Index{0});
     std::sort(order.begin(), order.end(), [&](Eigen::Index x, Eigen::Index y) { return values[x] < values[y]; });
-    spectrum.values.resize(values.size());
-    spectrum.functions.resize(n, values.size());
+    modes.values.resize(values.size());
+    modes.functions.resize(n, values.size());
     for (Eigen::Index k = 0; k < values.size(); ++k) {
-        spectrum.values[k] = values[order[static_cast<std::size_t>(k)]];
+        modes.values[k] = values[order[static_cast<std::size_t>(k)]];
         for (Eigen::Index i = 0; i < n; ++i)
-            spectrum.functions(i, k) = vectors(i, order[static_cast<std::size_t>(k)]) / std::sqrt(mass[i]);
+            modes.functions(i, k) = vectors(i, order[static_cast<std::size_t>(k)]) / std::sqrt(mass[i]);
     }
     // note: the constant's sign is free; keep it positive so maps may assume it.
-    if (spectrum.functions(0, 0) < 0.0) spectrum.functions.col(0) *= -1.0;
-    spectrum.mass = std::move(mass);
-    return spectrum;
+    if (modes.functions(0, 0) < 0.0) modes.functions.col(0) *= -1.0;
+    modes.mass = std::move(mass);
+    return modes;
 }
 
 }  // namespace vorlane

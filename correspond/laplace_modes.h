@@ -1,4 +1,4 @@
-// The low end of a surface's Laplace-Beltrami spectrum: the shape's own
+// The low end of a surface's Laplace-Beltrami modes: the shape's own
 // vibration modes, which bending that keeps lengths leaves nearly alone.
 #pragma once
 
@@ -11,9 +11,9 @@
 
 namespace vorlane {
 
-struct LaplaceSpectrum {
+struct LaplaceModes {
     // Ascending, the first about 0; with the surface scaled to unit area, so
-    // two sizes of one shape have one spectrum.
+    // two sizes of one shape have one modes.
     Eigen::VectorXd values;
     // One column per value, one row per vertex, orthonormal under the
     // lumped mass (the first column constant).
@@ -26,6 +26,6 @@ struct LaplaceSpectrum {
 // poor triangles), by shift-invert Lanczos over one sparse LDLT. Empty
 // (no values) where the mesh has no area, fewer vertices than count + 2, or
 // the solver does not converge.
-LaplaceSpectrum ComputeLaplaceSpectrum(const std::vector<D3>& points, const std::vector<Triangle>& triangles, int count);
+LaplaceModes ComputeLaplaceModes(const std::vector<D3>& points, const std::vector<Triangle>& triangles, int count);
 
 }  // namespace vorlane
