@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 namespace vorlane {
@@ -81,6 +83,38 @@ bool ReadRegularFile(const std::string& path, std::string& bytes, std::string& r
     close(descriptor);
     if (!ok) bytes.clear();
     return ok;
+}
+
+bool ReadRegularFileInFolder(const std::string& folder, const std::string& name, std::string& bytes,
+                             std::string& reason, unsigned long long limit)
+{
+    bytes.clear();
+    const std::filesystem::path relative(name);
+    if (name.empty() || name.find('\0') != std::string::npos) {
+        reason = "is not a file name";
+        return false;
+    }
+    if (relative.is_absolute()) {
+        reason = "is an absolute path, not a file beside this one";
+        return false;
+    }
+    for (const std::filesystem::path& part : relative) {
+        if (part == "..") {
+            reason = "leaves the file's folder";
+            return false;
+        }
+    }
+    const std::filesystem::path path = std::filesystem::path(folder.empty() ? "." : folder) / relative;
+    // note: a link inside the folder may still lead out of it.
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::canonical(folder.empty() ? "." : folder, error);
+    const std::filesystem::path real = std::filesystem::weakly_canonical(path, error);
+    const auto [end, _] = std::mismatch(base.begin(), base.end(), real.begin(), real.end());
+    if (error || end != base.end()) {
+        reason = "leaves the file's folder";
+        return false;
+    }
+    return ReadRegularFile(path.string(), bytes, reason, limit);
 }
 
 }  // namespace vorlane

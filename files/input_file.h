@@ -17,4 +17,11 @@ int OpenRegularFileForReading(const std::string& path, std::string& reason);
 bool ReadRegularFile(const std::string& path, std::string& bytes, std::string& reason,
                      unsigned long long limit = ~0ull);
 
+// The same for a file another names (an OBJ's material library, its
+// textures): name is taken relative to folder and must stay inside it, a
+// link leading out of it included; an absolute name or one through ".." is
+// refused with the reason.
+bool ReadRegularFileInFolder(const std::string& folder, const std::string& name, std::string& bytes,
+                             std::string& reason, unsigned long long limit = ~0ull);
+
 }  // namespace vorlane

@@ -72,16 +72,7 @@ Texture Decode(const Json& root, gltf_reading::GltfBytes& bytes, const Json& tex
         if (!uri || !uri->is_string()) throw GltfFailure(name + " has neither a uri nor a buffer view");
         data = bytes.LoadUri(name, uri->get<std::string>());
     }
-    std::size_t width = 0, height = 0;
-    if (!ImageSize(data, width, height)) throw GltfFailure(name + " is neither PNG nor JPEG");
-    if (width == 0 || height == 0 || width > MaxPixels / std::max<std::size_t>(height, 1) || data.size() > INT_MAX)
-        throw GltfFailure(name + " is larger than " + std::to_string(MaxPixels) + " pixels");
-    std::string error, warning;
-    if (!tinygltf::LoadImageData(&out.image, static_cast<int>(imageIndex), &error, &warning, 0, 0,
-                                 reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()),
-                                 nullptr) ||
-        out.image.component != 4 || (out.image.bits != 8 && out.image.bits != 16))
-        throw GltfFailure(name + " cannot be decoded");
+    out = DecodeImage(data, name, static_cast<int>(imageIndex));
     if (const Json* sampler = Object(root, "samplers", texture, "sampler", what, samplerIndex)) {
         const std::string samplerName = "sampler " + std::to_string(samplerIndex);
         out.wrapS = static_cast<int>(gltf_reading::Whole(*sampler, "wrapS", samplerName, Repeat, 1 << 16));
@@ -134,6 +125,22 @@ bool ImageSize(std::string_view bytes, std::size_t& width, std::size_t& height)
         at += 2 + BigEndian(bytes, at + 2, 2);
     }
     return false;
+}
+
+Texture DecodeImage(std::string_view data, const std::string& name, int index)
+{
+    Texture out;
+    std::size_t width = 0, height = 0;
+    if (!ImageSize(data, width, height)) throw GltfFailure(name + " is neither PNG nor JPEG");
+    if (width == 0 || height == 0 || width > MaxPixels / std::max<std::size_t>(height, 1) || data.size() > INT_MAX)
+        throw GltfFailure(name + " is larger than " + std::to_string(MaxPixels) + " pixels");
+    std::string error, warning;
+    if (!tinygltf::LoadImageData(&out.image, index, &error, &warning, 0, 0,
+                                 reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()),
+                                 nullptr) ||
+        out.image.component != 4 || (out.image.bits != 8 && out.image.bits != 16))
+        throw GltfFailure(name + " cannot be decoded");
+    return out;
 }
 
 Paint PaintOf(const Json& root, gltf_reading::GltfBytes& bytes, const Json& primitive, Textures& textures,

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <map>
+#include <string>
 #include <string_view>
 
 #include "geometry/vec3.h"
@@ -35,6 +36,11 @@ using Textures = std::map<std::size_t, Texture>;
 
 // The size a PNG or JPEG header gives; false for anything else.
 bool ImageSize(std::string_view bytes, std::size_t& width, std::size_t& height);
+
+// A PNG or JPEG image's bytes decoded, wrapping as glTF's default sampler
+// (REPEAT); index only labels it for the decoder. Throws GltfFailure, name
+// leading the reason, for anything else, over 2^26 pixels or corrupt.
+Texture DecodeImage(std::string_view data, const std::string& name, int index = 0);
 
 // What a primitive's material paints it with.
 struct Paint {

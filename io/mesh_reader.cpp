@@ -33,13 +33,15 @@ struct ReadPlace {
     std::optional<std::string> folder;
     std::vector<int32_t>* renumbered;
     std::vector<Vec3>* colours;
+    std::vector<std::string>* warnings;
 };
 
 ModelTable Read(std::string_view bytes, MeshFormat format, const ReadMeter& progress, const ReadPlace& place)
 {
     if (bytes.empty()) throw ReadFailure("the file is empty");
     switch (format) {
-        case MeshFormat::Obj: return mesh_reading::ReadObj(bytes, progress, place.renumbered, *place.colours);
+        case MeshFormat::Obj:
+            return mesh_reading::ReadObj(bytes, progress, place.folder, place.renumbered, *place.colours, *place.warnings);
         case MeshFormat::Off: return mesh_reading::ReadOff(bytes, progress, place.renumbered);
         case MeshFormat::Ply: return mesh_reading::ReadPly(bytes, progress, place.renumbered, *place.colours);
         case MeshFormat::Stl: return mesh_reading::ReadStl(bytes, progress);
@@ -111,11 +113,14 @@ MeshReadResult ReadBytes(std::string_view bytes, MeshFormat format, const std::s
 {
     std::vector<int32_t> renumbered;
     std::vector<Vec3> colours;
-    MeshReadResult result = Guarded(
-        name, [&] { return Read(bytes, format, ReadMeter(&progress), {std::move(folder), &renumbered, &colours}); });
+    std::vector<std::string> warnings;
+    MeshReadResult result = Guarded(name, [&] {
+        return Read(bytes, format, ReadMeter(&progress), {std::move(folder), &renumbered, &colours, &warnings});
+    });
     if (result.error.empty()) {
         result.renumbered = std::move(renumbered);
         result.colours = std::move(colours);
+        for (const std::string& warning : warnings) result.warnings.push_back(name + ": " + warning);
     }
     return result;
 }

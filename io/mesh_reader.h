@@ -32,6 +32,9 @@ struct MeshReadResult {
     // By table vertex, its colour as shown (sRGB, each of red, green, blue
     // in 0..1), where the file gives colours; empty where it gives none.
     std::vector<Vec3> colours;
+    // What was read in part, one line each ("<name>: <what>"): an OBJ's
+    // material library or texture that cannot be read. Empty on error.
+    std::vector<std::string> warnings;
 };
 
 // Reads the mesh file at path, its format chosen by the extension. A glTF

@@ -110,9 +110,12 @@ struct FaceList {
 // renumbered, if given, gets the table vertex of each point (-1 if unused).
 ModelTable BuildTable(const FaceList& faces, int indexBase, const ReadMeter& progress, std::vector<int32_t>* renumbered = nullptr);
 
-// colours gets the table vertices' colours where some "v x y z r g b" gives one.
-ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered,
-                   std::vector<Vec3>& colours);
+// colours gets the table vertices' colours where some "v x y z r g b" gives
+// one or a face uses a material of its libraries (read from folder, none
+// where the bytes come from no file); warnings a line for each library or
+// texture that cannot be read.
+ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, const std::optional<std::string>& folder,
+                   std::vector<int32_t>* renumbered, std::vector<Vec3>& colours, std::vector<std::string>& warnings);
 ModelTable ReadOff(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered);
 // colours gets the table vertices' colours where the vertex element has red, green or blue.
 ModelTable ReadPly(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered,

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "io/mesh_reader_internal.h"
+#include "io/obj_materials.h"
 
 namespace vorlane::mesh_reading {
 
@@ -180,11 +181,30 @@ bool IsObjCorner(std::string_view token)
     return false;
 }
 
+// A mtllib or usemtl line noted: the whole rest of the line is one name.
+void NotePaint(std::string_view text, std::string_view keyword, ObjPaintLines& paint)
+{
+    std::string_view name = text.substr(text.find(keyword) + keyword.size());
+    while (!name.empty() && IsBlank(name.front())) name.remove_prefix(1);
+    while (!name.empty() && (IsBlank(name.back()) || name.back() == '\r')) name.remove_suffix(1);
+    if (name.empty()) return;
+    if (keyword == "mtllib") {
+        if (std::find(paint.libraries.begin(), paint.libraries.end(), name) == paint.libraries.end())
+            paint.libraries.emplace_back(name);
+        return;
+    }
+    const auto known = std::find(paint.names.begin(), paint.names.end(), name);
+    paint.current = static_cast<int32_t>(known - paint.names.begin());
+    if (known == paint.names.end()) paint.names.emplace_back(name);
+}
+
 // The OBJ reader drops a vertex whose coordinates do not parse, which shifts
 // every later index, reads corners after an inline comment, and opens any
-// file a "mtllib" line names. Checked and cleaned here first.
-std::string PrepareObj(std::string_view bytes, const ReadMeter& progress)
+// file a "mtllib" line names. Checked and cleaned here first, the lines of
+// materials noted in paint for our own reading of them.
+std::string PrepareObj(std::string_view bytes, const ReadMeter& progress, ObjPaintLines& paint)
 {
+    std::size_t vertices = 0;
     // note: a UTF-8 byte-order mark would glue itself to the first keyword,
     // and the reader would drop that line without a word.
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
@@ -198,11 +218,21 @@ std::string PrepareObj(std::string_view bytes, const ReadMeter& progress)
         if ((lines.Number() & 0xFFFF) == 0) progress.Report("checking OBJ", lines.Fraction());
         std::string_view text = WithoutComment(line);
         SplitTokens(text, tokens);
-        if (!tokens.empty() && (tokens[0] == "mtllib" || tokens[0] == "usemtl")) text = {};
+        if (!tokens.empty() && (tokens[0] == "mtllib" || tokens[0] == "usemtl")) {
+            NotePaint(text, tokens[0], paint);
+            text = {};
+        }
         if (!tokens.empty() && tokens[0] == "v") {
             if (tokens.size() < 4 || !ParseFiniteFloat(tokens[1], ignored) || !ParseFiniteFloat(tokens[2], ignored) ||
                 !ParseFiniteFloat(tokens[3], ignored))
                 throw ReadFailure(AtLine(lines.Number()) + "a vertex needs three finite coordinates");
+            ++vertices;
+        }
+        if (!tokens.empty() && tokens[0] == "vt") {
+            float u = 0.0f, v = 0.0f;
+            if (tokens.size() < 2 || !ParseFiniteFloat(tokens[1], u)) u = 0.0f;
+            if (tokens.size() < 3 || !ParseFiniteFloat(tokens[2], v)) v = 0.0f;
+            paint.texcoords.push_back({u, v});
         }
         if (!tokens.empty() && tokens[0] == "f") {
             for (std::size_t i = 1; i < tokens.size(); ++i) {
@@ -210,6 +240,7 @@ std::string PrepareObj(std::string_view bytes, const ReadMeter& progress)
                     throw ReadFailure(AtLine(lines.Number()) + "face corner " + Shown(tokens[i]) +
                                       " is not a vertex index");
             }
+            NoteObjFace(std::vector<std::string_view>(tokens.begin() + 1, tokens.end()), vertices, paint);
         }
         cleaned.append(text.data(), text.size());
         cleaned += '\n';
@@ -219,10 +250,11 @@ std::string PrepareObj(std::string_view bytes, const ReadMeter& progress)
 
 }  // namespace
 
-ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, std::vector<int32_t>* renumbered,
-                   std::vector<Vec3>& colours)
+ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, const std::optional<std::string>& folder,
+                   std::vector<int32_t>* renumbered, std::vector<Vec3>& colours, std::vector<std::string>& warnings)
 {
-    const std::string text = PrepareObj(bytes, progress);
+    ObjPaintLines paint;
+    const std::string text = PrepareObj(bytes, progress, paint);
     progress.Report("reading OBJ", 0.0);
     MessageCapture messages;
     TableImporter importer;
@@ -235,7 +267,14 @@ ModelTable ReadObj(std::string_view bytes, const ReadMeter& progress, std::vecto
     }
     std::vector<int32_t> slots;
     ModelTable table = BuildTable(importer.faces, 1, progress, &slots);
-    if (!importer.colours.empty()) {
+    const ObjMaterials materials = ReadObjMaterials(paint, folder, warnings);
+    const std::vector<Vec3> painted = ObjPointColours(paint, materials, importer.faces.corners, importer.faces.faceStarts,
+                                                      importer.faces.points.size(), importer.colours);
+    if (!painted.empty()) {
+        colours.assign(table.vertices.size(), Vec3{});
+        for (std::size_t p = 0; p < slots.size(); ++p)
+            if (slots[p] >= 0) colours[static_cast<std::size_t>(slots[p])] = painted[p];
+    } else if (!importer.colours.empty()) {
         importer.colours.resize(importer.faces.points.size(), Vec3{1.0f, 1.0f, 1.0f});
         colours.assign(table.vertices.size(), Vec3{});
         for (std::size_t p = 0; p < slots.size(); ++p)

@@ -26,6 +26,7 @@ struct LoadedModel {
     Polyhedron model;
     std::vector<int32_t> renumbered;  // by vertex of the file, its vertex in model (see MeshReadResult)
     std::vector<Vec3> colours;        // by vertex of model, where the file gives colours
+    std::vector<std::string> warnings;  // what the file's reading left out
     MeshRepairs repairs;
     ShapePieces pieces;  // where the file is in several pieces; model is then empty
 };
@@ -54,6 +55,7 @@ LoadedModel Load(const std::string& argument, const std::optional<ModelTable>& g
         return loaded;
     }
     loaded.renumbered = std::move(read.renumbered);
+    loaded.warnings = std::move(read.warnings);
     // note: landmarks name vertices of one mesh, so a mesh in pieces is refused with them.
     PreparedModel prepared = PrepareMesh(std::move(read.table),
                                          {centre, embedding, request.holes, request.weld, request.landmarks.empty()},
@@ -224,6 +226,8 @@ bool LoadAndMerge(const MorphRequest& request, const EmbeddingChoice (&embedding
         job.error = std::move(source.error.empty() ? target.error : source.error);
         return false;
     }
+    job.warnings = source.warnings;
+    job.warnings.insert(job.warnings.end(), target.warnings.begin(), target.warnings.end());
     if (!source.pieces.pieces.empty() || !target.pieces.pieces.empty()) {
         job.sourceRepairs = source.repairs;
         job.targetRepairs = target.repairs;

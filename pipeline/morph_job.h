@@ -68,6 +68,9 @@ struct MorphJob {
     // Each merged vertex's colour at both ends, from the colours its input
     // files give (see MergedColours); empty where neither file gives any.
     MorphColours colours;
+    // What reading the inputs left out, a line each naming the file (an
+    // OBJ's material library that cannot be read); the morph goes on.
+    std::vector<std::string> warnings;
     // How the target's sphere was turned to meet the source's (see
     // AlignTarget); empty where it was not (two central maps, no landmarks).
     std::string alignment;

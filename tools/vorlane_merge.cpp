@@ -90,6 +90,7 @@ int RunFileForm(const vorlane::MergeArguments& arguments)
     const vorlane::MorphJob job =
         vorlane::RunMorphJob(request, [&](std::string_view phase, double fraction) { meter.Report(phase, fraction); });
     if (!job.error.empty()) return fail(job.error);
+    for (const std::string& line : job.warnings) PrintMessage("warning: " + line);
     const vorlane::MergedModels& merged = job.merged;
 
     std::vector<std::vector<Vec3>> middles;

@@ -1,5 +1,6 @@
 // Colours through the morph: a textured glTF cube's texture at both ends,
-// and a cube split at its seams merging as the closed cube does.
+// an OBJ cube's materials at both ends, and a cube split at its seams
+// merging as the closed cube does.
 #include <gtest/gtest.h>
 #include <tiny_gltf.h>
 
@@ -11,6 +12,7 @@
 #include "io/gltf_writer.h"
 #include "io/mesh_reader.h"
 #include "io/mesh_writer.h"
+#include "io/obj_files.h"
 #include "pipeline/morph_job.h"
 #include "test_support.h"
 
@@ -145,6 +147,47 @@ TEST(MorphColours, ASplitSeamCubeMergesAsTheClosedOne)
     // note: the icosahedron has no colours, so the end is white throughout.
     ASSERT_FALSE(seams.colours.empty());
     for (const Vec3& c : seams.colours.end) EXPECT_EQ(c, (Vec3{1, 1, 1}));
+}
+
+// Vertex colours interpolate linearly, so on a cube whose corners' colours
+// depend on one coordinate alone every merged vertex shows that function.
+TEST(MorphColours, AnObjCubesMaterialsShowAtBothEnds)
+{
+    test::ScratchDirectory scratch;
+    std::ofstream("c.mtl") << "newmtl red\nKd 1 0 0\nnewmtl green\nKd 0 1 0\nnewmtl blue\nKd 0 0 1\n";
+    // Quad 5 is the face x = 1, quad 3 the face y = 1.
+    std::ofstream("source.obj") << test::MaterialCubeObj({"blue", "blue", "blue", "blue", "blue", "red"}, "c.mtl");
+    std::ofstream("target.obj") << test::MaterialCubeObj({"red", "red", "red", "green", "red", "red"}, "c.mtl");
+    const vorlane::MorphJob job = Merged("source.obj", "target.obj");
+    ASSERT_EQ(job.error, "");
+    EXPECT_TRUE(job.warnings.empty());
+    const vorlane::MorphMesh& mesh = job.merged.mesh;
+    ASSERT_EQ(job.colours.start.size(), mesh.startPositions.size());
+    ASSERT_EQ(job.colours.end.size(), mesh.endPositions.size());
+    // note: where a red and a blue (or green) corner meet, 0.5 in linear light.
+    constexpr float Half = 0.735356983f;
+    const auto along = [](float t, const Vec3& low, const Vec3& high) {
+        return Vec3{low.x + (high.x - low.x) * t, low.y + (high.y - low.y) * t, low.z + (high.z - low.z) * t};
+    };
+    const struct {
+        const char* end;
+        const std::vector<Vec3>& positions;
+        const std::vector<Vec3>& colours;
+        int axis;
+        Vec3 low, high;  // the colours at -1 and +1 along the axis
+    } ends[] = {
+        {"source", mesh.startPositions, job.colours.start, 0, {0, 0, 1}, {Half, 0, Half}},
+        {"target", mesh.endPositions, job.colours.end, 1, {1, 0, 0}, {Half, Half, 0}},
+    };
+    for (const auto& e : ends) {
+        SCOPED_TRACE(e.end);
+        for (std::size_t v = 0; v < e.positions.size(); ++v) {
+            const Vec3 expected = along(((&e.positions[v].x)[e.axis] + 1.0f) / 2.0f, e.low, e.high);
+            EXPECT_NEAR(e.colours[v].x, expected.x, 1e-5) << v;
+            EXPECT_NEAR(e.colours[v].y, expected.y, 1e-5) << v;
+            EXPECT_NEAR(e.colours[v].z, expected.z, 1e-5) << v;
+        }
+    }
 }
 
 }  // namespace

@@ -179,7 +179,11 @@ TEST_F(VorlaneMerge, FilesOfEveryFormatMergeIntoEveryOutput)
         SCOPED_TRACE(input + " -> " + output);
         const ToolRun run = RunMerge(input + " icosahedron -o " + output);
         EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(run.err, "");
+        // note: the OBJ names a material library it does not ship, which is no refusal.
+        EXPECT_EQ(run.err, i == 0 ? "vorlane-merge: warning: " + input +
+                                        ": material library 'nowhere.mtl' cannot open: No such file or directory; its "
+                                        "materials are left out\n"
+                                  : "");
         EXPECT_EQ(run.out.rfind("source " + input + " target icosahedron crossings ", 0), 0u) << run.out;
         EXPECT_EQ(Listing(), std::vector<std::string>{output});
         std::filesystem::remove(output);
