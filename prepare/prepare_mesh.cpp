@@ -5,6 +5,7 @@
 
 #include "embed/mesh_topology.h"
 #include "embed/spherical_embedding.h"
+#include "geometry/exact_predicates.h"
 #include "prepare/central_crowding.h"
 #include "prepare/fill_holes.h"
 #include "prepare/kernel_centre.h"
@@ -29,6 +30,20 @@ Vec3 BoxMiddle(const ModelTable& table)
     }
     // note: halves first, so two large coordinates cannot overflow.
     return {lo.x / 2 + hi.x / 2, lo.y / 2 + hi.y / 2, lo.z / 2 + hi.z / 2};
+}
+
+// True where the mesh has four corners or more and no triangle of no area
+// (decided exactly).
+bool EverySideHasArea(const ModelTable& table)
+{
+    if (table.vertices.size() < 4) return false;
+    for (const Triangle& t : table.triangles) {
+        const Vec3& a = table.vertices[static_cast<std::size_t>(t[0])];
+        const Vec3& b = table.vertices[static_cast<std::size_t>(t[1])];
+        const Vec3& c = table.vertices[static_cast<std::size_t>(t[2])];
+        if (FacingSign(a, b, c, a, b, c) <= 0) return false;
+    }
+    return true;
 }
 
 // The rest of preparing, for a mesh welded, repaired and filled: turned
@@ -58,8 +73,12 @@ PreparedModel OnSphere(ModelTable table, const PrepareOptions& options, const st
             if (progress) progress(phase, 1.0);
             problem = found.error;
             chosen = found.centre;
-            // note: a mesh of no volume is no better on a sphere of its own.
-            if (found.problem == CentreProblem::NoVolume || found.problem == CentreProblem::Collapsed) {
+            // A flat sheet closed by its patch (a sprite, a decal) is a
+            // sphere in topology, so auto embeds it; one with triangles of
+            // no area, or too few corners to embed, is no better there.
+            const bool flatSheet = found.problem == CentreProblem::NoVolume &&
+                                   options.embedding == EmbeddingChoice::Auto && EverySideHasArea(table);
+            if (!flatSheet && (found.problem == CentreProblem::NoVolume || found.problem == CentreProblem::Collapsed)) {
                 prepared.error = name + ": " + problem;
                 return prepared;
             }

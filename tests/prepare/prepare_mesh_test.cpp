@@ -9,6 +9,7 @@
 
 #include "bench/hard_meshes.h"
 #include "bench/mesh_generator.h"
+#include "geometry/exact_predicates.h"
 #include "geometry/model_catalogue.h"
 #include "prepare/central_crowding.h"
 #include "robust/float_range.h"
@@ -115,6 +116,49 @@ TEST(PrepareMesh, AutoLeavesACrowdedCentralMap)
         const PreparedModel prepared = PrepareMesh(c.table, {}, c.name);
         ASSERT_EQ(prepared.error, "");
         EXPECT_EQ(prepared.model.map, c.map);
+    }
+}
+
+// A flat decal (a square fanned about its middle, open) closed by its patch
+// is a sphere in topology: auto embeds it, every face then turning
+// counter-clockwise on the sphere, alone or as a piece beside a cube. A
+// two-sided triangle, too few corners to embed, and a sheet asked to be
+// mapped centrally, stay refused for their lack of volume.
+TEST(PrepareMesh, FlatSheetsAreEmbeddedUnderAuto)
+{
+    const ModelTable sheet{{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}, {0, 0, 0}}, {{0, 1, 4}, {1, 2, 4}, {2, 3, 4}, {3, 0, 4}}};
+    ModelTable beside = Box(0, 0, 0, 1);
+    for (const Vec3& v : sheet.vertices) beside.vertices.push_back({v.x + 5, v.y, v.z});
+    for (const Triangle& t : sheet.triangles) beside.triangles.push_back({t[0] + 8, t[1] + 8, t[2] + 8});
+    const ModelTable triangle{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}};
+    const struct {
+        const char* name;
+        ModelTable table;
+        EmbeddingChoice choice;
+        const char* says;  // the refusal's start, or "" for taken
+        std::size_t pieces;
+    } cases[] = {
+        {"decal", sheet, EmbeddingChoice::Auto, "", 0},
+        {"decal beside a cube", beside, EmbeddingChoice::Auto, "", 2},
+        {"decal, central asked", sheet, EmbeddingChoice::Central, "sheet.obj: the mesh has no volume", 0},
+        {"one triangle", triangle, EmbeddingChoice::Auto, "sheet.obj: the mesh has no volume", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrepareOptions options;
+        options.embedding = c.choice;
+        options.pieces = true;
+        const PreparedModel prepared = PrepareMesh(c.table, options, "sheet.obj");
+        EXPECT_EQ(prepared.error.rfind(c.says, 0), 0u) << prepared.error;
+        if (*c.says != '\0') continue;
+        ASSERT_EQ(prepared.pieces.size(), c.pieces);
+        const Polyhedron& flat = c.pieces == 0 ? prepared.model : prepared.pieces.back().model;
+        EXPECT_EQ(flat.map, SphereMap::Spherical);
+        EXPECT_EQ(flat.faceCount(), 6);
+        for (const Triangle& f : flat.faces) {
+            EXPECT_EQ(Orient3(flat.spherePoints[static_cast<std::size_t>(f[0])], flat.spherePoints[static_cast<std::size_t>(f[1])],
+                              flat.spherePoints[static_cast<std::size_t>(f[2])]), 1);
+        }
     }
 }
 
