@@ -14,15 +14,20 @@ namespace vorlane {
 
 namespace {
 
-// By vertex, the open half-edge leaving it (-1 for none); false where two
-// leave one vertex.
-std::vector<int32_t> OpenHalfEdges(const ModelTable& table, bool& any, int32_t& pinched)
+// By vertex, the open half-edge leaving it (-1 for none); pinched names a
+// vertex that two leave, crowded an edge held by three triangles or more
+// (the repair leaves one where its sheets still meet at a vertex).
+std::vector<int32_t> OpenHalfEdges(const ModelTable& table, bool& any, int32_t& pinched, std::string& crowded)
 {
     std::vector<int32_t> leaving(table.vertices.size(), -1);
     const auto holders = EdgeHolders(table.triangles, table.vertices.size());
     any = false;
     pinched = -1;
-    ForEachEdge(holders, [&](int32_t, int32_t, std::size_t first, std::size_t count) {
+    ForEachEdge(holders, [&](int32_t u, int32_t v, std::size_t first, std::size_t count) {
+        if (count > 2 && crowded.empty()) {
+            crowded = "the mesh is not manifold: edge (" + std::to_string(u) + ", " + std::to_string(v) + ") is held by " +
+                      std::to_string(count) + " triangles";
+        }
         if (count != 1) return;
         const int32_t h = holders.items[first].second;
         int32_t& slot = leaving[static_cast<std::size_t>(HalfEdgeOrigin(table.triangles, h))];
@@ -133,9 +138,16 @@ HoleFilling FillHoles(ModelTable& table)
     HoleFilling result;
     bool any = false;
     int32_t pinched = -1;
-    std::vector<int32_t> open = OpenHalfEdges(table, any, pinched);
+    std::string crowded;
+    std::vector<int32_t> open = OpenHalfEdges(table, any, pinched, crowded);
     if (!any) return result;
-    if (SplitPinchedVertices(table) > 0) open = OpenHalfEdges(table, any, pinched);
+    // Rims through a crowded edge are no loops: traced, they gave holes of
+    // one edge and patches that closed nothing.
+    if (!crowded.empty()) {
+        result.error = crowded;
+        return result;
+    }
+    if (SplitPinchedVertices(table) > 0) open = OpenHalfEdges(table, any, pinched, crowded);
     if (pinched >= 0) {
         result.error = "the hole at vertex " + std::to_string(pinched) + " cannot be filled: its rim passes there twice";
         return result;

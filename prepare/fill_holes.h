@@ -16,7 +16,8 @@ namespace vorlane {
 constexpr int32_t ExactPatchLimit = 200;
 
 struct HoleFilling {
-    // Empty, or one line naming a vertex of the hole that cannot be filled.
+    // Empty, or one line naming a vertex of the hole that cannot be filled,
+    // or the crowded edge that leaves its rim no loop.
     std::string error;
     int32_t loops = 0;  // holes filled
 };
@@ -30,8 +31,9 @@ struct HoleFilling {
 // dynamic programme cubic in its length); a longer one, or one where every
 // triangulation would have a triangle of no area, a fan about a new vertex
 // at its centroid, appended to the vertices. Refuses a loop whose fan too
-// has a triangle of no area. Expects edges held by at most two triangles,
-// running opposite ways (RepairMesh first). Leaves a closed mesh untouched.
+// has a triangle of no area, and an open mesh with an edge still held by
+// three triangles or more, naming it. Expects edges running opposite ways
+// (RepairMesh first). Leaves a closed mesh untouched.
 HoleFilling FillHoles(ModelTable& table);
 
 }  // namespace vorlane

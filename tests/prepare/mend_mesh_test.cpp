@@ -100,6 +100,31 @@ TEST(FillHoles, LongRimGetsACentroidFan)
     EXPECT_FALSE(OrientOutward(disk));
 }
 
+// A fin on an edge of a tetrahedron whose other triangles join its sheets
+// at both ends, so the repair keeps the edge crowded: the open rim runs
+// through that edge and is no loop. Before, it was traced as a hole of one
+// edge; now the edge is named, as the topology checks name it.
+TEST(FillHoles, RimThroughACrowdedEdgeIsRefusedNamingIt)
+{
+    const struct {
+        const char* name;
+        Vec3 tip;  // the fin's third corner
+        const char* says;
+        int32_t loops;
+    } cases[] = {
+        {"fin on the far side", {-1, -1, 0.5f}, "the mesh is not manifold: edge (0, 1) is held by 3 triangles", 0},
+        {"fin inside, split off", {1, 1, 0.5f}, "", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModelTable table{{{0, 0, 0}, {0, 0, 1}, {1, 0, 0.5f}, {0, 1, 0.5f}, c.tip}, {{0, 1, 2}, {1, 0, 3}, {0, 1, 4}, {0, 2, 3}, {1, 3, 2}}};
+        EXPECT_EQ(RepairMesh(table).error, "");
+        const HoleFilling filling = FillHoles(table);
+        EXPECT_EQ(filling.error, c.says);
+        EXPECT_EQ(filling.loops, c.loops);
+    }
+}
+
 // Repairs pinned on an icosphere: what each fault leaves once repaired.
 TEST(RepairMesh, RepeatsFlipsAndCrowdedEdges)
 {
