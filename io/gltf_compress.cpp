@@ -61,34 +61,13 @@ Vec3 Placed(const Frame& frame, float x, float y, float z)
             s * z + static_cast<float>(frame.centre[2])};
 }
 
-// True when some triangle with area in the input has none as shown, by
-// the measure the output promises: twice its area, in double from float
-// corners, below 1e-12 of the squared diagonal of the end's box.
+// True when some triangle with area in the input has none as shown.
 bool FlattensSome(const std::vector<uint32_t>& corners, const Vec3* input, const std::vector<Vec3>& shown)
 {
-    auto limit = [&](const auto& at) {
-        constexpr double Huge = std::numeric_limits<double>::infinity();
-        double lo[3] = {Huge, Huge, Huge}, hi[3] = {-Huge, -Huge, -Huge};
-        for (uint32_t c : corners) {
-            const Vec3& p = at(c);
-            const double q[3] = {p.x, p.y, p.z};
-            for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], q[k]), hi[k] = std::max(hi[k], q[k]);
-        }
-        double d = 0.0;
-        for (int k = 0; k < 3; ++k) d += (hi[k] - lo[k]) * (hi[k] - lo[k]);
-        return 1e-12 * d;
-    };
-    auto flat = [](const Vec3& a, const Vec3& b, const Vec3& c, double below) {
-        const double u[3] = {static_cast<double>(b.x) - a.x, static_cast<double>(b.y) - a.y, static_cast<double>(b.z) - a.z};
-        const double v[3] = {static_cast<double>(c.x) - a.x, static_cast<double>(c.y) - a.y, static_cast<double>(c.z) - a.z};
-        const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
-        return !(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) >= below);
-    };
-    const double inputLimit = limit([&](uint32_t c) -> const Vec3& { return input[c]; });
-    const double shownLimit = limit([&](uint32_t c) -> const Vec3& { return shown[c]; });
+    const double inputBelow = FlatBelow(input, shown.size()), shownBelow = FlatBelow(shown.data(), shown.size());
     for (std::size_t t = 0; t + 2 < corners.size(); t += 3) {
         const uint32_t a = corners[t], b = corners[t + 1], c = corners[t + 2];
-        if (flat(shown[a], shown[b], shown[c], shownLimit) && !flat(input[a], input[b], input[c], inputLimit)) return true;
+        if (!(DoubleArea(shown[a], shown[b], shown[c]) >= shownBelow) && DoubleArea(input[a], input[b], input[c]) >= inputBelow) return true;
     }
     return false;
 }

@@ -70,6 +70,8 @@ struct GltfArrays {
     std::vector<Vec3> startNormals;
     std::vector<Vec3> endNormals;
     std::vector<Vec3> normalOffsets;
+    // start and end (and their normals) hold the end and the start: the file's base is the end.
+    bool reversed = false;
 };
 
 void MakeNormals(const MorphMesh& mesh, GltfArrays& arrays, bool keepEnd)
@@ -84,6 +86,7 @@ void MakeNormals(const MorphMesh& mesh, GltfArrays& arrays, bool keepEnd)
         arrays.startNormals = AreaWeightedNormals(mesh.startPositions, ix.vertices, ix.vertexCount, ix.corners);
         arrays.endNormals = AreaWeightedNormals(mesh.endPositions, ix.vertices, ix.vertexCount, ix.corners);
     }
+    if (arrays.reversed) std::swap(arrays.startNormals, arrays.endNormals);
     arrays.normalOffsets.resize(ix.vertexCount);
     for (std::size_t i = 0; i < ix.vertexCount; ++i) {
         const Vec3& a = arrays.startNormals[i];
@@ -102,13 +105,12 @@ std::string OffsetProblem(std::size_t vertex, const double* d)
 
 // End minus start in double, so a float overflow shows instead of landing
 // in the file as an infinity; empty or why it cannot be written.
-std::string MakeOffsets(GltfArrays& arrays, EndError& shown)
+std::string MakeOffsets(GltfArrays& arrays)
 {
     // note: doubles below this round to a finite float, the rest to infinity.
     const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
     const std::size_t count = arrays.indices.vertexCount;
     arrays.offsets.resize(count);
-    const double tolerance = EndTolerance(arrays.end, count);
     for (std::size_t i = 0; i < count; ++i) {
         const Vec3& a = arrays.start[i];
         const Vec3& b = arrays.end[i];
@@ -116,9 +118,7 @@ std::string MakeOffsets(GltfArrays& arrays, EndError& shown)
         for (double c : d) {
             if (!(std::fabs(c) < limit)) return OffsetProblem(i, d);
         }
-        const Vec3 o{static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2])};
-        arrays.offsets[i] = o;
-        AddEndError(shown, Vec3{a.x + o.x, a.y + o.y, a.z + o.z}, b, tolerance);
+        arrays.offsets[i] = Vec3{static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2])};
     }
     return {};
 }
@@ -143,6 +143,7 @@ GltfDocument PlainDocument(const GltfArrays& arrays, std::vector<GltfPiece>& pie
     pieces.push_back({arrays.offsets.data(), vectors});
     pieces.push_back({nullptr, vectors});  // normal offsets
     document.middleTargets = middleTargets;
+    document.reversed = arrays.reversed;
     AddAnimation(document, pieces);
     return document;
 }
@@ -269,12 +270,11 @@ bool Streamable(const MorphMesh& mesh)
 
 // Bounds of end minus start, as MakeOffsets makes them, without keeping
 // them; empty or why they cannot be written.
-std::string OffsetBounds(const Vec3* start, const Vec3* end, std::size_t count, GltfAccessor& accessor, EndError& shown)
+std::string OffsetBounds(const Vec3* start, const Vec3* end, std::size_t count, GltfAccessor& accessor)
 {
     const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
     accessor.min.assign(3, std::numeric_limits<double>::infinity());
     accessor.max.assign(3, -std::numeric_limits<double>::infinity());
-    const double tolerance = EndTolerance(end, count);
     for (std::size_t i = 0; i < count; ++i) {
         const double d[3] = {static_cast<double>(end[i].x) - start[i].x, static_cast<double>(end[i].y) - start[i].y,
                              static_cast<double>(end[i].z) - start[i].z};
@@ -284,8 +284,6 @@ std::string OffsetBounds(const Vec3* start, const Vec3* end, std::size_t count, 
             accessor.min[k] = std::min(accessor.min[k], rounded);
             accessor.max[k] = std::max(accessor.max[k], rounded);
         }
-        const Vec3 o{static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2])};
-        AddEndError(shown, Vec3{start[i].x + o.x, start[i].y + o.y, start[i].z + o.z}, end[i], tolerance);
     }
     return {};
 }
@@ -293,7 +291,7 @@ std::string OffsetBounds(const Vec3* start, const Vec3* end, std::size_t count, 
 // The layout and makers of the streamed file: the same bytes as
 // PlainDocument's from arrays.
 GltfDocument StreamedDocument(const MorphMesh& mesh, const SurfaceNormals& atStart, const SurfaceNormals& atEnd, std::vector<GltfPiece>& pieces,
-                              std::string& problem, EndError& shown, int middleTargets)
+                              std::string& problem, int middleTargets)
 {
     const std::size_t n = mesh.startPositions.size();
     const uint64_t vectors = n * sizeof(Vec3);
@@ -304,7 +302,7 @@ GltfDocument StreamedDocument(const MorphMesh& mesh, const SurfaceNormals& atSta
     FloatBounds(mesh.startPositions.data(), n, document.accessors.back());
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
-    problem = OffsetBounds(mesh.startPositions.data(), mesh.endPositions.data(), n, document.accessors.back(), shown);
+    problem = OffsetBounds(mesh.startPositions.data(), mesh.endPositions.data(), n, document.accessors.back());
     AddPlain(document, vectors, ArrayBuffer, Float, n, "VEC3");
     pieces.push_back({nullptr, corners * 4, [&mesh](std::size_t first, std::size_t count, unsigned char* out) {
                           uint32_t* c = reinterpret_cast<uint32_t*>(out);
@@ -368,7 +366,25 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
     if (mesh.faces.empty()) return path + ": nothing to write: the mesh has no faces";
     const int middleCount = options.middles ? static_cast<int>(options.middles->size()) : 0;
     // note: in-betweens need the base's normals held, which streaming does not keep.
-    const bool streamed = !options.compress && middleCount == 0 && Streamable(mesh);
+    bool streamed = !options.compress && middleCount == 0 && Streamable(mesh);
+    // A float offset holds the end only as well as float holds what it adds
+    // to: where the start cannot carry the end, the end is the base.
+    ShownEnd shown;
+    bool reversed = false;
+    auto chooseBase = [&](std::size_t triangles, const auto& cornerOf, const Vec3* start, const Vec3* end, std::size_t count) {
+        shown = ShowEnd(triangles, cornerOf, start, end, count);
+        if (shown.held) return;
+        ShownEnd back = ShowEnd(triangles, cornerOf, end, start, count);
+        if (!back.held) return;
+        shown = back;
+        reversed = true;
+    };
+    if (streamed) {
+        chooseBase(
+            mesh.faces.size(), [&mesh](std::size_t t) { return mesh.faces[t].indices.begin(); },
+            mesh.startPositions.data(), mesh.endPositions.data(), mesh.startPositions.size());
+        streamed = !reversed;
+    }
     GltfArrays arrays;
     std::vector<GltfPiece> pieces;
     GltfDocument document;
@@ -377,12 +393,11 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
     ColourTargets colourTargets;
     std::unique_ptr<SurfaceNormals> atStart, atEnd;
     Background normals(false, [] {});
-    EndError shown;
     if (streamed) {
         BothAtOnce(options.threads > 1, [&] { atStart = std::make_unique<SurfaceNormals>(*mesh.source); },
                    [&] { atEnd = std::make_unique<SurfaceNormals>(*mesh.target); });
         std::string problem;
-        document = StreamedDocument(mesh, *atStart, *atEnd, pieces, problem, shown, 0);
+        document = StreamedDocument(mesh, *atStart, *atEnd, pieces, problem, 0);
         if (!problem.empty()) return path + ": " + problem;
     } else {
         arrays.indices = CollectMorphIndices(mesh);
@@ -398,14 +413,25 @@ std::string WriteGltfMorph(const MorphMesh& mesh, const std::string& path, GltfC
             arrays.start = arrays.startCopy.data();
             arrays.end = arrays.endCopy.data();
         }
+        if (!options.compress && !reversed) {
+            const std::vector<uint32_t>& corners = arrays.indices.corners;
+            chooseBase(
+                corners.size() / 3, [&corners](std::size_t t) { return corners.data() + 3 * t; },
+                arrays.start, arrays.end, arrays.indices.vertexCount);
+        }
+        if (reversed) {
+            std::swap(arrays.start, arrays.end);
+            arrays.reversed = true;
+        }
         normals.Start(options.threads > 1, [&] { MakeNormals(mesh, arrays, options.compress); });
-        const std::string offsetProblem = MakeOffsets(arrays, shown);
+        const std::string offsetProblem = MakeOffsets(arrays);
         if (!offsetProblem.empty()) return path + ": " + offsetProblem;
         if (options.compress) {
             normals.Join();
             encoded = EncodeMorph(arrays.indices.corners, arrays.start, arrays.end, arrays.startNormals, arrays.endNormals);
             document = std::move(encoded.document);
-            shown = encoded.endError;
+            shown = ShownEnd{};
+            shown.error = encoded.endError;
             pieces = encoded.pieces;
             document.middleTargets = middleCount;
             AddAnimation(document, pieces);

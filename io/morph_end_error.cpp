@@ -35,6 +35,17 @@ double GridStepOf(const FloatBox& box)
     return half > 0.0 ? half / 16383.0 : 1.0;
 }
 
+// Two float steps at the box's largest magnitude, which is at an end of
+// the box, on an axis holding a number.
+double TwoFloatSteps(const FloatBox& box)
+{
+    float largest = 0.0f;
+    for (int k = 0; k < 3; ++k) {
+        if (box.lo[k] <= box.hi[k]) largest = std::max({largest, std::fabs(box.lo[k]), std::fabs(box.hi[k])});
+    }
+    return 2.0 * (static_cast<double>(std::nextafter(largest, std::numeric_limits<float>::infinity())) - largest);
+}
+
 }  // namespace
 
 double EndGridStep(const Vec3* positions, std::size_t count)
@@ -45,13 +56,25 @@ double EndGridStep(const Vec3* positions, std::size_t count)
 double EndTolerance(const Vec3* end, std::size_t count)
 {
     const FloatBox box = BoxOf(end, count);
-    // The largest magnitude is at an end of the box, on an axis holding a number.
-    float largest = 0.0f;
+    return (count == 0 ? 1.0 : GridStepOf(box)) + TwoFloatSteps(box);
+}
+
+double FlatBelow(const Vec3* positions, std::size_t count)
+{
+    const FloatBox box = BoxOf(positions, count);
+    double d = 0.0;
+    for (int k = 0; k < 3; ++k) d += (static_cast<double>(box.hi[k]) - box.lo[k]) * (static_cast<double>(box.hi[k]) - box.lo[k]);
+    return 1e-12 * d;
+}
+
+double HeldTolerance(const Vec3* end, std::size_t count)
+{
+    const FloatBox box = BoxOf(end, count);
+    double diagonal = 0.0;
     for (int k = 0; k < 3; ++k) {
-        if (box.lo[k] <= box.hi[k]) largest = std::max({largest, std::fabs(box.lo[k]), std::fabs(box.hi[k])});
+        if (box.lo[k] <= box.hi[k]) diagonal += (static_cast<double>(box.hi[k]) - box.lo[k]) * (static_cast<double>(box.hi[k]) - box.lo[k]);
     }
-    const double floatStep = static_cast<double>(std::nextafter(largest, std::numeric_limits<float>::infinity())) - largest;
-    return (count == 0 ? 1.0 : GridStepOf(box)) + 2.0 * floatStep;
+    return 1e-6 * std::sqrt(diagonal) + TwoFloatSteps(box);
 }
 
 std::string EndWarning(const std::string& path, const EndError& error)
@@ -60,6 +83,15 @@ std::string EndWarning(const std::string& path, const EndError& error)
     char text[160];
     std::snprintf(text, sizeof text, ": the end comes back up to %.3g off (%llu vertices), as a float offset cannot hold it", error.worst,
                   static_cast<unsigned long long>(error.vertices));
+    return path + text;
+}
+
+std::string EndWarning(const std::string& path, const ShownEnd& shown)
+{
+    if (shown.error.vertices > 0 || !shown.flattens) return EndWarning(path, shown.error);
+    char text[160];
+    std::snprintf(text, sizeof text, ": the end comes back up to %.3g off, which leaves some of its triangles flat, as a float offset cannot hold it",
+                  shown.farthest);
     return path + text;
 }
 
